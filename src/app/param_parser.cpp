@@ -1,0 +1,92 @@
+#include "app/param_parser.h"
+
+namespace kestrane {
+
+bool PositionalParam::accept(std::string, std::string value)
+{
+    m_value = std::move(value);
+    return true;
+}
+
+bool ValueParam::accept(std::string name, std::string value)
+{
+    m_name = std::move(name);
+    m_value = std::move(value);
+    return true;
+}
+
+bool FlagParam::accept(std::string name, std::string)
+{
+    m_name = std::move(name);
+    return true;
+}
+
+bool ParamErrorHandler::accept(std::string name, std::string)
+{
+    return name != kGenericError && name != kUnknownParam && name != kParamNoValue;
+}
+
+bool ParamParser::strip_option_prefix(std::string& text) const
+{
+    if (text.starts_with("--")) {
+        text.erase(0, 2);
+        return true;
+    }
+    if (text.starts_with('-') || (m_syntax == OptionSyntax::Windows && text.starts_with('/'))) {
+        text.erase(0, 1);
+        return true;
+    }
+    return false;
+}
+
+bool ParamParser::report(const char* code, const std::string& detail)
+{
+    if (m_error_handler)
+        m_error_handler->accept(code, detail);
+    return false;
+}
+
+bool ParamParser::parse(int argc, const char* const* argv)
+{
+    bool result = true;
+    for (int i = 1; i < argc; ++i) {
+        std::string token = argv[i];
+        const bool is_option = strip_option_prefix(token);
+
+        if (is_option) {
+            if (const auto value_option = m_value_options.find(token); value_option != m_value_options.end()) {
+                std::string next = i + 1 < argc ? argv[i + 1] : "";
+                if (i + 1 >= argc || strip_option_prefix(next))
+                    return report(kParamNoValue, token);
+                result &= value_option->second->accept(token, argv[i + 1]);
+                ++i;
+            } else if (const auto flag = m_flag_options.find(token); flag != m_flag_options.end()) {
+                result &= flag->second->accept(token, "");
+            } else if (const size_t colon = token.find(':'); colon != std::string::npos) {
+                const std::string key = token.substr(0, colon);
+                const auto keyed = m_value_options.find(key);
+                if (keyed == m_value_options.end())
+                    return report(kUnknownParam, key);
+                result &= keyed->second->accept(key, token.substr(colon + 1));
+            } else {
+                return report(kUnknownParam, token);
+            }
+        } else {
+            if (!m_positional)
+                return false;
+            result &= m_positional->accept("", token);
+        }
+    }
+
+    if (const std::string error = m_positional ? m_positional->check() : std::string(); !error.empty())
+        return report(kGenericError, error);
+    for (auto* options : {&m_value_options, &m_flag_options}) {
+        for (const auto& [name, param] : *options) {
+            if (const std::string error = param->check(); !error.empty())
+                return report(kGenericError, error);
+        }
+    }
+    return result;
+}
+
+} // namespace kestrane

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace kestrane {
+
+// A parameter object: receives the arguments the parser assigns to it and checks them afterwards.
+// Objects are owned by the caller and destroyed as their concrete kind.
+class Param {
+public:
+    virtual bool accept(std::string name, std::string value) = 0;
+    // Empty text means no error; any other text is an error message.
+    virtual std::string check() = 0;
+
+protected:
+    Param() = default;
+    Param(const Param&) = default;
+    Param& operator=(const Param&) = default;
+    ~Param() = default;
+};
+
+// Receives every argument that is not an option; keeps the last one.
+class PositionalParam final : public Param {
+public:
+    bool accept(std::string name, std::string value) override;
+    std::string check() override { return {}; }
+    const std::string& value() const { return m_value; }
+
+private:
+    std::string m_value;
+};
+
+// An option with a value. Present when its name is not empty after parsing.
+class ValueParam final : public Param {
+public:
+    bool accept(std::string name, std::string value) override;
+    std::string check() override { return {}; }
+    bool present() const { return !m_name.empty(); }
+    const std::string& name() const { return m_name; }
+    const std::string& value() const { return m_value; }
+
+private:
+    std::string m_name;
+    std::string m_value;
+};
+
+// An option without a value. Present when its name is not empty after parsing.
+class FlagParam final : public Param {
+public:
+    bool accept(std::string name, std::string value) override;
+    std::string check() override { return {}; }
+    bool present() const { return !m_name.empty(); }
+    const std::string& name() const { return m_name; }
+
+private:
+    std::string m_name;
+};
+
+// Receives parse errors as (code, detail); answers false for the parser's own codes.
+class ParamErrorHandler : public Param {
+public:
+    bool accept(std::string name, std::string value) override;
+    std::string check() override { return {}; }
+};
+
+inline constexpr const char* kUnknownParam = "UNKNOWN_PARAM";
+inline constexpr const char* kParamNoValue = "PARAM_NO_VALUE";
+inline constexpr const char* kGenericError = "GENERIC_ERROR";
+
+// Which prefixes begin an option: "-" and "--" everywhere, "/" on Windows as well. On POSIX every
+// absolute path begins with "/", so there "/" must not make an option.
+enum class OptionSyntax { Posix, Windows };
+
+#ifdef _WIN32
+inline constexpr OptionSyntax kNativeOptionSyntax = OptionSyntax::Windows;
+#else
+inline constexpr OptionSyntax kNativeOptionSyntax = OptionSyntax::Posix;
+#endif
+
+class ParamParser {
+public:
+    explicit ParamParser(OptionSyntax syntax = kNativeOptionSyntax) : m_syntax(syntax) {}
+
+    void set_positional(Param* positional) { m_positional = positional; }
+    void set_error_handler(Param* handler) { m_error_handler = handler; }
+    // A value option; a name already present is replaced.
+    void add_param(std::string name, Param* param) { m_value_options[std::move(name)] = param; }
+    // An option without value; a name already present is replaced.
+    void add_flag(std::string name, Param* param) { m_flag_options[std::move(name)] = param; }
+
+    // True when every argument was assigned, every check passed and every accept answered true.
+    // argv[0] is never examined. Stops at the first error, which goes to the error handler.
+    bool parse(int argc, const char* const* argv);
+
+    // Removes an option prefix in place; true when the text is an option.
+    bool strip_option_prefix(std::string& text) const;
+
+private:
+    bool report(const char* code, const std::string& detail);
+
+    OptionSyntax m_syntax;
+    Param* m_positional = nullptr;
+    Param* m_error_handler = nullptr;
+    std::map<std::string, Param*> m_value_options;
+    std::map<std::string, Param*> m_flag_options;
+};
+
+} // namespace kestrane

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kestrane {
+
+QString to_qpath(const std::string& path);
+
+bool path_exists(const std::string& path);
+bool is_directory(const std::string& path);
+bool is_regular_file(const std::string& path);
+bool remove_file(const std::string& path);
+
+// A file opened for sequential binary reading. Reads are unbuffered: callers read in large
+// blocks of their own.
+class InputFile {
+public:
+    // False when the path cannot be opened for reading (missing, unreadable, a directory).
+    bool open(const std::string& path);
+    bool is_open() const { return m_file.isOpen(); }
+    uint64_t size() const;
+    bool seek(uint64_t offset);
+    // Reads up to `count` bytes; the number read (0 at the end of the file), or -1 on a read error.
+    int64_t read_some(void* destination, size_t count);
+    // Reads as much of `count` bytes as the file still holds; the number read, or -1 on error.
+    int64_t read_up_to(void* destination, size_t count);
+    // True only when exactly `count` bytes were read.
+    bool read_exact(void* destination, size_t count);
+    void close() { m_file.close(); }
+
+private:
+    QFile m_file;
+};
+
+enum class FileAccess { Default, OwnerOnly };
+
+// An output that replaces its destination atomically: bytes go to a temporary file beside the
+// destination, which is renamed over it by commit(). Until then the destination is untouched;
+// a file that is never committed leaves nothing behind. Every write is checked; the first
+// failure sticks and makes commit() fail.
+class AtomicOutputFile {
+public:
+    explicit AtomicOutputFile(const std::string& path);
+    ~AtomicOutputFile();
+    AtomicOutputFile(const AtomicOutputFile&) = delete;
+    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+
+    // False when the destination cannot be created (no temporary file can be made beside it).
+    bool open(FileAccess access = FileAccess::Default);
+    bool write(const void* data, size_t count);
+    bool failed() const { return m_failed; }
+    // Renames the finished file over the destination. False when a write failed or the rename
+    // did not happen; nothing is left behind then.
+    bool commit();
+    void discard();
+
+private:
+    QSaveFile m_file;
+    bool m_failed = false;
+};
+
+// Test seam: every AtomicOutputFile write after `bytes` bytes in total fails, as on a full disk.
+// A negative value lifts the limit.
+void set_output_write_limit_for_tests(int64_t bytes);
+
+} // namespace kestrane
