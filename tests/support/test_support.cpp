@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <mbedtls/pk.h>
+#include <mbedtls/rsa.h>
+
+#include <mutex>
 #include <stdexcept>
 
 namespace kestrane::test {
@@ -134,6 +138,117 @@ std::string openssl_hmac_md5_hex(const Bytes& key, const Bytes& data)
 std::string test_data_path(const std::string& name)
 {
     return std::string(KESTRANE_TEST_DATA_DIR) + "/" + name;
+}
+
+namespace {
+
+// The development private key, parsed once.
+mbedtls_rsa_context* development_private_key()
+{
+    static mbedtls_pk_context pk;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mbedtls_pk_init(&pk);
+        const std::string path = test_data_path("development-sealing-key.private.pem");
+        if (mbedtls_pk_parse_keyfile(&pk, path.c_str(), nullptr) != 0)
+            throw std::runtime_error("cannot parse " + path);
+    });
+    return mbedtls_pk_rsa(pk);
+}
+
+} // namespace
+
+Bytes unseal_block_raw(const uint8_t* block)
+{
+    Bytes plain(128);
+    if (mbedtls_rsa_private(development_private_key(), nullptr, nullptr, block, plain.data()) != 0)
+        throw std::runtime_error("RSA private operation failed");
+    return plain;
+}
+
+::testing::AssertionResult block_seals(const uint8_t* block, const Bytes& chunk)
+{
+    const Bytes plain = unseal_block_raw(block);
+    if (plain[0] != 0x00 || plain[1] != 0x02)
+        return ::testing::AssertionFailure() << "block does not open to 00 02: " << to_hex(plain);
+    const size_t separator = 127 - chunk.size();
+    for (size_t i = 2; i < separator; ++i)
+        if (plain[i] == 0)
+            return ::testing::AssertionFailure() << "zero padding byte at " << i << ": " << to_hex(plain);
+    if (plain[separator] != 0)
+        return ::testing::AssertionFailure() << "no 00 separator at " << separator << ": " << to_hex(plain);
+    if (!std::equal(chunk.begin(), chunk.end(), plain.begin() + static_cast<std::ptrdiff_t>(separator + 1)))
+        return ::testing::AssertionFailure() << "chunk differs: " << to_hex(plain);
+    return ::testing::AssertionSuccess();
+}
+
+Bytes plain_tagged_bytes(const std::string& type, const Bytes& payload, const std::string& version)
+{
+    Bytes file = bytes_of(type + "PLAN");
+    file.resize(140, 0);
+    std::copy(version.begin(), version.begin() + std::min<size_t>(8, version.size()), file.begin() + 12);
+    const auto length = static_cast<uint32_t>(payload.size());
+    for (int i = 0; i < 4; ++i)
+        file[136 + i] = static_cast<uint8_t>(length >> (8 * i));
+    file.insert(file.end(), payload.begin(), payload.end());
+    const Bytes trailer = pattern_bytes(16, 99);
+    file.insert(file.end(), trailer.begin(), trailer.end());
+    return file;
+}
+
+::testing::AssertionResult package_matches(const Bytes& package, const Bytes& input, const std::string& mode,
+                                           const std::string& company, const Bytes& key)
+{
+    using ::testing::AssertionFailure;
+    const bool basic = mode == "ENCR";
+    const size_t length = input[136] | input[137] << 8 | input[138] << 16 | size_t{input[139]} << 24;
+    const Bytes source = basic ? Bytes(input.begin() + 136, input.begin() + static_cast<std::ptrdiff_t>(136 + length + 20))
+                               : input;
+    const bool copied = text_at(input, 0, 4) == "PKG0";
+    const size_t m = source.size();
+    const size_t body = copied ? m : (m >= 1044 ? m + 108 : 128 * (m / 116 + 1));
+    if (package.size() != body + 284)
+        return AssertionFailure() << "package is " << package.size() << " bytes, expected " << body + 284;
+
+    Bytes expected_header(input.begin(), input.begin() + 136);
+    std::copy(mode.begin(), mode.end(), expected_header.begin() + 4);
+    std::fill(expected_header.begin() + 20, expected_header.begin() + 36, 0);
+    std::copy(company.begin(), company.end(), expected_header.begin() + 20);
+    if (!std::equal(expected_header.begin(), expected_header.end(), package.begin()))
+        return AssertionFailure() << "header differs: " << to_hex(package.data(), 136);
+    const size_t stored = package[136] | package[137] << 8 | package[138] << 16 | size_t{package[139]} << 24;
+    if (stored != body)
+        return AssertionFailure() << "body length field " << stored << ", expected " << body;
+
+    if (copied) {
+        if (!std::equal(source.begin(), source.end(), package.begin() + 140))
+            return AssertionFailure() << "package file body not copied unchanged";
+    } else {
+        const size_t sealed_source = std::min<size_t>(m, 1044);
+        const size_t blocks = m >= 1044 ? 9 : m / 116 + 1;
+        for (size_t b = 0; b < blocks; ++b) {
+            const size_t offset = b * 116;
+            const size_t count = std::min<size_t>(116, sealed_source - offset);
+            const Bytes chunk(source.begin() + static_cast<std::ptrdiff_t>(offset),
+                              source.begin() + static_cast<std::ptrdiff_t>(offset + count));
+            if (auto sealed = block_seals(package.data() + 140 + b * 128, chunk); !sealed)
+                return sealed << " (body block " << b << ")";
+        }
+        if (m > 1044 && !std::equal(source.begin() + 1044, source.end(), package.begin() + 140 + 1152))
+            return AssertionFailure() << "unsealed tail differs from the body source";
+    }
+
+    Bytes key_block_plain = key;
+    for (int i = 8; i < 116; ++i)
+        key_block_plain.push_back(static_cast<uint8_t>(i));
+    if (auto sealed = block_seals(package.data() + 140 + body, key_block_plain); !sealed)
+        return sealed << " (key block)";
+
+    const Bytes tagged(package.begin(), package.end() - 16);
+    const std::string tag = to_hex(package.data() + package.size() - 16, 16);
+    if (tag != openssl_hmac_md5_hex(key, tagged))
+        return AssertionFailure() << "tag " << tag << " is not the HMAC-MD5 of the package";
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace kestrane::test

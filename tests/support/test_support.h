@@ -2,6 +2,8 @@
 
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,5 +52,23 @@ std::string openssl_md5_hex(const Bytes& data);
 std::string openssl_hmac_md5_hex(const Bytes& key, const Bytes& data);
 
 std::string test_data_path(const std::string& name);
+
+// The raw RSA private-key operation with the development sealing key's private half (test data):
+// the 128-byte padded block that was sealed.
+Bytes unseal_block_raw(const uint8_t* block);
+
+// Checks that a sealed block opens to 00 02, non-zero padding, 00 and then exactly `chunk`.
+::testing::AssertionResult block_seals(const uint8_t* block, const Bytes& chunk);
+
+// Checks an encrypted package against the file it was made from, with the private key and
+// openssl: header (type kept, mode, information field with the company name, body length), every
+// sealed block, the copied tail (or the whole body for a package file), the key block and the
+// HMAC-MD5 tag keyed with `key`.
+::testing::AssertionResult package_matches(const Bytes& package, const Bytes& input, const std::string& mode,
+                                           const std::string& company, const Bytes& key);
+
+// A plain tagged file laid out by hand: type, "PLAN", zero information field but for the version,
+// the length, the payload and a trailer of 16 bytes (not checked by the encryption).
+Bytes plain_tagged_bytes(const std::string& type, const Bytes& payload, const std::string& version = "1.0");
 
 } // namespace kestrane::test

@@ -1,0 +1,112 @@
+#include "settings/settings_store.h"
+
+#include "format/path_rules.h"
+#include "format/program_directory.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+
+namespace kestrane {
+namespace {
+
+const char* const kOrganisation = "Tev";
+const char* const kSourcePathKey = "PATH/basic";
+const char* const kEncryptModeKey = "MODE/new_encrypt";
+const char* const kIniFileName = "Kestrane.ini";
+const char* const kIniSection = "PATH";
+const char* const kIniKeyFileKey = "vid";
+
+QSettings profile()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganisation,
+                     QString::fromStdString(settings_application_name()));
+}
+
+bool synced(QSettings& settings)
+{
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+CProfileFile private_profile()
+{
+    return CProfileFile(join_path(program_directory(), kIniFileName));
+}
+
+QString setting_key(const std::string& section, const std::string& key)
+{
+    return QString::fromStdString(section) + '/' + QString::fromStdString(key);
+}
+
+} // namespace
+
+std::string settings_application_name()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationName().toStdString();
+    return "kestrane";
+}
+
+std::string read_source_path_setting()
+{
+    return profile().value(kSourcePathKey, QString()).toString().toStdString();
+}
+
+bool write_source_path_setting(const std::string& path)
+{
+    QSettings settings = profile();
+    settings.setValue(kSourcePathKey, QString::fromStdString(path));
+    return synced(settings);
+}
+
+int read_encrypt_mode_setting()
+{
+    return profile().value(kEncryptModeKey, 0).toInt();
+}
+
+bool write_encrypt_mode_setting(int mode)
+{
+    QSettings settings = profile();
+    settings.setValue(kEncryptModeKey, mode);
+    return synced(settings);
+}
+
+std::string read_key_file_path_setting(const std::string& fallback)
+{
+    const std::string stored = private_profile().read(kIniSection, kIniKeyFileKey);
+    return stored.empty() ? fallback : stored;
+}
+
+void write_key_file_path_setting(const std::string& path)
+{
+    private_profile().write(kIniSection, kIniKeyFileKey, path);
+}
+
+CProfileFile::~CProfileFile() = default;
+
+void CProfileFile::set_path(std::optional<std::string> path)
+{
+    m_path = path.value_or(std::string());
+}
+
+std::string CProfileFile::read(const std::optional<std::string>& section, const std::optional<std::string>& key,
+                               const std::optional<std::string>& default_value) const
+{
+    const std::string fallback = default_value.value_or(std::string());
+    if (!section || !key || m_path.empty())
+        return fallback;
+    const QSettings file(QString::fromStdString(m_path), QSettings::IniFormat);
+    return file.value(setting_key(*section, *key), QString::fromStdString(fallback)).toString().toStdString();
+}
+
+int CProfileFile::write(const std::optional<std::string>& section, const std::optional<std::string>& key,
+                        const std::optional<std::string>& value)
+{
+    if (!section || !key || m_path.empty())
+        return 0;
+    QSettings file(QString::fromStdString(m_path), QSettings::IniFormat);
+    file.setValue(setting_key(*section, *key), QString::fromStdString(value.value_or(std::string())));
+    return synced(file) ? 1 : 0;
+}
+
+} // namespace kestrane

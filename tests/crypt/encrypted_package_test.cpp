@@ -1,0 +1,170 @@
+#include "crypt/encrypted_package.h"
+
+#include "common/file_io.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+namespace {
+
+const Bytes kKey = {0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+
+void use_test_key()
+{
+    set_company_key(CompanyKey{0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
+}
+
+// A plain tagged file of exactly n bytes.
+Bytes plain_file_of_size(size_t n, const std::string& type = "FRM0")
+{
+    return plain_tagged_bytes(type, pattern_bytes(n - 156, static_cast<uint32_t>(n)));
+}
+
+int entries_in(const TempDir& dir)
+{
+    return static_cast<int>(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files | QDir::Hidden).size());
+}
+
+} // namespace
+
+TEST(EncryptPackage, SizesForBothModes)
+{
+    use_test_key();
+    TempDir dir;
+    struct Case {
+        size_t n;
+        bool enc1;
+        size_t size;
+    };
+    // ENCR seals L + 20 bytes from offset 136; ENC1 the whole file.
+    const Case cases[] = {{156, false, 412}, {156, true, 540}, {928, true, 1436},
+                          {5000, true, 5392}, {5000, false, 5256}, {1200, false, 1456}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.n) + (c.enc1 ? " ENC1" : " ENCR"));
+        const Bytes input = plain_file_of_size(c.n);
+        write_bytes(dir.file("in.wrp"), input);
+        ASSERT_EQ(encrypt_package(dir.file("in.wrp"), dir.file("out.enc"), "Acme", c.enc1), 1);
+        const Bytes package = read_bytes(dir.file("out.enc"));
+        EXPECT_EQ(package.size(), c.size);
+        EXPECT_TRUE(package_matches(package, input, c.enc1 ? "ENC1" : "ENCR", "Acme", kKey));
+        if (c.n == 5000 && c.enc1) {
+            // Body source bytes from 1044 on travel unsealed: package bytes 1292.. = input 1044..
+            EXPECT_TRUE(std::equal(input.begin() + 1044, input.end(), package.begin() + 1292));
+        }
+    }
+}
+
+TEST(EncryptPackage, InMemoryBuildersAgreeInStructure)
+{
+    use_test_key();
+    for (const size_t n : {size_t{156}, size_t{1100}, size_t{3000}}) {
+        const Bytes input = plain_file_of_size(n, "DOM0");
+        Bytes output(n + 508);
+        const int64_t encr = build_package_encr(input.data(), n, output.data(), "Company16bytes!!");
+        ASSERT_GT(encr, 0);
+        EXPECT_TRUE(package_matches(Bytes(output.begin(), output.begin() + encr), input, "ENCR", "Company16bytes!!", kKey));
+        const int64_t enc1 = build_package_enc1(input.data(), n, output.data(), "Acme");
+        ASSERT_GT(enc1, 0);
+        EXPECT_TRUE(package_matches(Bytes(output.begin(), output.begin() + enc1), input, "ENC1", "Acme", kKey));
+    }
+    // The largest excess over the input size any input gives.
+    const Bytes input = plain_file_of_size(928);
+    Bytes output(928 + 508);
+    EXPECT_EQ(build_package_enc1(input.data(), 928, output.data(), "A"), 1436);
+}
+
+TEST(EncryptPackage, PackageFileBodyIsCopiedUnsealed)
+{
+    use_test_key();
+    TempDir dir;
+    const Bytes input = plain_tagged_bytes("PKG0", pattern_bytes(3000, 5));
+    write_bytes(dir.file("p.wrp"), input);
+    for (const bool enc1 : {false, true}) {
+        ASSERT_EQ(encrypt_package(dir.file("p.wrp"), dir.file("p.pkg"), "Acme", enc1), 1);
+        const Bytes package = read_bytes(dir.file("p.pkg"));
+        EXPECT_TRUE(package_matches(package, input, enc1 ? "ENC1" : "ENCR", "Acme", kKey));
+        EXPECT_EQ(package.size(), (enc1 ? input.size() : input.size() - 136) + 284);
+    }
+}
+
+TEST(EncryptPackage, CompanyKeyFileAsInput)
+{
+    use_test_key();
+    TempDir dir;
+    const Bytes input = plain_tagged_bytes("VID0", bytes_of("\x01\x02\x03\x04\x05\x06\x07\x08Other"), "");
+    write_bytes(dir.file("k.wrp"), input);
+    ASSERT_EQ(encrypt_package(dir.file("k.wrp"), dir.file("k.enc"), "Acme", false), 1);
+    const Bytes package = read_bytes(dir.file("k.enc"));
+    EXPECT_EQ(text_at(package, 0, 8), "VID0ENCR");
+    EXPECT_TRUE(package_matches(package, input, "ENCR", "Acme", kKey));
+}
+
+TEST(EncryptPackage, TagChangesWithTheCompanyKey)
+{
+    TempDir dir;
+    write_bytes(dir.file("in"), plain_file_of_size(300));
+    set_company_key(CompanyKey{1, 2, 3, 4, 5, 6, 7, 8});
+    ASSERT_EQ(encrypt_package(dir.file("in"), dir.file("a"), "Acme", false), 1);
+    set_company_key(CompanyKey{1, 2, 3, 4, 5, 6, 7, 9});
+    ASSERT_EQ(encrypt_package(dir.file("in"), dir.file("b"), "Acme", false), 1);
+    const Bytes a = read_bytes(dir.file("a")), b = read_bytes(dir.file("b"));
+    EXPECT_NE(Bytes(a.end() - 16, a.end()), Bytes(b.end() - 16, b.end()));
+    EXPECT_TRUE(package_matches(b, read_bytes(dir.file("in")), "ENCR", "Acme", {1, 2, 3, 4, 5, 6, 7, 9}));
+}
+
+TEST(EncryptPackage, RefusedInputsWriteNothingAndKeepTheOldOutput)
+{
+    use_test_key();
+    TempDir dir;
+    const std::string output = dir.file("out.enc");
+    write_text(output, "previous package");
+
+    Bytes encrypted = plain_file_of_size(400);
+    std::copy_n("ENC1", 4, encrypted.begin() + 4);
+    Bytes too_long = plain_file_of_size(400);
+    too_long[136] = 0xFF; // payload length beyond the file
+    const Bytes smallest = plain_file_of_size(156);
+    const std::pair<const char*, Bytes> refused[] = {
+        {"already encrypted", encrypted},
+        {"payload length does not fit", too_long},
+        {"shorter than a tagged file", Bytes(smallest.begin(), smallest.end() - 1)},
+        {"empty", {}},
+    };
+    for (const auto& [what, input] : refused) {
+        SCOPED_TRACE(what);
+        write_bytes(dir.file("in"), input);
+        EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", false), -1);
+        EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", true), -1);
+        Bytes buffer(input.size() + 508);
+        EXPECT_EQ(build_package_encr(input.data(), input.size(), buffer.data(), "Acme"), -1);
+    }
+    write_bytes(dir.file("in"), plain_file_of_size(400));
+    EXPECT_EQ(encrypt_package(dir.file("in"), output, "Seventeen-chars!!", false), -1);
+    EXPECT_EQ(encrypt_package(dir.file("missing"), output, "Acme", false), -2);
+    EXPECT_EQ(encrypt_package(dir.file("in"), dir.file("no/dir/out.enc"), "Acme", false), -2);
+    EXPECT_EQ(encrypt_package(dir.file("in"), "", "Acme", false), -2);
+
+    set_output_write_limit_for_tests(300);
+    EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", false), -2);
+    set_output_write_limit_for_tests(-1);
+
+    EXPECT_EQ(read_bytes(output), bytes_of("previous package"));
+    EXPECT_EQ(entries_in(dir), 2); // the input and the untouched old output, no leftovers
+}
+
+TEST(EncryptPackage, LargeInputIsStreamed)
+{
+    use_test_key();
+    TempDir dir;
+    const Bytes input = plain_file_of_size(3 * 1024 * 1024 + 77);
+    write_bytes(dir.file("big"), input);
+    ASSERT_EQ(encrypt_package(dir.file("big"), dir.file("big.enc"), "Acme", true), 1);
+    EXPECT_TRUE(package_matches(read_bytes(dir.file("big.enc")), input, "ENC1", "Acme", kKey));
+}
