@@ -1,0 +1,139 @@
+#include "pack/package_file.h"
+
+#include "common/file_io.h"
+#include "common/messages.h"
+#include "format/path_rules.h"
+#include "format/tagged_file.h"
+
+#include <algorithm>
+#include <optional>
+#include <span>
+
+namespace kestrane {
+namespace {
+
+constexpr size_t kCopyBlockSize = size_t{1} << 20;
+constexpr uint64_t kMaxPayloadLength = UINT32_MAX;
+constexpr size_t kCountFieldSize = 4;
+constexpr size_t kSizeFieldSize = 4;
+
+struct ListedFile {
+    std::string path;
+    uint64_t size = 0;
+};
+
+// The path and current size of every listed file; nothing when one of them cannot be opened.
+std::optional<std::vector<ListedFile>> size_listed_files(const std::string& source_directory,
+                                                         const std::vector<std::string>& names)
+{
+    std::vector<ListedFile> files;
+    files.reserve(names.size());
+    for (const std::string& name : names) {
+        ListedFile file{join_path(source_directory, name)};
+        InputFile input;
+        if (!input.open(file.path))
+            return std::nullopt;
+        file.size = input.size();
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+// L = 4 + (4 + S1) + ... + (4 + SN); nothing when it does not fit the 32-bit length field.
+std::optional<uint32_t> payload_length(const std::vector<ListedFile>& files)
+{
+    uint64_t length = kCountFieldSize;
+    for (const ListedFile& file : files) {
+        if (file.size > kMaxPayloadLength)
+            return std::nullopt;
+        length += kSizeFieldSize + file.size;
+        if (length > kMaxPayloadLength)
+            return std::nullopt;
+    }
+    return static_cast<uint32_t>(length);
+}
+
+// Appends one entry: its size field, then exactly the bytes the file had when it was sized. A file
+// that ends early or goes on past that size has changed under us and fails the packing.
+int append_listed_file(TaggedFileWriter& writer, const ListedFile& file, std::vector<uint8_t>& block)
+{
+    InputFile input;
+    if (!input.open(file.path))
+        return kPackListedFileUnreadable;
+    uint8_t size_field[kSizeFieldSize];
+    store_u32_le(size_field, static_cast<uint32_t>(file.size));
+    if (!writer.append(size_field, sizeof size_field))
+        return kPackCannotCreate;
+    for (uint64_t left = file.size; left > 0;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
+        if (input.read_up_to(block.data(), want) != static_cast<int64_t>(want))
+            return kPackListedFileUnreadable;
+        if (!writer.append(block.data(), want))
+            return kPackCannotCreate;
+        left -= want;
+    }
+    uint8_t beyond;
+    if (input.read_some(&beyond, 1) != 0)
+        return kPackListedFileUnreadable;
+    return kPackOk;
+}
+
+bool version_too_long(const std::string& version)
+{
+    return version.size() > layout::kVersionMaxLength;
+}
+
+InformationField package_information(const std::string& version)
+{
+    return build_information_field("", version);
+}
+
+} // namespace
+
+int pack_files(const std::string& version, const std::string& source_directory,
+               std::vector<std::string> names, const std::string& destination)
+{
+    if (version.empty()) {
+        show_message("Input version");
+        return kPackVersionMissing;
+    }
+    if (version_too_long(version))
+        return kPackVersionTooLong;
+    const auto files = size_listed_files(source_directory, names);
+    if (!files)
+        return kPackListedFileUnreadable;
+    const auto length = payload_length(*files);
+    if (!length)
+        return kPackPayloadTooLarge;
+
+    // Until finish() commits, the package lives in a temporary file beside the destination; any
+    // early return below discards it.
+    TaggedFileWriter writer(destination);
+    if (!writer.begin(tags::kPackage, tags::kPlain, package_information(version), *length))
+        return kPackCannotCreate;
+    uint8_t count_field[kCountFieldSize];
+    store_u32_le(count_field, static_cast<uint32_t>(files->size()));
+    if (!writer.append(count_field, sizeof count_field))
+        return kPackCannotCreate;
+    std::vector<uint8_t> block(kCopyBlockSize);
+    for (const ListedFile& file : *files) {
+        const int result = append_listed_file(writer, file, block);
+        if (result != kPackOk)
+            return result;
+    }
+    return writer.finish() == kWriteOk ? kPackOk : kPackCannotCreate;
+}
+
+int write_package_file(const uint8_t* payload, size_t length, const std::string& destination,
+                       const std::string& version)
+{
+    if (version_too_long(version))
+        return kPackVersionTooLong;
+    if (length > kMaxPayloadLength)
+        return kPackPayloadTooLarge;
+    const int result = write_tagged_file(destination, tags::kPackage, tags::kPlain,
+                                         package_information(version), std::span(payload, length));
+    return result == kWriteOk ? kPackOk : kPackCannotCreate;
+}
+
+} // namespace kestrane

@@ -1,0 +1,163 @@
+#include "pack/package_scan.h"
+
+#include "common/file_io.h"
+#include "common/messages.h"
+#include "common/text_format.h"
+#include "format/path_rules.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace kestrane {
+namespace {
+
+constexpr std::string_view kPackageSuffix = ".enc";
+
+char fold_case(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Ascending without regard to ASCII case; names equal that way fall back to byte order, so the
+// order is total and the same on every machine and in every locale.
+bool name_before(const std::string& a, const std::string& b)
+{
+    const auto folded_less = [](char x, char y) {
+        return static_cast<unsigned char>(fold_case(x)) < static_cast<unsigned char>(fold_case(y));
+    };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded_less))
+        return true;
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded_less))
+        return false;
+    return a < b;
+}
+
+// Exactly ".enc" at the end, case-sensitive; a name that is only ".enc" counts too.
+bool is_package_name(const std::string& name)
+{
+    return name.ends_with(kPackageSuffix);
+}
+
+// Such a file lacks some of the header fields the scan compares.
+bool shorter_than_header(const std::string& path)
+{
+    return QFileInfo(to_qpath(path)).size() < static_cast<qint64>(layout::kSummaryBytes);
+}
+
+bool is_duplicate(const HeaderSummary& entry, const HeaderSummary& admitted)
+{
+    return entry.type_tag == admitted.type_tag
+        && (entry.type_tag != tags::kDome || entry.model_tag == admitted.model_tag);
+}
+
+// Compares a new entry with the admitted ones and reports the first conflict: the same kind of
+// package, or else another company. True when there was one.
+bool report_conflict(const HeaderSummary& entry, const std::vector<HeaderSummary>& admitted)
+{
+    for (const HeaderSummary& other : admitted) {
+        if (is_duplicate(entry, other)) {
+            show_message(format_text("Duplicate protect file[%s, %s] major is [%s]", entry.path.c_str(),
+                                     other.path.c_str(), entry.type_tag.c_str()));
+            return true;
+        }
+        if (entry.company_name != other.company_name) {
+            show_message(format_text("Company name not match file[%s(%s), %s(%s)]", entry.path.c_str(),
+                                     entry.company_name.c_str(), other.path.c_str(),
+                                     other.company_name.c_str()));
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every test runs for every file, so a file already left out can still raise the messages of the
+// later tests.
+void consider_package(std::vector<HeaderSummary>& admitted, const std::string& path)
+{
+    HeaderSummary entry;
+    // A file that cannot be opened keeps all six strings empty, its path too; the mode test then
+    // leaves it out.
+    if (read_header_summary(path, entry) == 1 && shorter_than_header(path))
+        return;
+    bool candidate = entry.attribute_tag == tags::kEncryptBasic;
+    if (entry.type_tag == tags::kCompanyKey) {
+        show_message(format_text("Could not insert vid file for package file [vid file:%s]",
+                                 entry.path.c_str()));
+        candidate = false;
+    }
+    if (report_conflict(entry, admitted))
+        candidate = false;
+    if (candidate)
+        admitted.push_back(std::move(entry));
+}
+
+} // namespace
+
+const PackageListRow& package_list_headings()
+{
+    static const PackageListRow headings{"File", "Type", "Attribute", "Model", "Version", "CompanyName"};
+    return headings;
+}
+
+PackageListRow package_list_row(const HeaderSummary& entry)
+{
+    return {last_path_component(entry.path), entry.type_tag, entry.attribute_tag,
+            entry.model_tag,                 entry.version,  entry.company_name};
+}
+
+std::vector<std::string> list_directory_names(const std::string& directory)
+{
+    const QStringList found = QDir(to_qpath(directory))
+                                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                 | QDir::NoDotAndDotDot,
+                                             QDir::NoSort);
+    std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(found.size()));
+    for (const QString& name : found)
+        names.push_back(name.toStdString());
+    std::sort(names.begin(), names.end(), name_before);
+    return names;
+}
+
+void scan_package_sources(PackagingForm& form, const std::string& folder)
+{
+    if (!is_directory(folder)) {
+        show_message(format_text("Path[%s] is invalid", folder.c_str()));
+        return;
+    }
+    form.path = folder;
+    form.entries.clear();
+    for (const std::string& name : list_directory_names(folder)) {
+        if (is_package_name(name))
+            consider_package(form.entries, join_path(folder, name));
+    }
+    if (form.entries.empty()) {
+        form.status = "Failed";
+        show_message("Nothing target enc file");
+        return;
+    }
+    form.company_name = form.entries.front().company_name;
+    update_package_destination(form);
+    form.status = "Success";
+}
+
+int pick_package_version(PackagingForm& form)
+{
+    const auto is_firmware = [](const HeaderSummary& entry) { return entry.type_tag == tags::kFirmware; };
+    const auto firmware = std::find_if(form.entries.begin(), form.entries.end(), is_firmware);
+    if (firmware == form.entries.end())
+        return -1;
+    form.version = firmware->version;
+    return 1;
+}
+
+int update_package_destination(PackagingForm& form)
+{
+    const std::string name = last_path_component(form.path) + "-K" + form.version + ".wrp";
+    form.dest_file = join_path(parent_directory(form.path), name);
+    return 1;
+}
+
+} // namespace kestrane

@@ -1,0 +1,232 @@
+#include "pack/package_scan.h"
+
+#include "common/messages.h"
+#include "pack/package_file.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <cstring>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+namespace {
+
+struct Header {
+    std::string type;
+    std::string model;
+    std::string version;
+    std::string company = "ACME";
+    std::string mode = "ENCR";
+};
+
+// An encrypted package as far as the scan reads it: tags and information field, then filler.
+void write_package(const TempDir& dir, const std::string& name, const Header& header, size_t size = 200)
+{
+    Bytes bytes = pattern_bytes(std::max<size_t>(size, 140), static_cast<uint32_t>(name.size()));
+    std::memcpy(bytes.data(), header.type.data(), 4);
+    std::memcpy(bytes.data() + 4, header.mode.data(), 4);
+    const auto information = build_information_field(header.model, header.version, header.company);
+    std::copy(information.begin(), information.end(), bytes.begin() + 8);
+    bytes.resize(size);
+    write_bytes(dir.file(name), bytes);
+}
+
+std::vector<std::string> entry_paths(const PackagingForm& form)
+{
+    std::vector<std::string> paths;
+    for (const auto& entry : form.entries)
+        paths.push_back(entry.path);
+    return paths;
+}
+
+std::string duplicate(const std::string& path, const std::string& admitted, const std::string& tag)
+{
+    return "Duplicate protect file[" + path + ", " + admitted + "] major is [" + tag + "]";
+}
+
+std::string company_mismatch(const std::string& path, const std::string& company,
+                             const std::string& admitted, const std::string& admitted_company)
+{
+    return "Company name not match file[" + path + "(" + company + "), " + admitted + "("
+        + admitted_company + ")]";
+}
+
+std::string key_file_refused(const std::string& path)
+{
+    return "Could not insert vid file for package file [vid file:" + path + "]";
+}
+
+using Texts = std::vector<std::string>;
+
+std::string describe(const PackagingForm& form)
+{
+    std::string text =
+        form.path + "|" + form.dest_file + "|" + form.company_name + "|" + form.status + "|" + form.version;
+    for (const auto& entry : form.entries)
+        for (const auto& column : package_list_row(entry))
+            text += "|" + column;
+    return text;
+}
+
+} // namespace
+
+TEST(PackageScan, FirstOfEachTypeWinsAndFillsTheForm)
+{
+    TempDir dir;
+    write_package(dir, "a.enc", {"FRM0", "", "1.5.2"});
+    write_package(dir, "b.enc", {"FRM0", "", "9.9"});
+    write_package(dir, "c.enc", {"BOT0", "", "0.7"});
+    MessageRecorder recorder;
+    PackagingForm form;
+    scan_package_sources(form, dir.path());
+
+    EXPECT_EQ(recorder.messages(), Texts{duplicate(dir.file("b.enc"), dir.file("a.enc"), "FRM0")});
+    EXPECT_EQ(entry_paths(form), (Texts{dir.file("a.enc"), dir.file("c.enc")}));
+    EXPECT_EQ(package_list_row(form.entries[0]),
+              (PackageListRow{"a.enc", "FRM0", "ENCR", "", "1.5.2", "ACME"}));
+    EXPECT_EQ(package_list_headings(),
+              (PackageListRow{"File", "Type", "Attribute", "Model", "Version", "CompanyName"}));
+    EXPECT_EQ(form.path, dir.path());
+    EXPECT_EQ(form.company_name, "ACME");
+    EXPECT_EQ(form.status, "Success");
+    EXPECT_EQ(form.dest_file, dir.path() + "-K.wrp");
+
+    ASSERT_EQ(pick_package_version(form), 1);
+    EXPECT_EQ(form.version, "1.5.2");
+    EXPECT_EQ(update_package_destination(form), 1);
+    EXPECT_EQ(form.dest_file, dir.path() + "-K1.5.2.wrp");
+
+    // The listed names pack into the package, whole and in row order.
+    std::vector<std::string> names;
+    for (const auto& entry : form.entries)
+        names.push_back(package_list_row(entry)[0]);
+    ASSERT_EQ(pack_files(form.version, form.path, names, dir.file("out.wrp")), 1);
+    const Bytes package = read_bytes(dir.file("out.wrp"));
+    EXPECT_EQ(load_u32_le(package.data() + 140), 2u);
+    EXPECT_EQ(Bytes(package.begin() + 148, package.begin() + 348), read_bytes(dir.file("a.enc")));
+    EXPECT_EQ(Bytes(package.begin() + 352, package.begin() + 552), read_bytes(dir.file("c.enc")));
+}
+
+TEST(PackageScan, DomePackagesRepeatOnlyWithAnotherModel)
+{
+    TempDir dir;
+    write_package(dir, "d1.enc", {"DOM0", "7720", "1"});
+    write_package(dir, "d2.enc", {"DOM0", "7760", "1"});
+    write_package(dir, "d3.enc", {"DOM0", "7720", "2"});
+    MessageRecorder recorder;
+    PackagingForm form;
+    scan_package_sources(form, dir.path());
+    EXPECT_EQ(entry_paths(form), (Texts{dir.file("d1.enc"), dir.file("d2.enc")}));
+    EXPECT_EQ(recorder.messages(), Texts{duplicate(dir.file("d3.enc"), dir.file("d1.enc"), "DOM0")});
+    EXPECT_EQ(pick_package_version(form), -1);
+}
+
+TEST(PackageScan, CompanyMismatchAndCompanyKeyFiles)
+{
+    TempDir dir;
+    write_package(dir, "a.enc", {"DOM0", "7720", "1"});
+    write_package(dir, "b.enc", {"FRM0", "", "1", "OTHER"});
+    write_package(dir, "k.enc", {"VID0", "", "", "THIRD"});
+    MessageRecorder recorder;
+    PackagingForm form;
+    scan_package_sources(form, dir.path());
+    EXPECT_EQ(entry_paths(form), Texts{dir.file("a.enc")});
+    // The company key file is refused and then, like any other file, compared with the admitted ones.
+    EXPECT_EQ(recorder.messages(),
+              (Texts{company_mismatch(dir.file("b.enc"), "OTHER", dir.file("a.enc"), "ACME"),
+                     key_file_refused(dir.file("k.enc")),
+                     company_mismatch(dir.file("k.enc"), "THIRD", dir.file("a.enc"), "ACME")}));
+}
+
+TEST(PackageScan, NothingAdmittedKeepsCompanyAndDestination)
+{
+    TempDir dir;
+    write_package(dir, "a.enc", {"FRM0", "", "1", "ACME", "ENC1"});
+    write_package(dir, "b.enc", {"BOT0", "", "1", "OTHER", "ENC1"});
+    PackagingForm form{"/old", "/old-K1.wrp", "KEPT", "Success", "",
+                       {HeaderSummary{"/old/x.enc", "FRM0", "ENCR", "", "1", "KEPT"}}};
+    MessageRecorder recorder;
+    scan_package_sources(form, dir.path());
+    EXPECT_EQ(recorder.messages(), Texts{"Nothing target enc file"});
+    EXPECT_TRUE(form.entries.empty());
+    EXPECT_EQ(form.status, "Failed");
+    EXPECT_EQ(form.path, dir.path());
+    EXPECT_EQ(form.company_name, "KEPT");
+    EXPECT_EQ(form.dest_file, "/old-K1.wrp");
+
+    // A lone company key file says why it was refused.
+    TempDir keys;
+    write_package(keys, "k.enc", {"VID0", "", ""});
+    recorder.clear();
+    scan_package_sources(form, keys.path());
+    EXPECT_EQ(recorder.messages(), (Texts{key_file_refused(keys.file("k.enc")), "Nothing target enc file"}));
+}
+
+TEST(PackageScan, WhichNamesAreConsidered)
+{
+    TempDir dir;
+    write_package(dir, ".enc", {"FRM0", "", "1"});
+    write_package(dir, "IMAGE.ENC", {"BOT0", "", "1", "OTHER"});
+    write_package(dir, "e.enc.bak", {"BOT0", "", "1", "OTHER"});
+    write_package(dir, "short.enc", {"VID0", "", "", "OTHER"}, 63); // would raise two messages if read
+    write_package(dir, "t.enc", {"BOT0", "", "1"}, 64);
+    QDir(QString::fromStdString(dir.path())).mkdir("u.enc");
+    MessageRecorder recorder;
+    PackagingForm form;
+    scan_package_sources(form, dir.path());
+    EXPECT_EQ(entry_paths(form), (Texts{dir.file(".enc"), dir.file("t.enc")}));
+    // A directory named like a package cannot be opened: its strings stay empty and it is reported
+    // against the first entry.
+    EXPECT_EQ(recorder.messages(), Texts{company_mismatch("", "", dir.file(".enc"), "ACME")});
+}
+
+TEST(PackageScan, ListingOrderIgnoresCaseThenBytes)
+{
+    TempDir dir;
+    for (const char* name : {"b", "sub", "C", "_x", "A", ".hidden", "c"})
+        write_bytes(dir.file(name), {});
+    EXPECT_EQ(list_directory_names(dir.path()), (Texts{".hidden", "_x", "A", "b", "C", "c", "sub"}));
+
+    // Byte order would put B.enc before a.enc.
+    TempDir packages;
+    write_package(packages, "B.enc", {"FRM0", "", "2.0"});
+    write_package(packages, "a.enc", {"FRM0", "", "1.0"});
+    MessageRecorder recorder;
+    PackagingForm form;
+    scan_package_sources(form, packages.path());
+    EXPECT_EQ(entry_paths(form), Texts{packages.file("a.enc")});
+    ASSERT_EQ(pick_package_version(form), 1);
+    EXPECT_EQ(form.version, "1.0");
+}
+
+TEST(PackageScan, PathThatIsNoDirectoryChangesNothing)
+{
+    TempDir dir;
+    write_package(dir, "a.enc", {"FRM0", "", "1.5.2"});
+    PackagingForm form;
+    scan_package_sources(form, dir.path());
+    const std::string before = describe(form);
+    MessageRecorder recorder;
+    scan_package_sources(form, dir.file("a.enc"));
+    scan_package_sources(form, dir.file("missing"));
+    EXPECT_EQ(recorder.messages(), (Texts{"Path[" + dir.file("a.enc") + "] is invalid",
+                                          "Path[" + dir.file("missing") + "] is invalid"}));
+    EXPECT_EQ(describe(form), before);
+}
+
+TEST(PackageDestination, RootStandsForADriveRoot)
+{
+    PackagingForm form;
+    form.path = "/";
+    form.version = "1.0";
+    EXPECT_EQ(update_package_destination(form), 1);
+    EXPECT_EQ(form.dest_file, "/-K1.0.wrp");
+    form.path = "/data/release/build";
+    form.version = "1.5.2";
+    update_package_destination(form);
+    EXPECT_EQ(form.dest_file, "/data/release/build-K1.5.2.wrp");
+}
