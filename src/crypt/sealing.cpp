@@ -115,6 +115,34 @@ int64_t seal(const uint8_t* source, uint64_t n, uint8_t* destination, uint64_t f
     return static_cast<int64_t>(produced + kBlockSize);
 }
 
+} // namespace
+
+struct ChunkSealer::Context {
+    SealingContext sealing;
+};
+
+ChunkSealer::ChunkSealer() : m_context(std::make_unique<Context>()) {}
+
+ChunkSealer::~ChunkSealer() = default;
+
+bool ChunkSealer::ready() const
+{
+    return m_context->sealing.ready();
+}
+
+bool ChunkSealer::seal(const uint8_t* chunk, size_t length, uint8_t* block)
+{
+    if (length > sealing::kChunkSize || !ready())
+        return false;
+    if (const int code = m_context->sealing.seal_chunk(chunk, length, block)) {
+        report_failure("rsa_pkcs1_encrypt failed with error code %x\n", code);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
 // The company key slot, with its built-in default until a company key is set.
 std::mutex g_slot_mutex;
 CompanyKey g_company_key = {0x4B, 0x45, 0x53, 0x54, 0x52, 0x41, 0x4E, 0x45};

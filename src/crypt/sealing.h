@@ -31,6 +31,23 @@ int64_t seal_data(const uint8_t* source, uint8_t* destination, uint64_t n);
 // Seals every chunk of n bytes, the last one possibly empty. Same results as seal_data.
 int64_t seal_all(const uint8_t* source, uint64_t n, uint8_t* destination);
 
+// Seals chunks one at a time, for callers that stream: each chunk of at most 116 bytes becomes
+// one 128-byte block. False (after the library's code is printed) when sealing failed.
+class ChunkSealer {
+public:
+    ChunkSealer();
+    ~ChunkSealer();
+    ChunkSealer(const ChunkSealer&) = delete;
+    ChunkSealer& operator=(const ChunkSealer&) = delete;
+
+    bool ready() const;
+    bool seal(const uint8_t* chunk, size_t length, uint8_t* block);
+
+private:
+    struct Context;
+    std::unique_ptr<Context> m_context;
+};
+
 // Writes the 128-byte sealed key block for the company key slot: 128, or -1 when sealing failed.
 int make_key_block(uint8_t* destination);
 
