@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+
+namespace kestrane {
+
+// Asks for the version of a wrapping started from the command line without one. Ends with OK
+// through "Wrapping" with a non-empty version, or with Cancel; Enter and Esc do nothing.
+class CInputVersionDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CInputVersionDlg(QWidget* parent = nullptr);
+
+    QString m_strPath;    // set by the caller before the dialog runs
+    QString m_strVersion; // the accepted version
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void OnWrapping();
+
+    QLineEdit* m_pathEdit;
+    QLineEdit* m_versionEdit;
+};
+
+} // namespace kestrane
