@@ -1,0 +1,56 @@
+#include "wrap/archiver.h"
+
+#include "common/file_io.h"
+#include "format/path_rules.h"
+#include "format/program_directory.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace kestrane {
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kArchiverName = "tar.exe";
+#else
+constexpr const char* kArchiverName = "tar";
+#endif
+
+} // namespace
+
+std::string archiver_program()
+{
+    const std::string directory = program_directory();
+    if (!directory.empty()) {
+        const std::string beside_program = join_path(directory, kArchiverName);
+        if (is_regular_file(beside_program))
+            return beside_program;
+    }
+    return QStandardPaths::findExecutable(QString::fromLatin1(kArchiverName)).toStdString();
+}
+
+bool archive_directory(const std::string& directory, const std::string& archive_path)
+{
+    const std::string program = archiver_program();
+    if (program.empty())
+        return false;
+    // The archiver runs elsewhere: a relative path would name a file inside the source directory.
+    const QString archive = QFileInfo(to_qpath(archive_path)).absoluteFilePath();
+
+    QProcess archiver;
+    archiver.setProgram(to_qpath(program));
+    archiver.setArguments({QStringLiteral("cvf"), archive, QStringLiteral(".")});
+    archiver.setWorkingDirectory(to_qpath(directory));
+    archiver.setStandardInputFile(QProcess::nullDevice());
+    archiver.setStandardOutputFile(QProcess::nullDevice());
+    archiver.setStandardErrorFile(QProcess::nullDevice());
+    archiver.start();
+    if (!archiver.waitForStarted(-1))
+        return false;
+    archiver.waitForFinished(-1);
+    return archiver.state() == QProcess::NotRunning && archiver.exitStatus() == QProcess::NormalExit
+        && archiver.exitCode() == 0 && is_regular_file(archive.toStdString());
+}
+
+} // namespace kestrane

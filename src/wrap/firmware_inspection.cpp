@@ -1,0 +1,148 @@
+#include "wrap/firmware_inspection.h"
+
+#include "common/file_io.h"
+#include "common/messages.h"
+#include "common/text_format.h"
+#include "wrap/wrapping.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace kestrane {
+namespace {
+
+constexpr size_t kImageHeadSize = 1024;
+constexpr size_t kNameOffset = 32;
+constexpr size_t kNameSize = 32;
+// A file of this many bytes or fewer is too short to be an image.
+constexpr int64_t kShortestImage = 90;
+
+constexpr std::string_view kKernelPrefix = "Linux image HW";
+constexpr size_t kKernelVersionOffset = 20;
+constexpr std::string_view kEmergencyPrefix = "Emergency image";
+constexpr size_t kEmergencyVersionOffset = 18; // the length of "Emergency image KR"
+
+char ascii_lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool begins_with_ignoring_case(const ImageName& name, std::string_view prefix)
+{
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (ascii_lower(name[i]) != ascii_lower(prefix[i]))
+            return false;
+    return true;
+}
+
+// The name field's text from `offset` to the first zero byte or the end of the field.
+std::string text_from(const ImageName& name, size_t offset)
+{
+    return std::string(name.data() + offset, strnlen(name.data() + offset, kNameSize - offset));
+}
+
+std::optional<std::string> version_after_prefix(const ImageName& name, std::string_view prefix, size_t offset)
+{
+    if (!begins_with_ignoring_case(name, prefix))
+        return std::nullopt;
+    return text_from(name, offset);
+}
+
+struct ImageRule {
+    std::optional<std::string> (*version)(const ImageName&);
+    const char* read_failure;   // printf format taking the reader's result
+    const char* invalid_name;
+};
+
+const ImageRule kKernelRule{kernel_version, "Failed to get firmware information with error[%d]",
+                            "Invalid firmware file"};
+const ImageRule kBootloaderRule{bootloader_version, "Failed to get bootloader information with error[%d]",
+                                "Invalid bootloader file"};
+const ImageRule kEmergencyRule{emergency_version, "Failed to get firmware information with error[%d]",
+                               "Invalid firmware file"};
+
+SourceInspection inspect_image(const std::string& path, const ImageRule& rule)
+{
+    ImageName name{};
+    if (const int result = read_image_name(path, name); result < 0) {
+        show_message(format_text(rule.read_failure, result));
+        return {};
+    }
+    std::optional<std::string> version = rule.version(name);
+    if (!version) {
+        show_message(rule.invalid_name);
+        return {};
+    }
+    return SourceInspection{true, SourceKind::File, std::move(*version), false};
+}
+
+} // namespace
+
+int read_image_name(const std::string& path, ImageName& name)
+{
+    InputFile file;
+    if (!file.open(path))
+        return -1;
+    uint8_t head[kImageHeadSize] = {};
+    if (file.read_up_to(head, sizeof head) <= kShortestImage)
+        return -2;
+    name.fill('\0');
+    std::memcpy(name.data(), head + kNameOffset, kNameSize);
+    for (char& c : name) {
+        if (c == '\0')
+            break;
+        if (c == 'r')
+            c = '.';
+    }
+    return 1;
+}
+
+std::optional<std::string> kernel_version(const ImageName& name)
+{
+    return version_after_prefix(name, kKernelPrefix, kKernelVersionOffset);
+}
+
+std::optional<std::string> bootloader_version(const ImageName& name)
+{
+    int model = 0;
+    int version = 0;
+    if (std::sscanf(name.data(), "ub%dm.%d.bin", &model, &version) < 2)
+        return std::nullopt;
+    return std::to_string(version);
+}
+
+std::optional<std::string> emergency_version(const ImageName& name)
+{
+    return version_after_prefix(name, kEmergencyPrefix, kEmergencyVersionOffset);
+}
+
+SourceInspection inspect_source(int type, const std::string& path)
+{
+    if (type < 0 || type >= static_cast<int>(kWrappingTypeCount)) {
+        show_message("Invalid file type");
+        return {};
+    }
+    switch (type) {
+    case kWrapKernel:
+        return inspect_image(path, kKernelRule);
+    case kWrapBootloader:
+        return inspect_image(path, kBootloaderRule);
+    case kWrapEmergency:
+        return inspect_image(path, kEmergencyRule);
+    default:
+        break;
+    }
+    const bool directory = wrapping_types()[static_cast<size_t>(type)].directory;
+    return SourceInspection{true, directory ? SourceKind::Directory : SourceKind::File, {}, true};
+}
+
+bool check_source_kind(const std::string& path, SourceKind expected)
+{
+    const bool matches = expected == SourceKind::Directory ? is_directory(path) : is_regular_file(path);
+    if (!matches)
+        show_message(format_text("Path[%s] is invalid", path.c_str()));
+    return matches;
+}
+
+} // namespace kestrane

@@ -1,0 +1,199 @@
+#include "wrap/wrapping.h"
+
+#include "common/file_io.h"
+#include "common/messages.h"
+#include "format/program_directory.h"
+#include "format/tagged_file.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+namespace {
+
+std::string system_tar()
+{
+    return QStandardPaths::findExecutable("tar").toStdString();
+}
+
+// Sorted output lines of a program, each without a leading "./"; empty lines dropped.
+std::vector<std::string> sorted_lines(const std::string& program, const std::vector<std::string>& arguments,
+                                      const std::string& directory = {})
+{
+    const ProcessResult result = run_process(program, arguments, {}, directory);
+    EXPECT_EQ(result.exit_code, 0) << result.standard_error;
+    std::vector<std::string> lines;
+    std::istringstream text(result.standard_output);
+    for (std::string line; std::getline(text, line);) {
+        if (line.rfind("./", 0) == 0)
+            line.erase(0, 2);
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// Every entry of a directory, as find sees it; folders end with "/", as tar lists them.
+std::vector<std::string> tree_of(const std::string& root)
+{
+    return sorted_lines("find", {".", "-mindepth", "1", "-type", "d", "-printf", "%P/\\n", "-o", "-printf", "%P\\n"}, root);
+}
+
+// What tar -tf lists for the archive in the payload of a wrapped file.
+std::vector<std::string> payload_listing(const std::string& wrapped)
+{
+    const Bytes file = read_bytes(wrapped);
+    EXPECT_EQ(load_u32_le(file.data() + 136), file.size() - 156);
+    const std::string archive = wrapped + ".payload.tar";
+    write_bytes(archive, Bytes(file.begin() + 140, file.end() - 16));
+    return sorted_lines(system_tar(), {"-tf", archive});
+}
+
+void make_site(const std::string& root)
+{
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(root + "/img/icons")));
+    QDir().mkpath(QString::fromStdString(root + "/css"));
+    write_text(root + "/index.html", "<html>kestrane</html>\n");
+    write_text(root + "/css/site.css", "body { margin: 0 }\n");
+    write_bytes(root + "/img/icons/logo one.png", pattern_bytes(5000, 4));
+    write_text(root + "/.htaccess", "deny from none\n");
+}
+
+// Each test owns the program directory: an empty one, so that the system's tar is used, unless
+// the test places a `tar` of its own in it.
+class DirectoryWrap : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        set_program_directory(m_program.path());
+        make_site(m_site);
+    }
+    void TearDown() override { set_program_directory(""); }
+
+    void place_archiver(const std::string& script, bool executable = true)
+    {
+        const std::string path = m_program.file("tar");
+        write_text(path, "#!/bin/sh\n" + script);
+        const auto exec = executable ? QFileDevice::ExeOwner : QFileDevice::Permissions{};
+        ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner | exec));
+    }
+
+    TempDir m_work;
+    const std::string m_site = m_work.file("web");
+
+private:
+    TempDir m_program;
+};
+
+} // namespace
+
+TEST_F(DirectoryWrap, PayloadListsEveryFileAndASmallDirectoryIsQuick)
+{
+    const QString current = QDir::currentPath();
+    for (const unsigned type : {kWrapWebPage, kWrapAddOn}) {
+        const std::string destination = m_work.file("web" + std::to_string(type) + ".wrp");
+        MessageRecorder recorder;
+        QElapsedTimer timer;
+        timer.start();
+        ASSERT_EQ(wrap_file(type, "3.1", m_site, destination), 1);
+        const qint64 elapsed = timer.elapsed();
+        std::cout << "[ timing   ] small directory wrap: " << elapsed << " ms\n";
+        EXPECT_LT(elapsed, 500);
+        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"wrapping file success. [path:" + destination + "]"});
+
+        const Bytes file = read_bytes(destination);
+        EXPECT_EQ(text_at(file, 0, 8), type == kWrapWebPage ? "WEB0PLAN" : "AON0PLAN");
+        EXPECT_EQ(to_hex(file.data() + file.size() - 16, 16), openssl_md5_hex(Bytes(file.begin(), file.end() - 16)));
+        EXPECT_EQ(payload_listing(destination), tree_of(m_site));
+        const ProcessResult logo = run_process(system_tar(), {"-xOf", destination + ".payload.tar", "./img/icons/logo one.png"});
+        EXPECT_EQ(bytes_of(logo.standard_output), pattern_bytes(5000, 4));
+        EXPECT_FALSE(path_exists(destination + ".tmp"));
+    }
+    EXPECT_EQ(QDir::currentPath(), current);
+}
+
+TEST_F(DirectoryWrap, WaitsForAnArchiverThatRunsOverASecond)
+{
+    // 400 files in 20 folders, archived by the real tar, whose archive then appears in two steps
+    // 1.2 s apart: a wrap that did not wait for the archiver to end would take a partial archive.
+    for (int n = 0; n < 400; ++n) {
+        const std::string folder = m_site + "/d" + std::to_string(n / 20);
+        QDir().mkpath(QString::fromStdString(folder));
+        write_bytes(folder + "/f" + std::to_string(n) + ".bin", pattern_bytes(16384, static_cast<uint32_t>(n)));
+    }
+    place_archiver("\"" + system_tar() + "\" \"$@\" || exit $?\n"
+                   "mv \"$2\" \"$2.full\" && head -c 10240 \"$2.full\" > \"$2\"\n"
+                   "sleep 1.2\n"
+                   "mv \"$2.full\" \"$2\"\n");
+    const std::string destination = m_work.file("large.wrp");
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(wrap_file(kWrapWebPage, "1.0", m_site, destination), 1);
+    const qint64 elapsed = timer.elapsed();
+    std::cout << "[ timing   ] 6.6 MB directory, archiver over a second: " << elapsed << " ms\n";
+    EXPECT_GE(elapsed, 1200);
+    EXPECT_EQ(payload_listing(destination), tree_of(m_site));
+    EXPECT_FALSE(path_exists(destination + ".tmp"));
+}
+
+TEST_F(DirectoryWrap, FailingArchiverGivesMinusOneAndLeavesNoArchive)
+{
+    const std::string destination = m_work.file("web.wrp");
+    const std::pair<std::string, bool> archivers[] = {
+        {"exit 2\n", true},                                        // writes nothing
+        {"\"" + system_tar() + "\" \"$@\"\nexit 2\n", true},       // writes the archive, then fails
+        {"exit 0\n", true},                                        // succeeds without an archive
+        {"exit 0\n", false},                                       // cannot be started
+    };
+    for (const auto& [script, executable] : archivers) {
+        SCOPED_TRACE(script);
+        place_archiver(script, executable);
+        // A leftover archive of an earlier run must not be wrapped in place of a new one.
+        write_bytes(destination + ".tmp", pattern_bytes(10240));
+        MessageRecorder recorder;
+        EXPECT_EQ(wrap_file(kWrapAddOn, "1.0", m_site, destination), -1);
+        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Fail with error code[-1]"});
+        EXPECT_FALSE(path_exists(destination));
+        EXPECT_FALSE(path_exists(destination + ".tmp"));
+    }
+}
+
+TEST_F(DirectoryWrap, ArchiverOutputStaysOutOfOurs)
+{
+    write_text(m_site + "/unmistakable-name.txt", "x");
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    const int result = wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("web.wrp"));
+    const std::string output = ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(result, 1);
+    EXPECT_EQ(output.find("unmistakable-name"), std::string::npos) << output;
+    EXPECT_EQ(payload_listing(m_work.file("web.wrp")), tree_of(m_site));
+}
+
+TEST_F(DirectoryWrap, RelativeDestinationNamesOneArchiveForBothSteps)
+{
+    QDir().mkpath(QString::fromStdString(m_work.file("out")));
+    const QString current = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(m_work.file("out"))));
+    const int result = wrap_file(kWrapWebPage, "1.0", m_site, "web.wrp");
+    const QString after = QDir::currentPath();
+    QDir::setCurrent(current);
+
+    ASSERT_EQ(result, 1);
+    EXPECT_EQ(after.toStdString(), m_work.file("out"));
+    EXPECT_EQ(payload_listing(m_work.file("out/web.wrp")), tree_of(m_site));
+    EXPECT_FALSE(path_exists(m_work.file("out/web.wrp.tmp")));
+    EXPECT_FALSE(path_exists(m_site + "/web.wrp.tmp"));
+}
