@@ -7,7 +7,7 @@ PRESET    := default
 
 # Debian packages the build and the tests need.
 PACKAGES := cmake ninja-build g++ qt6-base-dev libmbedtls-dev libgtest-dev openssl tar \
-            u-boot-tools xvfb xauth fonts-nanum
+            u-boot-tools xvfb xauth x11-utils xdotool fonts-nanum
 
 SUDO := $(shell if [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then echo sudo; fi)
 

@@ -8,7 +8,8 @@ namespace {
 
 void copy_text(uint8_t* destination, std::string_view text, size_t limit)
 {
-    std::memcpy(destination, text.data(), std::min(text.size(), limit));
+    if (!text.empty())
+        std::memcpy(destination, text.data(), std::min(text.size(), limit));
 }
 
 // The text of `count` bytes up to the first zero byte.

@@ -87,7 +87,24 @@ bool all_zero(const Bytes& bytes, size_t offset, size_t count)
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
                           const Bytes& standard_input, const std::string& working_directory)
 {
+    ProcessOptions options;
+    options.standard_input = standard_input;
+    options.working_directory = working_directory;
+    return run_program(program, arguments, options);
+}
+
+ProcessResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                          const ProcessOptions& options)
+{
+    const Bytes& standard_input = options.standard_input;
+    const std::string& working_directory = options.working_directory;
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& name : options.unset)
+        environment.remove(QString::fromStdString(name));
+    for (const auto& [name, value] : options.set)
+        environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+    process.setProcessEnvironment(environment);
     QStringList list;
     for (const auto& argument : arguments)
         list << QString::fromStdString(argument);
@@ -101,11 +118,41 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
         process.write(reinterpret_cast<const char*>(standard_input.data()),
                       static_cast<qint64>(standard_input.size()));
     process.closeWriteChannel();
-    process.waitForFinished(300000);
+    if (!process.waitForFinished(options.timeout_ms)) {
+        process.kill();
+        process.waitForFinished();
+    }
     result.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.standard_output = process.readAllStandardOutput().toStdString();
     result.standard_error = process.readAllStandardError().toStdString();
     return result;
+}
+
+std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+void make_uimage(const std::string& path, const std::string& image_name, const Bytes& data)
+{
+    const std::string data_path = path + ".data";
+    write_bytes(data_path, data);
+    const ProcessResult result = run_process(
+        "mkimage", {"-A", "arm", "-O", "linux", "-T", "kernel", "-C", "none", "-a", "0", "-e", "0", "-n",
+                    image_name, "-d", data_path, path});
+    QFile::remove(QString::fromStdString(data_path));
+    if (result.exit_code != 0)
+        throw std::runtime_error("mkimage failed: " + result.standard_error + result.standard_output);
 }
 
 namespace {

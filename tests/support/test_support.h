@@ -47,6 +47,23 @@ struct ProcessResult {
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& arguments,
                           const Bytes& standard_input = {}, const std::string& working_directory = {});
 
+// A child process with its own environment: `set` adds or replaces variables, `unset` removes them.
+struct ProcessOptions {
+    std::string working_directory;
+    std::vector<std::pair<std::string, std::string>> set;
+    std::vector<std::string> unset;
+    Bytes standard_input;
+    int timeout_ms = 300000;
+};
+ProcessResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                          const ProcessOptions& options);
+
+// The non-empty lines of a text.
+std::vector<std::string> lines_of(const std::string& text);
+
+// A U-Boot legacy image made by mkimage: the image name lands at file offset 32.
+void make_uimage(const std::string& path, const std::string& image_name, const Bytes& data);
+
 // Independent oracles.
 std::string openssl_md5_hex(const Bytes& data);
 std::string openssl_hmac_md5_hex(const Bytes& key, const Bytes& data);

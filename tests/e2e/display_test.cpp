@@ -1,0 +1,94 @@
+#include "e2e/e2e_support.h"
+
+#include <QDir>
+#include <QThread>
+
+using namespace kestrane::test;
+
+namespace {
+
+// The program as a user at a desk meets it: a real X display, windows, keys.
+class WithDisplay : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        if (!m_x.running())
+            GTEST_SKIP() << "Xvfb could not be started";
+    }
+
+    // Starts the program on the display; the caller answers its windows.
+    void start(const std::vector<std::string>& arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("WAYLAND_DISPLAY");
+        environment.remove("QT_QPA_PLATFORM");
+        environment.insert("DISPLAY", QString::fromStdString(m_x.display()));
+        environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config().path()));
+        m_program.setProcessEnvironment(environment);
+        m_program.setWorkingDirectory(QString::fromStdString(work().path()));
+        QStringList list;
+        for (const auto& argument : arguments)
+            list << QString::fromStdString(argument);
+        m_program.start(QString::fromStdString(program()), list);
+        ASSERT_TRUE(m_program.waitForStarted(10000));
+    }
+
+    // Focuses a window and types into it with the X test extension, as a keyboard would.
+    void keys(const std::string& window, const std::vector<std::string>& xdotool_words)
+    {
+        std::vector<std::string> arguments = {"windowfocus", "--sync", window};
+        arguments.insert(arguments.end(), xdotool_words.begin(), xdotool_words.end());
+        EXPECT_EQ(m_x.x("xdotool", arguments).exit_code, 0);
+    }
+
+    // Closes the next message box with Enter and checks that it was the application's.
+    void dismiss_message_box()
+    {
+        const std::string box = m_x.wait_for_window("^kestrane$");
+        ASSERT_FALSE(box.empty()) << "no message box appeared";
+        keys(box, {"key", "Return"});
+        QThread::msleep(200);
+    }
+
+    XvfbServer m_x;
+    QProcess m_program;
+};
+
+TEST_F(WithDisplay, VersionDialogAsksForTheVersionOfAWebDirectory)
+{
+    const std::string web = work().file("web");
+    QDir().mkpath(QString::fromStdString(web));
+    write_text(web + "/index.html", "<html></html>");
+    start({"-wrapping", "webpage", "web"});
+
+    const std::string dialog = m_x.wait_for_window("^Input version$");
+    ASSERT_FALSE(dialog.empty()) << "the version dialog did not appear";
+    if (const char* shots = std::getenv("KESTRANE_SCREENSHOT_DIR"))
+        m_x.x("import", {"-window", "root", std::string(shots) + "/input-version.png"});
+    // Enter does nothing in the dialog; the version goes in, then Tab to "Wrapping" and Space.
+    keys(dialog, {"type", "1.0"});
+    keys(dialog, {"key", "Return"});
+    EXPECT_FALSE(m_x.wait_for_window("^Input version$", 500).empty()) << "Enter closed the dialog";
+    keys(dialog, {"key", "Tab", "space"});
+
+    dismiss_message_box(); // "wrapping file success. [path:...]"
+    dismiss_message_box(); // "Wrapping success"
+    ASSERT_TRUE(m_program.waitForFinished(20000));
+    EXPECT_EQ(m_program.exitCode(), 0);
+    EXPECT_TRUE(wrapped_as(web + ".wrp", "WEB0", "", "1.0", nullptr));
+    EXPECT_EQ(m_program.readAllStandardOutput().toStdString(), ""); // messages went to boxes
+}
+
+TEST_F(WithDisplay, CancelledVersionDialogEndsWithoutWrapping)
+{
+    write_text(work().file("brand.conf"), "[brand]");
+    start({"-wrapping", "brand", "brand.conf"});
+    const std::string dialog = m_x.wait_for_window("^Input version$");
+    ASSERT_FALSE(dialog.empty());
+    keys(dialog, {"key", "Tab", "Tab", "space"}); // to "Cancel"
+    ASSERT_TRUE(m_program.waitForFinished(20000));
+    EXPECT_EQ(m_program.exitCode(), 1);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("brand.conf.wrp"))));
+}
+
+} // namespace

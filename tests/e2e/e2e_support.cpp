@@ -1,0 +1,129 @@
+#include "e2e/e2e_support.h"
+
+#include "crypt/company_key_file.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace kestrane::test {
+
+ProgramTest::ProgramTest() : m_program(m_program_dir.file("kestrane"))
+{
+    if (!QFile::copy(QStringLiteral(KESTRANE_PROGRAM), QString::fromStdString(m_program)))
+        throw std::runtime_error("cannot copy the program");
+}
+
+ProcessResult ProgramTest::run(const std::vector<std::string>& arguments, const std::string& standard_input,
+                               const std::string& working_directory) const
+{
+    ProcessOptions options;
+    options.working_directory = working_directory.empty() ? m_work.path() : working_directory;
+    options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    options.set = {{"XDG_CONFIG_HOME", m_config.path()}, {"HOME", m_config.path()}};
+    options.standard_input = bytes_of(standard_input);
+    options.timeout_ms = 60000;
+    return run_program(m_program, arguments, options);
+}
+
+std::string ProgramTest::make_key_file(const std::string& name, const std::string& company,
+                                       const std::string& digits) const
+{
+    const std::string path = m_work.file(name);
+    if (write_company_key_file("0000" + digits, company, path) != 1)
+        throw std::runtime_error("cannot write a company key file");
+    return path;
+}
+
+Bytes key_bytes(const std::string& digits)
+{
+    Bytes key = {0, 0};
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        key.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    return key;
+}
+
+testing::AssertionResult ProgramTest::wrapped_as(const std::string& path, const std::string& type,
+                                                 const std::string& model, const std::string& version,
+                                                 const Bytes* payload)
+{
+    const Bytes file = read_bytes(path);
+    if (file.size() < 156)
+        return testing::AssertionFailure() << path << " is only " << file.size() << " bytes";
+    const size_t length = file[136] | file[137] << 8 | file[138] << 16 | size_t{file[139]} << 24;
+    if (file.size() != 156 + length)
+        return testing::AssertionFailure() << "length field " << length << " for a file of " << file.size();
+    Bytes model_field(4, 0), version_field(20, 0);
+    std::copy(model.begin(), model.end(), model_field.begin());
+    std::copy(version.begin(), version.begin() + std::min<size_t>(8, version.size()), version_field.begin());
+    if (version.size() > 8)
+        std::copy(version.begin() + 8, version.end(), version_field.begin() + 8);
+    Bytes stored_version(file.begin() + 12, file.begin() + 20);
+    stored_version.insert(stored_version.end(), file.begin() + 52, file.begin() + 64);
+    if (text_at(file, 0, 8) != type + "PLAN" || Bytes(file.begin() + 8, file.begin() + 12) != model_field
+        || stored_version != version_field)
+        return testing::AssertionFailure() << "header " << to_hex(file.data(), 64);
+    if (payload && (payload->size() != length || !std::equal(payload->begin(), payload->end(), file.begin() + 140)))
+        return testing::AssertionFailure() << "payload differs";
+    const Bytes covered(file.begin(), file.end() - 16);
+    if (to_hex(file.data() + file.size() - 16, 16) != openssl_md5_hex(covered))
+        return testing::AssertionFailure() << "MD5 trailer does not match openssl";
+    return testing::AssertionSuccess();
+}
+
+XvfbServer::XvfbServer() : m_server(std::make_unique<QProcess>())
+{
+    // A display number of our own: free when no server holds its lock file.
+    for (int number = 90 + getpid() % 400; number < 1000 && !m_running; number += 7) {
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            continue;
+        m_display = ":" + std::to_string(number);
+        m_server->start(QStringLiteral("Xvfb"), {QString::fromStdString(m_display), QStringLiteral("-screen"),
+                                                 QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!m_server->waitForStarted(5000))
+            return;
+        for (int attempt = 0; attempt < 100 && !m_running; ++attempt) {
+            if (m_server->state() != QProcess::Running)
+                break;
+            m_running = x("xwininfo", {"-root"}, 2000).exit_code == 0;
+            if (!m_running)
+                QThread::msleep(50);
+        }
+    }
+}
+
+XvfbServer::~XvfbServer()
+{
+    if (m_server->state() != QProcess::NotRunning) {
+        m_server->terminate();
+        if (!m_server->waitForFinished(3000))
+            m_server->kill();
+        m_server->waitForFinished(3000);
+    }
+}
+
+ProcessResult XvfbServer::x(const std::string& program, const std::vector<std::string>& arguments,
+                            int timeout_ms) const
+{
+    ProcessOptions options;
+    options.set = {{"DISPLAY", m_display}};
+    options.unset = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    options.timeout_ms = timeout_ms;
+    return run_program(program, arguments, options);
+}
+
+std::string XvfbServer::wait_for_window(const std::string& name_pattern, int timeout_ms) const
+{
+    for (int waited = 0; waited < timeout_ms; waited += 100) {
+        const ProcessResult found = x("xdotool", {"search", "--onlyvisible", "--name", name_pattern}, 5000);
+        const std::vector<std::string> ids = lines_of(found.standard_output);
+        if (!ids.empty())
+            return ids.back();
+        QThread::msleep(100);
+    }
+    return {};
+}
+
+} // namespace kestrane::test
