@@ -1,14 +1,31 @@
 #include "app/command_line.h"
 
+#include <initializer_list>
+
 namespace kestrane {
+namespace {
+
+OptionValue option_value(const ValueParam& param)
+{
+    return {param.present(), param.value()};
+}
+
+int count_given(std::initializer_list<bool> flags)
+{
+    int count = 0;
+    for (const bool flag : flags)
+        count += flag ? 1 : 0;
+    return count;
+}
+
+} // namespace
 
 std::optional<CommandLine> parse_command_line(int argc, const char* const* argv, OptionSyntax syntax)
 {
     PositionalParam file_argument;
     ParamErrorHandler error_handler;
-    ValueParam key;
-    ValueParam wrapping;
-    ValueParam version;
+    ValueParam key, wrapping, version, info, genkey, company, pack, dest;
+    FlagParam help;
 
     ParamParser parser(syntax);
     parser.set_positional(&file_argument);
@@ -16,18 +33,89 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     parser.add_param("key", &key);
     parser.add_param("wrapping", &wrapping);
     parser.add_param("version", &version);
+    parser.add_param("info", &info);
+    parser.add_param("genkey", &genkey);
+    parser.add_param("company", &company);
+    parser.add_param("pack", &pack);
+    parser.add_param("dest", &dest);
+    parser.add_flag("help", &help);
     if (!parser.parse(argc, argv))
         return std::nullopt;
 
     CommandLine command_line;
     command_line.file_argument = file_argument.value();
-    command_line.key_given = key.present();
-    command_line.key_file = key.value();
-    command_line.wrapping_given = wrapping.present();
-    command_line.wrapping_word = wrapping.value();
-    command_line.version_given = version.present();
-    command_line.version = version.value();
+    command_line.key = option_value(key);
+    command_line.wrapping = option_value(wrapping);
+    command_line.version = option_value(version);
+    command_line.info = option_value(info);
+    command_line.genkey = option_value(genkey);
+    command_line.company = option_value(company);
+    command_line.pack = option_value(pack);
+    command_line.dest = option_value(dest);
+    command_line.help = help.present();
     return command_line;
+}
+
+Operation select_operation(const CommandLine& c)
+{
+    if (c.help)
+        return Operation::Help;
+    const int operations = count_given({c.wrapping.given, c.info.given, c.genkey.given, c.pack.given});
+    if (operations > 1)
+        return Operation::Conflict;
+    const bool has_file = !c.file_argument.empty();
+    // Options that only mean something to one operation.
+    if ((c.company.given && !c.genkey.given) || (c.dest.given && !c.pack.given))
+        return Operation::Conflict;
+    if (c.info.given)
+        return c.version.given || has_file ? Operation::Conflict : Operation::Info;
+    if (c.genkey.given)
+        return c.key.given || c.version.given ? Operation::Conflict : Operation::GenerateKey;
+    if (c.pack.given)
+        return has_file ? Operation::Conflict : Operation::Pack;
+    if (c.wrapping.given)
+        return Operation::Wrap;
+    return c.key.given ? Operation::Encrypt : Operation::Dialogs;
+}
+
+const char* usage_text()
+{
+    return "usage: kestrane [OPTIONS] [FILE]\n"
+           "Without an operation the dialogs open (they need a display).\n"
+           "\n"
+           "Operations, one per run:\n"
+           "  -wrapping TYPE [-version V] [-key KEYFILE] FILE\n"
+           "        wrap FILE (a directory for webpage and addon) into FILE.wrp; with -key, encrypt\n"
+           "        it for KEYFILE's company into FILE.wrp-COMPANY.enc. The version of kernel and\n"
+           "        bootloader images comes from the image; other types ask for it when -version is\n"
+           "        missing. TYPE: kernel, addon, webpage, brand, ocx, bootloader, dome7720, dome7760,\n"
+           "        emergency.\n"
+           "        e.g. kestrane -wrapping kernel -key /keys/acme.wrp /fw/image.krn\n"
+           "             kestrane -wrapping webpage -version 1.5.2 /fw/web\n"
+           "  -key KEYFILE FILE\n"
+           "        encrypt the wrapped file FILE for KEYFILE's company into FILE-COMPANY.enc\n"
+           "        e.g. kestrane -key /keys/acme.wrp /fw/image.krn.wrp\n"
+           "  -info FILE [-key KEYFILE]\n"
+           "        print FILE's header (Type, Attribute, Model, Version, CompanyName) and check it:\n"
+           "        the MD5 trailer of a plain file; the body length of an encrypted package and,\n"
+           "        with -key, its tag. Exit status 1 when a check fails.\n"
+           "        e.g. kestrane -info /fw/image.krn.wrp-Acme.enc -key /keys/acme.wrp\n"
+           "  -genkey DIGITS|random -company NAME DEST\n"
+           "        write the company key file DEST for company NAME (at most 16 bytes) with the key\n"
+           "        0000 followed by 12 hexadecimal DIGITS; \"random\" draws them and prints them.\n"
+           "        e.g. kestrane -genkey 0A1B2C3D4E5F -company Acme /keys/acme.wrp\n"
+           "             kestrane -genkey random -company Acme /keys/acme.wrp\n"
+           "  -pack DIR [-version V] [-dest FILE] [-key KEYFILE]\n"
+           "        pack the encrypted packages of DIR into a package file: version from -version or\n"
+           "        the kernel package, destination from -dest or DIR-KVERSION.wrp beside DIR; with\n"
+           "        -key, encrypt the package file for that company into DEST-COMPANY.pkg.\n"
+           "        e.g. kestrane -pack /release/acme -version 1.5.2 -key /keys/acme.wrp\n"
+           "  -help\n"
+           "        print this text\n"
+           "\n"
+           "Options begin with - or --; a value follows as the next argument or after a colon\n"
+           "(-version:1.5.2, needed for a value that begins with -). Exit status: 0 success,\n"
+           "1 failure, 2 a start this text does not describe.\n";
 }
 
 } // namespace kestrane

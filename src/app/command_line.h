@@ -7,20 +7,46 @@
 
 namespace kestrane {
 
+// A value option as the parser left it: present when given, even with an empty value.
+struct OptionValue {
+    bool given = false;
+    std::string value;
+};
+
 // The options of one start, as the parser left them.
 struct CommandLine {
     std::string file_argument; // the last argument that is not an option ("" if none)
-    bool key_given = false;
-    std::string key_file;
-    bool wrapping_given = false;
-    std::string wrapping_word;
-    bool version_given = false;
-    std::string version;
+    OptionValue key;           // company key file
+    OptionValue wrapping;      // wrapping type word
+    OptionValue version;
+    OptionValue info;          // file whose header and integrity to print
+    OptionValue genkey;        // 12 key digits, or "random"
+    OptionValue company;       // company name of a generated key
+    OptionValue pack;          // directory of encrypted packages
+    OptionValue dest;          // destination of a package file
+    bool help = false;
 };
 
-// Parses the process arguments with the options "key", "wrapping" and "version" and the file
-// argument. No value when the parse fails: a parse error is silent and leads to the dialogs.
+// Parses the process arguments with the program's options and the file argument. No value when
+// the parse fails: a parse error is silent and leads to the dialogs.
 std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
                                               OptionSyntax syntax = kNativeOptionSyntax);
+
+// What one start does.
+enum class Operation {
+    Dialogs,      // neither "key" nor any other operation: the main dialog
+    Encrypt,      // "key" alone: encrypt a wrapped file
+    Wrap,         // "wrapping", with or without "key"
+    Info,         // "info", with or without "key"
+    GenerateKey,  // "genkey" with "company"
+    Pack,         // "pack", with "version", "dest", "key" as wished
+    Help,         // "help": the usage text
+    Conflict,     // options that do not belong together: the usage text, exit status 2
+};
+
+Operation select_operation(const CommandLine& command_line);
+
+// Every option, with an example.
+const char* usage_text();
 
 } // namespace kestrane

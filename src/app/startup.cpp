@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/command_operations.h"
 #include "app/console.h"
+#include "app/release_commands.h"
 #include "common/version_prompt.h"
 #include "ui/input_version_dialog.h"
 #include "ui/message_box_presenter.h"
@@ -15,15 +16,6 @@
 
 namespace kestrane {
 namespace {
-
-const char* const kUsage =
-    "usage: kestrane [-key COMPANY_KEY_FILE] [-wrapping TYPE [-version VERSION]] FILE\n"
-    "  Without -key and -wrapping the dialogs open (they need a display).\n"
-    "  TYPE: kernel, addon, webpage, brand, ocx, bootloader, dome7720, dome7760, emergency\n"
-    "  -key FILE                 encrypt FILE (a wrapped file) for the company of COMPANY_KEY_FILE\n"
-    "  -wrapping TYPE FILE       wrap FILE (a directory for webpage and addon) into FILE.wrp\n"
-    "  -wrapping TYPE -key K FILE  wrap, then encrypt FILE.wrp for the company of K\n"
-    "Options begin with - or --; a value follows as the next argument or after a colon (-key:K).\n";
 
 // The file argument as a full path against the current directory, without resolving links.
 std::string full_path(const std::string& file_argument)
@@ -48,17 +40,39 @@ void install_dialog_version_prompt()
 int run_gui_mode(bool display)
 {
     (void)display;
-    std::fputs(kUsage, stderr);
+    std::fputs(usage_text(), stderr);
     return 2;
 }
 
-bool run_command(const CommandLine& command_line, int argc, char** argv)
+void install_presenters(bool display)
 {
-    const std::string file_path = full_path(command_line.file_argument);
-    if (command_line.wrapping_given)
-        return run_wrap_command(file_path, command_line.wrapping_word, command_line.version_given,
-                                command_line.version, command_line.key_given, command_line.key_file);
-    return run_encrypt_command(file_path, command_line.key_file, typed_arguments(argc, argv));
+    if (display) {
+        install_message_box_presenter();
+        install_dialog_version_prompt();
+    } else {
+        install_console_presenter();
+        install_console_version_prompt();
+    }
+}
+
+bool run_command(Operation operation, const CommandLine& c, int argc, char** argv)
+{
+    switch (operation) {
+    case Operation::Encrypt:
+        return run_encrypt_command(full_path(c.file_argument), c.key.value, typed_arguments(argc, argv));
+    case Operation::Wrap:
+        return run_wrap_command(full_path(c.file_argument), c.wrapping.value, c.version.given, c.version.value,
+                                c.key.given, c.key.value);
+    case Operation::Info:
+        return run_info_command(full_path(c.info.value), c.key.given, c.key.value, stdout);
+    case Operation::GenerateKey:
+        return run_genkey_command(c.genkey.value, c.company.given, c.company.value, full_path(c.file_argument), stdout);
+    case Operation::Pack:
+        return run_pack_command(full_path(c.pack.value), c.version.given, c.version.value, c.dest.given,
+                                full_path(c.dest.value), c.key.given, c.key.value);
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -75,17 +89,20 @@ int run_kestrane(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Tev"));
 
     const std::optional<CommandLine> command_line = parse_command_line(argc, argv);
-    if (!command_line || (!command_line->key_given && !command_line->wrapping_given))
+    const Operation operation = command_line ? select_operation(*command_line) : Operation::Dialogs;
+    switch (operation) {
+    case Operation::Dialogs:
         return run_gui_mode(display);
-
-    if (display) {
-        install_message_box_presenter();
-        install_dialog_version_prompt();
-    } else {
-        install_console_presenter();
-        install_console_version_prompt();
+    case Operation::Help:
+        std::fputs(usage_text(), stdout);
+        return 0;
+    case Operation::Conflict:
+        std::fputs(usage_text(), stderr);
+        return 2;
+    default:
+        install_presenters(display);
+        return run_command(operation, *command_line, argc, argv) ? 0 : 1;
     }
-    return run_command(*command_line, argc, argv) ? 0 : 1;
 }
 
 } // namespace kestrane

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "crypt/sealing.h"
+#include "format/integrity.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,12 @@ int64_t build_package_enc1(const uint8_t* input, uint64_t n, uint8_t* output, co
 // read, or the output cannot be created (nothing is left then, an existing output is untouched).
 int encrypt_package(const std::string& input_path, const std::string& output_path,
                     const std::string& company_name, bool use_enc1);
+
+// The body length S an encrypted package announces, when its file is exactly S + 284 bytes long.
+std::optional<uint32_t> package_body_length(const std::string& path);
+
+// Whether an encrypted package's tag is the HMAC-MD5 of everything before it under `key`.
+IntegrityCheck check_package_tag(const std::string& path, const CompanyKey& key);
 
 // Produces an encrypted package from a body source that arrives in pieces. Output bytes go to a
 // sink in file order; the first 1044 body bytes are held back until they can be sealed.

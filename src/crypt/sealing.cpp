@@ -14,7 +14,8 @@
 namespace kestrane {
 namespace {
 
-// The padding source: CTR-DRBG seeded once per process from the system's entropy.
+// The padding source (and the source of generated company keys): CTR-DRBG seeded once per process
+// from the system's entropy.
 class PaddingGenerator {
 public:
     static int generate(void* self, unsigned char* output, size_t length)
@@ -148,6 +149,11 @@ std::mutex g_slot_mutex;
 CompanyKey g_company_key = {0x4B, 0x45, 0x53, 0x54, 0x52, 0x41, 0x4E, 0x45};
 
 } // namespace
+
+bool secure_random_bytes(uint8_t* destination, size_t count)
+{
+    return PaddingGenerator::generate(&PaddingGenerator::instance(), destination, count) == 0;
+}
 
 uint64_t seal_data_size(uint64_t n)
 {

@@ -69,6 +69,10 @@ private:
     std::unique_ptr<Context> m_context;
 };
 
+// Fills `destination` from the process's secure generator (CTR-DRBG seeded from the system's
+// entropy). False when the generator failed.
+bool secure_random_bytes(uint8_t* destination, size_t count);
+
 // The process-wide company key slot: keys the tag and fills the key block.
 void set_company_key(uint8_t k0, uint8_t k1, uint8_t k2, uint8_t k3, uint8_t k4, uint8_t k5,
                      uint8_t k6, uint8_t k7);

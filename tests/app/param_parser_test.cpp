@@ -1,4 +1,3 @@
-#include "app/command_line.h"
 #include "app/param_parser.h"
 
 #include <gtest/gtest.h>
@@ -240,20 +239,4 @@ TEST(ParamParser, ErrorHandlerAnswers)
     EXPECT_FALSE(handler.accept("PARAM_NO_VALUE", "x"));
     EXPECT_FALSE(handler.accept("GENERIC_ERROR", "x"));
     EXPECT_TRUE(handler.accept("OTHER", "x"));
-}
-
-TEST(CommandLine, ProgramOptions)
-{
-    const char* argv[] = {"kestrane", "--key", "/k.wrp", "-version:", "image.krn"};
-    const auto parsed = parse_command_line(5, argv, OptionSyntax::Posix);
-    ASSERT_TRUE(parsed);
-    EXPECT_TRUE(parsed->key_given);
-    EXPECT_EQ(parsed->key_file, "/k.wrp");
-    EXPECT_FALSE(parsed->wrapping_given);
-    EXPECT_TRUE(parsed->version_given);
-    EXPECT_EQ(parsed->version, "");
-    EXPECT_EQ(parsed->file_argument, "image.krn");
-
-    const char* bad[] = {"kestrane", "-KEY", "x.wrp", "file.wrp"};
-    EXPECT_FALSE(parse_command_line(4, bad, OptionSyntax::Posix));
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace kestrane {
+
+// The operations a build server needs besides wrapping and encrypting. Each answers whether
+// everything it did succeeded.
+
+// Prints the header summary of a file, one labelled field a line (its name under "File" first), then its integrity: the MD5
+// trailer of a plain tagged file; the body length of an encrypted package and, with a company key
+// file, whether its tag verifies. Everything goes to `out`.
+bool run_info_command(const std::string& file_path, bool key_given, const std::string& key_file, std::FILE* out);
+
+// Writes a company key file as the generator dialog does, from 12 key digits or "random" (which
+// draws them from the secure generator and prints them to `out`).
+bool run_genkey_command(const std::string& digits, bool company_given, const std::string& company,
+                        const std::string& destination, std::FILE* out);
+
+// Scans a directory of encrypted packages, packs the admitted ones and, with a company key file,
+// encrypts the package file for that company.
+bool run_pack_command(const std::string& directory, bool version_given, const std::string& version,
+                      bool dest_given, const std::string& destination, bool key_given, const std::string& key_file);
+
+} // namespace kestrane

@@ -1,0 +1,244 @@
+#include "e2e/e2e_support.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <regex>
+#include <sys/stat.h>
+
+using namespace kestrane::test;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class BuildServer : public ProgramTest {
+protected:
+    std::string make_kernel(const std::string& name) const
+    {
+        const std::string path = work().file(name);
+        make_uimage(path, "Linux image HW 0000 1r5r2", pattern_bytes(40000, 11));
+        return path;
+    }
+    std::string make_web() const
+    {
+        const std::string web = work().file("web");
+        QDir().mkpath(QString::fromStdString(web + "/img"));
+        write_text(web + "/index.html", "<html>camera</html>");
+        write_bytes(web + "/img/logo.png", pattern_bytes(3000, 4));
+        return web;
+    }
+    // An encrypted package of the given type, made by the program itself; only the package stays.
+    void make_package(const std::string& directory, const std::string& name, const std::string& word,
+                      const std::string& key) const
+    {
+        const std::string source = directory + "/" + name;
+        write_bytes(source, pattern_bytes(500, 9));
+        EXPECT_EQ(run({"-wrapping", word, "-version", "2.0", "-key", key, source}).exit_code, 0);
+        QFile::remove(QString::fromStdString(source));
+        QFile::remove(QString::fromStdString(source + ".wrp"));
+    }
+};
+
+TEST_F(BuildServer, WholeReleaseByScript)
+{
+    const std::string kernel = make_kernel("image.krn");
+    const std::string web = make_web();
+    const std::string out = work().file("release");
+    ProcessOptions options;
+    options.working_directory = work().path();
+    options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    options.set = {{"KESTRANE", program()}, {"XDG_CONFIG_HOME", config().path()}};
+    const ProcessResult result =
+        run_program("bash", {KESTRANE_RELEASE_SCRIPT, "Acme", kernel, web, "1.5.2", out}, options);
+    ASSERT_EQ(result.exit_code, 0) << result.standard_output << result.standard_error;
+
+    // The digits the program printed are the key in the file.
+    std::smatch digits;
+    const std::string& printed = result.standard_output;
+    ASSERT_TRUE(std::regex_search(printed, digits, std::regex("Company key digits: ([0-9A-F]{12})\n")));
+    const Bytes key = key_bytes(digits[1]);
+    const Bytes key_file = read_bytes(out + "/Acme.wrp");
+    EXPECT_EQ(Bytes(key_file.begin() + 140, key_file.begin() + 148), key);
+
+    // Every output checked by the oracles.
+    const std::string packages = out + "/Acme-1.5.2";
+    const Bytes kernel_wrapped = read_bytes(kernel + ".wrp");
+    EXPECT_TRUE(wrapped_as(kernel + ".wrp", "FRM0", "", "1.5.2", nullptr));
+    EXPECT_TRUE(wrapped_as(web + ".wrp", "WEB0", "", "1.5.2", nullptr));
+    const Bytes kernel_package = read_bytes(packages + "/image.krn.wrp-Acme.enc");
+    const Bytes web_package = read_bytes(packages + "/web.wrp-Acme.enc");
+    EXPECT_TRUE(package_matches(kernel_package, kernel_wrapped, "ENCR", "Acme", key));
+    EXPECT_TRUE(package_matches(web_package, read_bytes(web + ".wrp"), "ENCR", "Acme", key));
+
+    // The package file holds both encrypted packages, in name order, and is itself encrypted.
+    const std::string package_file = out + "/Acme-K1.5.2.wrp";
+    EXPECT_TRUE(wrapped_as(package_file, "PKG0", "", "1.5.2", nullptr));
+    const Bytes package = read_bytes(package_file);
+    Bytes expected_payload = {2, 0, 0, 0};
+    for (const Bytes* entry : {&kernel_package, &web_package}) {
+        const auto size = static_cast<uint32_t>(entry->size());
+        for (int i = 0; i < 4; ++i)
+            expected_payload.push_back(static_cast<uint8_t>(size >> (8 * i)));
+        expected_payload.insert(expected_payload.end(), entry->begin(), entry->end());
+    }
+    EXPECT_EQ(Bytes(package.begin() + 140, package.end() - 16), expected_payload);
+    EXPECT_TRUE(package_matches(read_bytes(package_file + "-Acme.pkg"), package, "ENCR", "Acme", key));
+
+    // -info of every output, each with its checks passing.
+    size_t matches = 0, verifies = 0;
+    for (const std::string& line : lines_of(printed)) {
+        matches += line == "MD5 trailer: matches";
+        verifies += line == "Tag: verifies";
+    }
+    EXPECT_EQ(matches, 4u) << printed;
+    EXPECT_EQ(verifies, 3u) << printed;
+}
+
+TEST_F(BuildServer, InfoReportsFailedChecks)
+{
+    const std::string acme = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    const std::string other = make_key_file("other.wrp", "Other", "0A0B0C0D0E10");
+    const std::string kernel = make_kernel("image.krn");
+    ASSERT_EQ(run({"-wrapping", "kernel", "-key", acme, kernel}).exit_code, 0);
+    const std::string package = kernel + ".wrp-Acme.enc";
+
+    const ProcessResult good = run({"-info", package, "-key", acme});
+    EXPECT_EQ(good.exit_code, 0);
+    EXPECT_EQ(lines_of(good.standard_output),
+              (Lines{"File: image.krn.wrp-Acme.enc", "Type: FRM0", "Attribute: ENCR", "Model:", "Version: 1.5.2", "CompanyName: Acme",
+                     "Body length: " + std::to_string(read_bytes(package).size() - 284), "Tag: verifies"}));
+
+    const ProcessResult wrong_company = run({"-info", package, "-key", other});
+    EXPECT_EQ(wrong_company.exit_code, 1);
+    EXPECT_EQ(lines_of(wrong_company.standard_output).back(), "Tag: does not verify");
+
+    const ProcessResult no_key = run({"-info", package});
+    EXPECT_EQ(no_key.exit_code, 0);
+    EXPECT_EQ(lines_of(no_key.standard_output).back().rfind("Body length: ", 0), 0u);
+
+    Bytes wrapped = read_bytes(kernel + ".wrp");
+    EXPECT_EQ(lines_of(run({"-info", kernel + ".wrp"}).standard_output).back(), "MD5 trailer: matches");
+    wrapped[140 + 1000] ^= 0x01;
+    write_bytes(work().file("flipped.wrp"), wrapped);
+    const ProcessResult flipped = run({"-info", "flipped.wrp"});
+    EXPECT_EQ(flipped.exit_code, 1);
+    EXPECT_EQ(lines_of(flipped.standard_output).back(), "MD5 trailer: does not match");
+
+    Bytes cut = read_bytes(package);
+    cut.pop_back();
+    write_bytes(work().file("cut.enc"), cut);
+    const ProcessResult truncated = run({"-info", "cut.enc", "-key", acme});
+    EXPECT_EQ(truncated.exit_code, 1);
+    EXPECT_EQ(lines_of(truncated.standard_output).back(), "Body length: does not fit the file");
+
+    EXPECT_EQ(lines_of(run({"-info", "absent.wrp"}).standard_output), Lines{"Path[" + work().file("absent.wrp") + "] is invalid"});
+    EXPECT_EQ(run({"-info", "absent.wrp"}).exit_code, 1);
+    EXPECT_EQ(run({"-info", kernel + ".wrp", "-key", "absent.wrp"}).exit_code, 1);
+}
+
+TEST_F(BuildServer, GenerateKeyLikeTheDialog)
+{
+    const ProcessResult made = run({"-genkey", "0a1B2c3D4e5F", "-company", "Acme", "keys.wrp"});
+    EXPECT_EQ(made.exit_code, 0);
+    EXPECT_EQ(lines_of(made.standard_output), Lines{"Success"});
+    const Bytes file = read_bytes(work().file("keys.wrp"));
+    EXPECT_EQ(to_hex(file.data() + 140, 8), "00000a1b2c3d4e5f");
+    EXPECT_EQ(text_at(file, 148, 4), "Acme");
+    EXPECT_EQ(to_hex(file.data() + 152, 16), openssl_md5_hex(Bytes(file.begin(), file.begin() + 152)));
+    struct stat info {};
+    ASSERT_EQ(stat(work().file("keys.wrp").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const Case refusals[] = {
+        {{"-genkey", "0A1B2C3D4E5F", "-company", "Acme"}, "Select target path"},
+        {{"-genkey", "0A1B2C3D4E5F", "x.wrp"}, "Input brand"},
+        {{"-genkey", "0A1B2C3D4E5F", "-company:", "x.wrp"}, "Input brand"},
+        {{"-genkey", "0A1B2C3D4E5", "-company", "Acme", "x.wrp"}, "Invalid vid"},
+        {{"-genkey", "0A1B2C3D4E5F", "-company", "Seventeen-chars!!", "x.wrp"}, "Company name error"},
+        {{"-genkey", "0A1B2C3D4E5G", "-company", "Acme", "x.wrp"}, "Fail with Error code[-1]"},
+    };
+    for (const Case& c : refusals) {
+        const ProcessResult result = run(c.arguments);
+        EXPECT_EQ(result.exit_code, 1) << c.message;
+        EXPECT_EQ(lines_of(result.standard_output), Lines{c.message});
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("x.wrp"))));
+
+    const ProcessResult first = run({"-genkey", "random", "-company", "Acme", "r1.wrp"});
+    const ProcessResult second = run({"-genkey", "random", "-company", "Acme", "r2.wrp"});
+    ASSERT_EQ(first.exit_code, 0);
+    const Lines lines = lines_of(first.standard_output);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "Success");
+    ASSERT_TRUE(std::regex_match(lines[0], std::regex("Company key digits: [0-9A-F]{12}")));
+    EXPECT_EQ(to_hex(read_bytes(work().file("r1.wrp")).data() + 140, 8),
+              "0000" + QString::fromStdString(lines[0].substr(20)).toLower().toStdString());
+    EXPECT_NE(first.standard_output, second.standard_output);
+}
+
+TEST_F(BuildServer, PackWithScanRulesAndKey)
+{
+    const std::string acme = make_key_file("acme.wrp", "Acme", "010203040506");
+    const std::string other = make_key_file("other.wrp", "Other", "010203040507");
+    const std::string dir = work().file("packages");
+    QDir().mkpath(QString::fromStdString(dir));
+    make_package(dir, "a.cab", "ocx", acme);
+    make_kernel("packages/image.krn");
+    ASSERT_EQ(run({"-wrapping", "kernel", "-key", acme, dir + "/image.krn"}).exit_code, 0);
+    QFile::remove(QString::fromStdString(dir + "/image.krn"));
+    QFile::remove(QString::fromStdString(dir + "/image.krn.wrp"));
+    make_package(dir, "z.bin", "dome7720", other);
+    const std::string a = dir + "/a.cab.wrp-Acme.enc", image = dir + "/image.krn.wrp-Acme.enc",
+                      z = dir + "/z.bin.wrp-Other.enc";
+    const std::string mismatch = "Company name not match file[" + z + "(Other), " + a + "(Acme)]";
+
+    // A key of another company: nothing is written.
+    const ProcessResult refused = run({"-pack", dir, "-key", other});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(lines_of(refused.standard_output), (Lines{mismatch, "Doesn't match brand name with [Acme]"}));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("packages-K1.5.2.wrp"))));
+
+    // The kernel gives the version, the destination lies beside the directory.
+    const std::string destination = work().file("packages-K1.5.2.wrp");
+    const ProcessResult packed = run({"-pack", "packages", "-key", acme});
+    EXPECT_EQ(packed.exit_code, 0);
+    EXPECT_EQ(lines_of(packed.standard_output),
+              (Lines{mismatch, "Success", "Success to encrypt file. [path:" + destination + "-Acme.pkg]"}));
+    EXPECT_TRUE(wrapped_as(destination, "PKG0", "", "1.5.2", nullptr));
+    const Bytes package = read_bytes(destination);
+    const Bytes first = read_bytes(a);
+    EXPECT_EQ(package[140], 2);
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), package.begin() + 148));
+    EXPECT_TRUE(package_matches(read_bytes(destination + "-Acme.pkg"), package, "ENCR", "Acme",
+                                key_bytes("010203040506")));
+
+    const ProcessResult chosen = run({"-pack", dir, "-version", "9", "-dest", "custom.wrp"});
+    EXPECT_EQ(chosen.exit_code, 0);
+    EXPECT_TRUE(wrapped_as(work().file("custom.wrp"), "PKG0", "", "9", nullptr));
+
+    QDir().mkpath(QString::fromStdString(work().file("empty")));
+    const ProcessResult empty = run({"-pack", "empty"});
+    EXPECT_EQ(empty.exit_code, 1);
+    EXPECT_EQ(lines_of(empty.standard_output), Lines{"Nothing target enc file"});
+    const ProcessResult not_directory = run({"-pack", "acme.wrp"});
+    EXPECT_EQ(not_directory.exit_code, 1);
+    EXPECT_EQ(lines_of(not_directory.standard_output), Lines{"Path[" + work().file("acme.wrp") + "] is invalid"});
+}
+
+TEST_F(BuildServer, HelpAndConflicts)
+{
+    const ProcessResult help = run({"-help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_NE(help.standard_output.find("-genkey DIGITS|random -company NAME DEST"), std::string::npos);
+    const ProcessResult conflict = run({"-info", "a", "-pack", "b"});
+    EXPECT_EQ(conflict.exit_code, 2);
+    EXPECT_EQ(conflict.standard_output, "");
+    EXPECT_NE(conflict.standard_error.find("usage: kestrane"), std::string::npos);
+}
+
+} // namespace
