@@ -1,0 +1,103 @@
+#include "ui/choosers.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <utility>
+
+namespace kestrane {
+namespace {
+
+Chooser& current_chooser()
+{
+    static Chooser chooser;
+    return chooser;
+}
+
+QString qt_patterns(const QString& patterns)
+{
+    QStringList result;
+    for (const QString& pattern : patterns.split(';', Qt::SkipEmptyParts)) {
+        const QString trimmed = pattern.trimmed();
+        result.append(trimmed == QLatin1String("*.*") ? QStringLiteral("*") : trimmed);
+    }
+    return result.join(' ');
+}
+
+} // namespace
+
+QStringList to_qt_name_filters(const QString& filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split('|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& name = parts[i];
+        if (name.isEmpty())
+            break;
+        const QString patterns = qt_patterns(parts[i + 1]);
+        result.append(name + QStringLiteral(" (") + (patterns.isEmpty() ? QStringLiteral("*") : patterns) + ')');
+    }
+    return result;
+}
+
+std::optional<QString> choose_with_file_dialog(const ChooserRequest& request)
+{
+    QFileDialog dialog(request.parent, request.title);
+    const QStringList filters = to_qt_name_filters(request.filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+
+    switch (request.kind) {
+    case ChooserKind::OpenFile:
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        break;
+    case ChooserKind::SaveFile:
+        // A destination usually does not exist yet; replacing one is what the caller asked for.
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        break;
+    case ChooserKind::Folder:
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        break;
+    }
+    if (!request.default_suffix.isEmpty())
+        dialog.setDefaultSuffix(request.default_suffix);
+
+    if (!request.initial_path.isEmpty()) {
+        const QFileInfo initial(request.initial_path);
+        if (request.kind == ChooserKind::Folder || initial.isDir()) {
+            dialog.setDirectory(initial.absoluteFilePath());
+        } else {
+            if (initial.absoluteDir().exists())
+                dialog.setDirectory(initial.absolutePath());
+            dialog.selectFile(initial.fileName());
+        }
+    }
+
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(chosen.first());
+}
+
+std::optional<QString> choose_path(const ChooserRequest& request)
+{
+    // Copy first: a chooser may install another one while it runs.
+    const Chooser chooser = current_chooser();
+    return chooser ? chooser(request) : choose_with_file_dialog(request);
+}
+
+Chooser install_chooser(Chooser chooser)
+{
+    return std::exchange(current_chooser(), std::move(chooser));
+}
+
+} // namespace kestrane

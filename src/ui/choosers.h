@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace kestrane {
+
+// File and folder choosers. The dialogs ask through choose_path(); the program shows a
+// QFileDialog, tests install a chooser that answers from a script.
+enum class ChooserKind {
+    OpenFile, // an existing file
+    SaveFile, // a file that need not exist yet
+    Folder,   // an existing folder
+};
+
+struct ChooserRequest {
+    ChooserKind kind = ChooserKind::OpenFile;
+    QWidget* parent = nullptr;
+    QString title;
+    // The starting point: a file (its folder is opened and its name proposed) or a folder.
+    QString initial_path;
+    // Pairs of name and pattern, each followed by "|": "Wrp file(*.wrp)|*.wrp|All files|*.*|".
+    // An empty name ends the list ("Dest File(*.wrp)|*.wrp||").
+    QString filter;
+    // Appended to a typed file name that has no suffix (without the dot); empty for none.
+    QString default_suffix;
+};
+
+// The chosen full path, or nothing when the user cancelled.
+using Chooser = std::function<std::optional<QString>(const ChooserRequest&)>;
+
+std::optional<QString> choose_path(const ChooserRequest& request);
+
+// Installs a chooser and returns the one it replaces. An empty chooser restores the QFileDialog.
+Chooser install_chooser(Chooser chooser);
+
+// The QFileDialog chooser itself.
+std::optional<QString> choose_with_file_dialog(const ChooserRequest& request);
+
+// "Wrp file(*.wrp)|*.wrp|All files|*.*|" as Qt's filter list: "Wrp file(*.wrp) (*.wrp)" and
+// "All files (*)". Several patterns of one entry ("*.a;*.b") become "*.a *.b"; "*.*" means every
+// file, with or without a dot.
+QStringList to_qt_name_filters(const QString& filter);
+
+} // namespace kestrane

@@ -1,0 +1,25 @@
+#include "ui/dialog_chains.h"
+
+#include "ui/encrypt_file_dialog.h"
+#include "ui/generate_key_dialog.h"
+
+namespace kestrane {
+
+int run_encrypt_file_dialog(QWidget* parent, const QString& preset_source, const QString& required_company)
+{
+    CEncryptFileDlg dialog(parent);
+    dialog.m_strPresetSource = preset_source;
+    dialog.m_strRequiredCompany = required_company;
+    return dialog.exec();
+}
+
+bool run_generate_company_key(QWidget* parent)
+{
+    CGenerateKeyDlg generator(parent);
+    if (generator.exec() != QDialog::Accepted)
+        return false;
+    run_encrypt_file_dialog(parent, generator.m_strDestPath);
+    return true;
+}
+
+} // namespace kestrane

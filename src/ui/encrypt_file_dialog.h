@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+
+namespace kestrane {
+
+// Encrypts one file for the company of a chosen company key file. The opener may preset the source
+// (m_strPresetSource) and require a company (m_strRequiredCompany) before the dialog runs. Ends
+// with OK only after a successful encryption; "Close" and the close box end it with Cancel; Enter
+// and Esc do nothing.
+class CEncryptFileDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CEncryptFileDlg(QWidget* parent = nullptr);
+
+    // The company key file used when none is stored in the settings, in the program directory.
+    static constexpr const char* kDefaultKeyFileName = "vid-tev.wrp";
+
+    QString m_strPresetSource;    // set by the opener; not shown
+    QString m_strRequiredCompany; // set by the opener; not shown; empty: no requirement
+    QString m_strKeyFile;         // edit 1007
+    QString m_strSource;          // edit 1000
+    QString m_strDest;            // edit 1001
+    QString m_strCompanyName;     // edit 1004, read-only
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void UpdateData(bool saveAndValidate);
+    void OnInitDialog();
+    bool LoadCompanyName();
+    void SetSource(const QString& path);
+    void OnSelectKeyFile();
+    void OnBrowseSource();
+    void OnBrowseDest();
+    void OnEncrypt();
+
+    QLineEdit* m_keyFileEdit;
+    QLineEdit* m_companyEdit;
+    QLineEdit* m_sourceEdit;
+    QLineEdit* m_destEdit;
+};
+
+} // namespace kestrane

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+class QPushButton;
+
+namespace kestrane {
+
+// Creates a company key file from the 12 hexadecimal digits the user types (the file's key is
+// "0000" followed by them) and a company name. Ends with OK only after a successful "Generate";
+// "Close" and the close box end it with Cancel; Enter and Esc do nothing.
+class CGenerateKeyDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CGenerateKeyDlg(QWidget* parent = nullptr);
+
+    static constexpr int kKeyDigits = 12;
+    static constexpr int kMaxCompanyName = 16; // bytes of the name as written
+
+    QString m_strKey;         // edit 1000
+    QString m_strDestPath;    // edit 1001
+    QString m_strCompanyName; // edit 1004
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void UpdateData(bool saveAndValidate);
+    void OnInitDialog();
+    void OnUpdateKey();
+    void OnSelectPath();
+    void OnGenerate();
+
+    QLineEdit* m_keyEdit;
+    QLineEdit* m_destEdit;
+    QLineEdit* m_companyEdit;
+    QPushButton* m_generate;
+    bool m_pushing = false;
+};
+
+} // namespace kestrane

@@ -1,0 +1,108 @@
+#include "ui/setting_dialog.h"
+
+#include "common/messages.h"
+#include "settings/settings_store.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFont>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace kestrane {
+
+CSettingDlg::CSettingDlg(QWidget* parent)
+    : QDialog(parent), m_useNewEncrypt(new QCheckBox(QStringLiteral("Use ENC1 encryption mode for ZIV/DOV"), this))
+{
+    setWindowTitle(QStringLiteral("Setting"));
+    m_useNewEncrypt->setObjectName(QStringLiteral("1034"));
+
+    auto* save = new QPushButton(QStringLiteral("Save"), this);
+    save->setObjectName(QStringLiteral("1"));
+    save->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("2"));
+    cancel->setAutoDefault(false);
+
+    auto* group = new QGroupBox(QStringLiteral("Setting"), this);
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(m_useNewEncrypt);
+    groupLayout->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(save);
+    buttons->addWidget(cancel);
+    buttons->addStretch(1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group, 1);
+    layout->addLayout(buttons);
+    resize(290, 187); // 193 x 117 dialog units
+
+    connect(save, &QPushButton::clicked, this, &CSettingDlg::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CSettingDlg::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        OnInitDialog();
+    QDialog::showEvent(event);
+}
+
+void CSettingDlg::UpdateData(bool saveAndValidate)
+{
+    if (saveAndValidate)
+        m_nUseNewEncrypt = m_useNewEncrypt->isChecked() ? 1 : 0;
+    else
+        m_useNewEncrypt->setChecked(m_nUseNewEncrypt != 0);
+}
+
+void CSettingDlg::OnInitDialog()
+{
+    UpdateData(true);
+    m_nUseNewEncrypt = read_encrypt_mode_setting() != 0 ? 1 : 0;
+    UpdateData(false);
+}
+
+void CSettingDlg::OnOK()
+{
+    UpdateData(true);
+    write_encrypt_mode_setting(m_nUseNewEncrypt);
+    UpdateData(false);
+    show_message("Save setting value", MessageIcon::Exclamation);
+    accept();
+}
+
+CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Kestrane 정보"));
+    setFont(QFont(QStringList{QStringLiteral("Gulim"), QStringLiteral("NanumGothic")}, 9));
+
+    QIcon icon = QApplication::windowIcon();
+    if (icon.isNull())
+        icon = style()->standardIcon(QStyle::SP_ComputerIcon);
+    auto* picture = new QLabel(this);
+    picture->setPixmap(icon.pixmap(32, 32));
+    auto* name = new QLabel(QStringLiteral("Kestrane"), this);
+    auto* ok = new QPushButton(QStringLiteral("확인"), this);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setDefault(true);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(picture, 0, Qt::AlignTop);
+    layout->addSpacing(8);
+    layout->addWidget(name, 1, Qt::AlignTop);
+    layout->addWidget(ok, 0, Qt::AlignTop);
+    resize(353, 88); // 235 x 55 dialog units
+
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+} // namespace kestrane

@@ -1,0 +1,73 @@
+#include "ui/choosers.h"
+#include "ui/message_box_presenter.h"
+
+#include "common/messages.h"
+#include "dialog_test_support.h"
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QMessageBox>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+TEST(Choosers, SystemFiltersBecomeQtFilters)
+{
+    EXPECT_EQ(to_qt_name_filters("Wrp file(*.wrp)|*.wrp|All files|*.*|"),
+              (QStringList{"Wrp file(*.wrp) (*.wrp)", "All files (*)"}));
+    EXPECT_EQ(to_qt_name_filters("Dest File(*.wrp)|*.wrp||"), QStringList{"Dest File(*.wrp) (*.wrp)"});
+    EXPECT_EQ(to_qt_name_filters("Src File|*||"), QStringList{"Src File (*)"});
+    EXPECT_EQ(to_qt_name_filters("Images|*.img;*.bin|"), QStringList{"Images (*.img *.bin)"});
+    EXPECT_TRUE(to_qt_name_filters("").isEmpty());
+}
+
+TEST(Choosers, SaveChooserTakesANewFileAndAddsTheSuffix)
+{
+    TempDir dir;
+    ChooserRequest request;
+    request.kind = ChooserKind::SaveFile;
+    request.title = "Select file";
+    request.initial_path = QString::fromStdString(dir.file("old.wrp"));
+    request.filter = "Dest File(*.wrp)|*.wrp||";
+    request.default_suffix = "wrp";
+    when_modal_of_type_opens<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Select file");
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"Dest File(*.wrp) (*.wrp)"});
+        EXPECT_EQ(dialog->directory().absolutePath(), QString::fromStdString(dir.path()));
+        // An open-mode dialog would refuse a missing file with a message box of its own.
+        if (dialog->acceptMode() != QFileDialog::AcceptSave || dialog->fileMode() != QFileDialog::AnyFile) {
+            ADD_FAILURE() << "the save chooser insists on an existing file";
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile("new-key"); // does not exist yet
+        static_cast<QDialog*>(dialog)->accept(); // as the dialog's own button does
+    });
+    EXPECT_EQ(choose_path(request), QString::fromStdString(dir.file("new-key.wrp")));
+
+    request.kind = ChooserKind::OpenFile;
+    when_modal_of_type_opens<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+        dialog->reject();
+    });
+    EXPECT_EQ(choose_path(request), std::nullopt);
+}
+
+TEST(MessageBoxPresenter, OkOnlyApplicationTitleAndTheAskedIcon)
+{
+    const MessagePresenter previous = install_message_presenter({});
+    install_message_box_presenter();
+    std::vector<QMessageBox::Icon> icons;
+    for (const MessageIcon icon : {MessageIcon::None, MessageIcon::Exclamation}) {
+        when_modal_of_type_opens<QMessageBox>([&](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle(), QCoreApplication::applicationName());
+            EXPECT_EQ(box->text(), "Path[/한글/<b>] is invalid");
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+            icons.push_back(box->icon());
+            box->button(QMessageBox::Ok)->click();
+        });
+        show_message("Path[/한글/<b>] is invalid", icon);
+    }
+    EXPECT_EQ(icons, (std::vector<QMessageBox::Icon>{QMessageBox::NoIcon, QMessageBox::Warning}));
+    install_message_presenter(previous);
+}

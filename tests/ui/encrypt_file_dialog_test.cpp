@@ -1,0 +1,206 @@
+#include "ui/encrypt_file_dialog.h"
+#include "ui/dialog_chains.h"
+#include "ui/generate_key_dialog.h"
+
+#include "common/file_io.h"
+#include "common/messages.h"
+#include "crypt/company_key_file.h"
+#include "settings/settings_store.h"
+#include "dialog_test_support.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+namespace {
+
+const Bytes kAcmeKey = {0, 0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6};
+const Bytes kBetaKey = {0, 0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6};
+
+class EncryptFileDialog : public DialogTest {
+protected:
+    void SetUp() override
+    {
+        DialogTest::SetUp();
+        ASSERT_EQ(write_company_key_file("0000A1A2A3A4A5A6", "Acme", acme), 1);
+        ASSERT_EQ(write_company_key_file("0000B1B2B3B4B5B6", "Beta", beta), 1);
+    }
+    std::string file(const std::string& name, const Bytes& bytes)
+    {
+        write_bytes(m_work.file(name), bytes);
+        return m_work.file(name);
+    }
+    static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
+    static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
+
+    const std::string acme = m_work.file("acme.wrp");
+    const std::string beta = m_work.file("beta.wrp");
+    const std::string default_key = m_program.file("vid-tev.wrp");
+};
+
+} // namespace
+
+TEST_F(EncryptFileDialog, PresetSourceWithTheDefaultKeyFile)
+{
+    ASSERT_EQ(write_company_key_file("0000A1A2A3A4A5A6", "Acme", default_key), 1);
+    const Bytes firmware = plain_tagged_bytes("FRM0", pattern_bytes(3000, 7));
+    const std::string source = file("fw.wrp", firmware);
+    MessageRecorder recorder;
+    CEncryptFileDlg dialog;
+    dialog.m_strPresetSource = QString::fromStdString(source);
+    when_modal_opens([&](QWidget* modal) {
+        EXPECT_EQ(text(modal, "1007").toStdString(), default_key);
+        EXPECT_EQ(text(modal, "1004"), "Acme");
+        EXPECT_TRUE(child<QLineEdit>(modal, "1004")->isReadOnly());
+        EXPECT_EQ(text(modal, "1000").toStdString(), source);
+        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.enc");
+        QTest::keyClick(child<QLineEdit>(modal, "1001"), Qt::Key_Return); // does nothing
+        click(modal, "1002");
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Success to encrypt file for tev"});
+    EXPECT_TRUE(package_matches(read_bytes(source + "-Acme.enc"), firmware, "ENCR", "Acme", kAcmeKey));
+}
+
+TEST_F(EncryptFileDialog, NoKeyFileUntilOneIsSelectedThenRawIsEnc1)
+{
+    const Bytes raw = plain_tagged_bytes("RAW0", pattern_bytes(500, 3));
+    const std::string source = file("raw.wrp", raw);
+    const std::string not_a_key = file("fw.wrp", plain_tagged_bytes("FRM0", pattern_bytes(10, 1)));
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(not_a_key);
+    chooser.choose(acme);
+    chooser.choose(source);
+    CEncryptFileDlg dialog;
+    when_modal_opens([&](QWidget* modal) {
+        EXPECT_EQ(text(modal, "1004"), "");
+        click(modal, "1005"); // no company yet: refused before any chooser
+        click(modal, "1008");
+        EXPECT_EQ(text(modal, "1007").toStdString(), default_key);
+        click(modal, "1008");
+        EXPECT_EQ(text(modal, "1007").toStdString(), acme);
+        EXPECT_EQ(text(modal, "1004"), "Acme");
+        EXPECT_EQ(text(modal, "1000"), ""); // no source: nothing re-proposed, nothing reported
+        click(modal, "1005");
+        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.enc");
+        click(modal, "1002");
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Could not load vid from vid.wrp", "Input brand name",
+                                                             "Not company key file", "Success to encrypt file for tev"}));
+    EXPECT_EQ(read_key_file_path_setting("none"), acme); // stored once accepted
+    EXPECT_TRUE(package_matches(read_bytes(source + "-Acme.enc"), raw, "ENC1", "Acme", kAcmeKey));
+
+    ASSERT_EQ(chooser.requests.size(), 3u);
+    for (const ChooserRequest& request : chooser.requests) {
+        EXPECT_EQ(request.kind, ChooserKind::OpenFile);
+        EXPECT_EQ(request.title, "Select file");
+        EXPECT_EQ(request.filter, "Wrp file(*.wrp)|*.wrp|All files|*.*|");
+    }
+    EXPECT_EQ(chooser.requests[0].initial_path.toStdString(), default_key);
+    EXPECT_EQ(chooser.requests[1].initial_path.toStdString(), default_key);
+    EXPECT_EQ(chooser.requests[2].initial_path, "");
+}
+
+TEST_F(EncryptFileDialog, RequiredCompanyAndPackageFile)
+{
+    write_key_file_path_setting(acme);
+    const Bytes package = plain_tagged_bytes("PKG0", pattern_bytes(1500, 9));
+    const std::string source = file("set-K1.0.wrp", package);
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(beta);
+    CEncryptFileDlg dialog;
+    dialog.m_strPresetSource = QString::fromStdString(source);
+    dialog.m_strRequiredCompany = "Beta";
+    when_modal_opens([&](QWidget* modal) {
+        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.pkg");
+        click(modal, "1002");
+        EXPECT_TRUE(modal->isVisible());
+        click(modal, "1008"); // the destination follows the new company
+        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Beta.pkg");
+        click(modal, "1002");
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Doesn't match brand name with [Beta]",
+                                                             "Success to encrypt file for tev"}));
+    EXPECT_FALSE(path_exists(source + "-Acme.pkg"));
+    EXPECT_TRUE(package_matches(read_bytes(source + "-Beta.pkg"), package, "ENCR", "Beta", kBetaKey));
+}
+
+TEST_F(EncryptFileDialog, EncryptChecksInOrderAndDestinationChooser)
+{
+    const std::string long_name = m_work.file("long.wrp");
+    ASSERT_EQ(write_company_key_file("0000A1A2A3A4A5A6", "Seventeen-chars!!", long_name), 1);
+    write_key_file_path_setting(long_name);
+    write_encrypt_mode_setting(1);
+    const Bytes firmware = plain_tagged_bytes("FRM0", pattern_bytes(700, 2));
+    const std::string source = file("fw.wrp", firmware);
+    Bytes sealed = firmware;
+    std::copy_n("ENCR", 4, sealed.begin() + 4);
+    const std::string encrypted = file("fw.enc", sealed);
+    const std::string dest = m_work.file("out/new.enc");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(m_work.file("out"))));
+
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(acme);
+    chooser.choose(dest);
+    CEncryptFileDlg dialog;
+    dialog.m_strPresetSource = QString::fromStdString(m_work.file("missing.wrp"));
+    when_modal_opens([&](QWidget* modal) {
+        EXPECT_EQ(text(modal, "1004"), "Seventeen-chars!!");
+        EXPECT_EQ(text(modal, "1000"), "");
+        click(modal, "1002"); // missing source before the long name
+        child<QLineEdit>(modal, "1000")->setText(QString::fromStdString(source));
+        click(modal, "1002"); // long name
+        click(modal, "1008");
+        child<QLineEdit>(modal, "1000")->setText(QString::fromStdString(encrypted));
+        child<QLineEdit>(modal, "1001")->setText(QString::fromStdString(encrypted + "-Acme.enc"));
+        click(modal, "1002"); // already encrypted
+        child<QLineEdit>(modal, "1000")->setText(QString::fromStdString(source));
+        click(modal, "1006");
+        EXPECT_EQ(text(modal, "1001").toStdString(), dest);
+        click(modal, "1002");
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"Path[" + m_work.file("missing.wrp") + "] is invalid", "don't exists file", "Brand error", "encrypt_package() Failed with error [-1]",
+                                        "Success to encrypt file for tev"}));
+    ASSERT_EQ(chooser.requests.size(), 2u);
+    EXPECT_EQ(chooser.requests[1].kind, ChooserKind::SaveFile);
+    EXPECT_EQ(chooser.requests[1].filter, "Src File|*||");
+    EXPECT_EQ(chooser.requests[1].initial_path.toStdString(), encrypted + "-Acme.enc");
+    EXPECT_FALSE(path_exists(encrypted + "-Acme.enc"));
+    EXPECT_TRUE(package_matches(read_bytes(dest), firmware, "ENC1", "Acme", kAcmeKey));
+}
+
+TEST_F(EncryptFileDialog, GenerateChainOpensTheEncryptDialogForTheNewKeyFile)
+{
+    ASSERT_EQ(write_company_key_file("0000B1B2B3B4B5B6", "Beta", default_key), 1);
+    const std::string dest = m_work.file("new.wrp");
+    MessageRecorder recorder;
+    when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* modal) {
+        child<QLineEdit>(modal, "1001")->setText(QString::fromStdString(dest));
+        QTest::keyClicks(child<QLineEdit>(modal, "1000"), "0a0b0c0d0e0f");
+        QTest::keyClicks(child<QLineEdit>(modal, "1004"), "Gamma");
+        when_modal_of_type_opens<CEncryptFileDlg>([&](CEncryptFileDlg* second) {
+            EXPECT_EQ(text(second, "1000").toStdString(), dest);
+            EXPECT_EQ(text(second, "1001").toStdString(), dest + "-Beta.enc");
+            click(second, "1002");
+        });
+        click(modal, "1002");
+    });
+    EXPECT_TRUE(run_generate_company_key(nullptr));
+    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Success", "Success to encrypt file for tev"}));
+    // The new company key file travels encrypted for the current company.
+    EXPECT_TRUE(package_matches(read_bytes(dest + "-Beta.enc"), read_bytes(dest), "ENCR", "Beta", kBetaKey));
+
+    when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* modal) { click(modal, "1003"); });
+    EXPECT_FALSE(run_generate_company_key(nullptr));
+}

@@ -1,0 +1,95 @@
+#include "ui/setting_dialog.h"
+
+#include "common/messages.h"
+#include "settings/settings_store.h"
+#include "dialog_test_support.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+namespace {
+
+using SettingDialog = DialogTest;
+
+// Opens the Setting dialog, reports the check box state it showed, optionally ticks it, and ends
+// it with the button of the given id ("1" Save, "2" Cancel).
+int run_setting(bool tick, const char* button, bool* shown_ticked)
+{
+    CSettingDlg dialog;
+    when_modal_opens([&](QWidget* modal) {
+        auto* box = child<QCheckBox>(modal, "1034");
+        *shown_ticked = box->isChecked();
+        if (tick)
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        child<QPushButton>(modal, button)->click();
+    });
+    return dialog.exec();
+}
+
+} // namespace
+
+TEST_F(SettingDialog, SaveStoresTheBoxCancelStoresNothing)
+{
+    MessageRecorder recorder;
+    bool ticked = true;
+    EXPECT_EQ(run_setting(false, "1", &ticked), QDialog::Accepted);
+    EXPECT_FALSE(ticked); // nothing stored: clear
+    EXPECT_EQ(read_encrypt_mode_setting(), 0);
+    EXPECT_TRUE(QSettings("Tev", QCoreApplication::applicationName()).contains("MODE/new_encrypt")); // 0 written
+
+    EXPECT_EQ(run_setting(true, "2", &ticked), QDialog::Rejected);
+    EXPECT_EQ(read_encrypt_mode_setting(), 0);
+
+    EXPECT_EQ(run_setting(true, "1", &ticked), QDialog::Accepted);
+    EXPECT_FALSE(ticked);
+    EXPECT_EQ(read_encrypt_mode_setting(), 1);
+
+    EXPECT_EQ(run_setting(false, "2", &ticked), QDialog::Rejected);
+    EXPECT_TRUE(ticked); // reopened with the stored choice
+
+    EXPECT_EQ(run_setting(true, "1", &ticked), QDialog::Accepted); // untick and save
+    EXPECT_EQ(read_encrypt_mode_setting(), 0);
+
+    EXPECT_EQ(recorder.messages(), std::vector<std::string>(3, "Save setting value"));
+    EXPECT_EQ(recorder.icons(), std::vector<MessageIcon>(3, MessageIcon::Exclamation));
+}
+
+TEST_F(SettingDialog, EnterSavesEscapeCancels)
+{
+    MessageRecorder recorder;
+    write_encrypt_mode_setting(1);
+    {
+        CSettingDlg dialog;
+        when_modal_opens([&](QWidget* modal) {
+            QTest::mouseClick(child<QCheckBox>(modal, "1034"), Qt::LeftButton, {}, QPoint(6, 6));
+            press_key(modal, Qt::Key_Escape);
+        });
+        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+        EXPECT_EQ(read_encrypt_mode_setting(), 1);
+    }
+    CSettingDlg dialog;
+    when_modal_opens([&](QWidget* modal) {
+        QTest::mouseClick(child<QCheckBox>(modal, "1034"), Qt::LeftButton, {}, QPoint(6, 6));
+        press_key(modal, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.m_nUseNewEncrypt, 0);
+    EXPECT_EQ(read_encrypt_mode_setting(), 0);
+    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Save setting value"});
+}
+
+TEST(AboutBox, ShowsNameAndClosesWithItsButton)
+{
+    CAboutBoxDlg dialog;
+    when_modal_opens([&](QWidget* modal) {
+        EXPECT_EQ(modal->windowTitle(), "Kestrane 정보");
+        auto* ok = child<QPushButton>(modal, "1");
+        EXPECT_EQ(ok->text(), "확인");
+        ok->click();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+}
