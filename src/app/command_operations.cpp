@@ -53,6 +53,16 @@ std::optional<std::string> asked_version(const std::string& file_path, bool vers
     return ask_version(file_path);
 }
 
+bool report_encryption_after_wrapping(int result)
+{
+    if (result > 0) {
+        show_message("Encrypt success");
+        return true;
+    }
+    show_message(format_text("error occurs while encrypting after wrapping with error[%d]", result));
+    return false;
+}
+
 } // namespace
 
 bool run_encrypt_command(const std::string& file_path, const std::string& key_file,
@@ -97,13 +107,19 @@ bool run_wrap_command(const std::string& file_path, const std::string& wrapping_
     if (!chosen_version)
         return false;
 
-    if (const int result = wrap_file(*type, *chosen_version, file_path, destination); result <= 0) {
+    // With a usable key the package is written while the wrapped file is: one read of the source.
+    EncryptionAlongside alongside;
+    const bool encrypt_alongside = key_given && alongside.prepare(key_file, destination);
+    if (const int result = wrap_file(*type, *chosen_version, file_path, destination, alongside.observer());
+        result <= 0) {
         show_message(format_text("%s wrapping failed with error[%d]", wrapping_word.c_str(), result));
         return false;
     }
     show_message("Wrapping success");
     if (!key_given)
         return true;
+    if (encrypt_alongside)
+        return report_encryption_after_wrapping(alongside.finish());
 
     CompanyKey key{};
     std::string company_name;
@@ -111,13 +127,8 @@ bool run_wrap_command(const std::string& file_path, const std::string& wrapping_
         show_message(format_text("invalid company key file[file:%s][error:%d]", key_file.c_str(), result));
         return false;
     }
-    const int result = encrypt_wrapped_file(key_file, destination, destination + "-" + company_name + ".enc");
-    if (result > 0) {
-        show_message("Encrypt success");
-        return true;
-    }
-    show_message(format_text("error occurs while encrypting after wrapping with error[%d]", result));
-    return false;
+    return report_encryption_after_wrapping(
+        encrypt_wrapped_file(key_file, destination, destination + "-" + company_name + ".enc"));
 }
 
 } // namespace kestrane

@@ -61,8 +61,12 @@ public:
     void discard();
 
 private:
+    void start_writeback();
+
     QSaveFile m_file;
     bool m_failed = false;
+    uint64_t m_written = 0;
+    uint64_t m_written_back = 0; // bytes already handed to the disk
 };
 
 // Test seam: every AtomicOutputFile write after `bytes` bytes in total fails, as on a full disk.

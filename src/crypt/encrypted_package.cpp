@@ -61,7 +61,8 @@ std::string_view encrypt_mode_tag(EncryptMode mode)
 }
 
 PackageEncoder::PackageEncoder(Sink sink)
-    : m_sink(std::move(sink)), m_key(company_key()), m_tag(m_key.data(), m_key.size())
+    : m_sink(std::move(sink)), m_key(company_key()), m_tag(m_key.data(), m_key.size()),
+      m_tagging({[this](const uint8_t* data, size_t count) { m_tag.update(data, count); }})
 {
 }
 
@@ -93,7 +94,7 @@ bool PackageEncoder::emit(const uint8_t* data, size_t count)
 {
     if (m_failed)
         return false;
-    m_tag.update(data, count);
+    m_tagging.feed(data, count);
     m_written += count;
     m_failed = !m_sink(data, count);
     return !m_failed;
@@ -143,6 +144,7 @@ int64_t PackageEncoder::finish()
     if (make_key_block(key_block) < 0)
         return kPackageSealingFailed;
     emit(key_block, sizeof key_block);
+    m_tagging.finish();
     const Tag tag = m_tag.finish();
     if (m_failed || !m_sink(tag.data(), tag.size()))
         return -3;
@@ -246,6 +248,69 @@ IntegrityCheck check_package_tag(const std::string& path, const CompanyKey& key)
     if (!file.read_exact(stored.data(), stored.size()))
         return IntegrityCheck::Unreadable;
     return tag.finish() == stored ? IntegrityCheck::Passes : IntegrityCheck::Fails;
+}
+
+PackageFollower::PackageFollower(std::string output_path, std::string company_name, ModeForType mode_for_type)
+    : m_output_path(std::move(output_path)), m_company_name(std::move(company_name)),
+      m_mode_for_type(std::move(mode_for_type))
+{
+}
+
+PackageFollower::~PackageFollower() = default;
+
+void PackageFollower::observe(const uint8_t* data, size_t count)
+{
+    if (m_refused)
+        return;
+    if (m_header.size() < layout::kHeaderSize) {
+        const size_t take = std::min(count, layout::kHeaderSize - m_header.size());
+        m_header.insert(m_header.end(), data, data + take);
+        data += take;
+        count -= take;
+        if (m_header.size() < layout::kHeaderSize)
+            return;
+        begin();
+        if (m_refused)
+            return;
+    }
+    if (count > 0)
+        m_encoder->append(data, count);
+}
+
+void PackageFollower::begin()
+{
+    const uint8_t* header = m_header.data();
+    const uint64_t file_size = layout::kFramingSize + uint64_t{load_u32_le(header + layout::kLengthOffset)};
+    const EncryptMode mode = m_mode_for_type(std::string_view(reinterpret_cast<const char*>(header), layout::kTagSize));
+    const BodySource source = body_source(header, file_size, mode);
+
+    m_output = std::make_unique<AtomicOutputFile>(m_output_path);
+    if (!m_output->open()) {
+        m_refused = -2;
+        return;
+    }
+    m_encoder = std::make_unique<PackageEncoder>(
+        [this](const uint8_t* data, size_t count) { return m_output->write(data, count); });
+    if (const int begun = m_encoder->begin(header, mode, m_company_name, source.length); begun != 1) {
+        m_refused = begun == kPackageRefused ? kPackageRefused : -2;
+        return;
+    }
+    // The header is in hand; the body source may start inside it.
+    m_encoder->append(header + source.offset, layout::kHeaderSize - static_cast<size_t>(source.offset));
+}
+
+int PackageFollower::finish()
+{
+    if (m_refused)
+        return m_refused;
+    if (!m_encoder)
+        return kPackageRefused; // the file ended before its header
+    const int64_t size = m_encoder->finish();
+    if (size == kPackageSealingFailed)
+        return kPackageRefused;
+    if (size < 0 || !m_output->commit())
+        return -2;
+    return 1;
 }
 
 } // namespace kestrane

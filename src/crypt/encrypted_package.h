@@ -1,10 +1,13 @@
 #pragma once
 
+#include "common/block_pipeline.h"
+#include "common/file_io.h"
 #include "crypt/sealing.h"
 #include "format/integrity.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -74,6 +77,7 @@ private:
     Sink m_sink;
     CompanyKey m_key;
     HmacMd5 m_tag;
+    BlockPipeline m_tagging; // feeds m_tag on a thread of its own; declared after it, so it stops first
     bool m_copy_only = false;
     bool m_failed = false;
     bool m_sealing_failed = false;
@@ -83,6 +87,35 @@ private:
     uint64_t m_written = 0;
     size_t m_sealed_prefix_length = 0; // body bytes sealed as one piece: min(1044, body length)
     std::vector<uint8_t> m_held_back;
+};
+
+// Encrypts a plain tagged file while it is being written: fed every byte of the file in order (a
+// TaggedFileWriter's observer), it writes the encrypted package beside it, so that wrapping and
+// encrypting read the source once. The company key slot must hold the company's key.
+class PackageFollower {
+public:
+    using ModeForType = std::function<EncryptMode(std::string_view type_tag)>;
+
+    PackageFollower(std::string output_path, std::string company_name, ModeForType mode_for_type);
+    ~PackageFollower();
+    PackageFollower(const PackageFollower&) = delete;
+    PackageFollower& operator=(const PackageFollower&) = delete;
+
+    void observe(const uint8_t* data, size_t count);
+    // Completes the package after the whole file went by: 1 written; -1 refused; -2 the output
+    // could not be written. Nothing is left behind on failure.
+    int finish();
+
+private:
+    void begin();
+
+    std::string m_output_path;
+    std::string m_company_name;
+    ModeForType m_mode_for_type;
+    std::vector<uint8_t> m_header;
+    int m_refused = 0;         // the builder's refusal, once the header was seen
+    std::unique_ptr<AtomicOutputFile> m_output;
+    std::unique_ptr<PackageEncoder> m_encoder;
 };
 
 } // namespace kestrane

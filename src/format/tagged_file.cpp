@@ -63,8 +63,9 @@ std::string read_version(const InformationField& field)
     return text_until_zero(joined, sizeof joined);
 }
 
-TaggedFileWriter::TaggedFileWriter(const std::string& destination, FileAccess access)
-    : m_output(destination), m_access(access)
+TaggedFileWriter::TaggedFileWriter(const std::string& destination, FileAccess access, Observer observer)
+    : m_output(destination), m_access(access), m_observer(std::move(observer)),
+      m_digest({[this](const uint8_t* data, size_t count) { m_md5.update(data, count); }})
 {
 }
 
@@ -91,21 +92,47 @@ bool TaggedFileWriter::append(const void* data, size_t count)
     return put(data, count);
 }
 
+std::span<uint8_t> TaggedFileWriter::payload_buffer()
+{
+    return m_digest.acquire();
+}
+
+bool TaggedFileWriter::append_buffer(size_t count)
+{
+    const std::span<uint8_t> buffer = m_digest.acquire();
+    m_payload_written += count;
+    if (!m_ok || count > buffer.size())
+        return m_ok = false;
+    // The digest reads the buffer on its own thread while it is written out here.
+    m_digest.submit(count);
+    m_ok = m_output.write(buffer.data(), count);
+    if (m_ok && m_observer)
+        m_observer(buffer.data(), count);
+    return m_ok;
+}
+
 bool TaggedFileWriter::put(const void* data, size_t count)
 {
     if (!m_ok)
         return false;
-    m_md5.update(data, count);
+    m_digest.feed(data, count);
     m_ok = m_output.write(data, count);
+    if (m_ok && m_observer)
+        m_observer(static_cast<const uint8_t*>(data), count);
     return m_ok;
 }
 
 int TaggedFileWriter::finish()
 {
     if (m_ok && m_payload_written == m_payload_expected) {
+        m_digest.finish();
         const Md5Digest trailer = m_md5.finish();
-        if (m_output.write(trailer.data(), trailer.size()) && m_output.commit())
-            return kWriteOk;
+        if (m_output.write(trailer.data(), trailer.size())) {
+            if (m_observer)
+                m_observer(trailer.data(), trailer.size());
+            if (m_output.commit())
+                return kWriteOk;
+        }
     }
     m_output.discard();
     m_ok = false;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "common/block_pipeline.h"
 #include "common/file_io.h"
 #include "format/md5.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -78,14 +80,22 @@ uint32_t load_u32_le(const uint8_t* source);
 
 // Writes a tagged file whose payload arrives in pieces: header first (with the final payload
 // length), then the payload, then finish() appends the MD5 trailer and replaces the destination.
+// The digest runs on a thread of its own while the caller reads and writes the next piece.
 class TaggedFileWriter {
 public:
-    explicit TaggedFileWriter(const std::string& destination, FileAccess access = FileAccess::Default);
+    // Sees every byte of the file as it is written, trailer included (to encrypt it on the way).
+    using Observer = std::function<void(const uint8_t* data, size_t count)>;
+
+    explicit TaggedFileWriter(const std::string& destination, FileAccess access = FileAccess::Default,
+                              Observer observer = {});
 
     // False when the destination cannot be created.
     bool begin(std::string_view type_tag, std::string_view attribute_tag,
                const InformationField& information, uint32_t payload_length);
     bool append(const void* data, size_t count);
+    // Without a copy: a buffer to read payload bytes into, then append_buffer() with the count read.
+    std::span<uint8_t> payload_buffer();
+    bool append_buffer(size_t count);
     // kWriteOk, or kCannotCreateDestination when anything failed (no file is left then), including
     // a payload that does not add up to the announced length.
     int finish();
@@ -95,7 +105,9 @@ private:
 
     AtomicOutputFile m_output;
     FileAccess m_access;
+    Observer m_observer;
     Md5 m_md5;
+    BlockPipeline m_digest; // feeds m_md5; declared after it, so it stops first
     uint64_t m_payload_expected = 0;
     uint64_t m_payload_written = 0;
     bool m_ok = false;

@@ -60,12 +60,13 @@ int check_source_end(InputFile& source)
 
 int copy_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer)
 {
-    std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(size, kCopyBlockSize)));
     for (uint64_t left = size; left > 0;) {
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
-        if (const int result = read_block(source, block.data(), count); result != kWrapOk)
+        // Read straight into the writer's buffer: the digest takes it from there.
+        const std::span<uint8_t> buffer = writer.payload_buffer();
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+        if (const int result = read_block(source, buffer.data(), count); result != kWrapOk)
             return result;
-        if (!writer.append(block.data(), count))
+        if (!writer.append_buffer(count))
             return kWrapCannotCreate;
         left -= count;
     }
@@ -117,13 +118,13 @@ bool version_too_long(const std::string& version)
 }
 
 // The directory types: archive the directory into `archive`, then wrap the archive.
-int wrap_directory(const std::string& directory, const std::string& archive,
-                   const std::string& destination, const WrappingType& type, const std::string& version)
+int wrap_directory(const std::string& directory, const std::string& archive, const std::string& destination,
+                   const WrappingType& type, const std::string& version, const TaggedFileWriter::Observer& observer)
 {
     // A leftover from an earlier run must not pass for this run's archive.
     remove_file(archive);
     const int result = archive_directory(directory, archive)
-        ? write_wrapped_file(archive, destination, type.type_tag, type.model_tag, version)
+        ? write_wrapped_file(archive, destination, type.type_tag, type.model_tag, version, observer)
         : kWrapSourceUnreadable;
     remove_file(archive);
     return result;
@@ -163,7 +164,8 @@ const std::array<WrappingType, kWrappingTypeCount>& wrapping_types()
 }
 
 int write_wrapped_file(const std::string& source_path, const std::string& destination_path,
-                       std::string_view type_tag, std::string_view model_tag, const std::string& version)
+                       std::string_view type_tag, std::string_view model_tag, const std::string& version,
+                       const TaggedFileWriter::Observer& observer)
 {
     if (type_tag.size() > layout::kTagSize)
         return kWrapFieldTooLong;
@@ -180,7 +182,7 @@ int write_wrapped_file(const std::string& source_path, const std::string& destin
         return kWrapNotBrandFile;
 
     // Until finish() commits, the output lives beside the destination; an early return drops it.
-    TaggedFileWriter writer(destination_path);
+    TaggedFileWriter writer(destination_path, FileAccess::Default, observer);
     if (!writer.begin(type_tag, tags::kPlain, build_information_field(model_tag, version),
                       static_cast<uint32_t>(length)))
         return kWrapCannotCreate;
@@ -192,7 +194,7 @@ int write_wrapped_file(const std::string& source_path, const std::string& destin
 }
 
 int wrap_file(unsigned type, const std::string& version, const std::string& source_path,
-              const std::string& destination_path)
+              const std::string& destination_path, const TaggedFileWriter::Observer& observer)
 {
     if (source_path.empty()) {
         show_message("Select src file");
@@ -215,9 +217,10 @@ int wrap_file(unsigned type, const std::string& version, const std::string& sour
     if (wrapping.directory) {
         if (refuse_non_directory(source_path))
             return 0;
-        result = wrap_directory(source_path, destination_path + ".tmp", destination_path, wrapping, version);
+        result = wrap_directory(source_path, destination_path + ".tmp", destination_path, wrapping, version, observer);
     } else {
-        result = write_wrapped_file(source_path, destination_path, wrapping.type_tag, wrapping.model_tag, version);
+        result = write_wrapped_file(source_path, destination_path, wrapping.type_tag, wrapping.model_tag, version,
+                                    observer);
     }
     if (result < 0) {
         show_message(format_text("Fail with error code[%d]", result));

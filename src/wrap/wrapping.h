@@ -1,5 +1,7 @@
 #pragma once
 
+#include "format/tagged_file.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -58,9 +60,10 @@ inline constexpr int kWrapSourceTooLarge = -7;
 
 // The wrapping operation. Shows exactly one message on every path. 1 written; 0 refused input;
 // -1 type index above 9; the writer's negative code when writing failed. Directory types are
-// archived first into destination + ".tmp", which is removed again on every path.
+// archived first into destination + ".tmp", which is removed again on every path. An observer
+// sees every byte of the wrapped file as it is written (to encrypt it on the way).
 int wrap_file(unsigned type, const std::string& version, const std::string& source_path,
-              const std::string& destination_path);
+              const std::string& destination_path, const TaggedFileWriter::Observer& observer = {});
 
 // Writes the wrapped file; no messages. The source is streamed with bounded memory and the
 // destination replaced atomically: on any failure no file is left and an existing destination
@@ -68,6 +71,7 @@ int wrap_file(unsigned type, const std::string& version, const std::string& sour
 // (-3), payload size (-7), brand first byte (-4); then the destination is written (-2 on a failed
 // create or write, -1 on a failed read, -5 on a failed sealing, -6 when the source changed size).
 int write_wrapped_file(const std::string& source_path, const std::string& destination_path,
-                       std::string_view type_tag, std::string_view model_tag, const std::string& version);
+                       std::string_view type_tag, std::string_view model_tag, const std::string& version,
+                       const TaggedFileWriter::Observer& observer = {});
 
 } // namespace kestrane

@@ -1,0 +1,114 @@
+#include "common/block_pipeline.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrane {
+
+BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count)
+    : m_consumers(std::move(consumers)), m_blocks(std::max<size_t>(block_count, 2)), m_consumed(m_consumers.size(), 0)
+{
+    for (Block& block : m_blocks)
+        block.bytes.resize(block_size);
+    m_threads.reserve(m_consumers.size());
+    for (size_t index = 0; index < m_consumers.size(); ++index)
+        m_threads.emplace_back([this, index] { run_consumer(index); });
+}
+
+BlockPipeline::~BlockPipeline()
+{
+    finish();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& thread : m_threads)
+        thread.join();
+}
+
+BlockPipeline::Block& BlockPipeline::current_block()
+{
+    Block& block = m_blocks[m_submitted % m_blocks.size()];
+    if (!m_filling) {
+        // The block was last used m_blocks.size() submissions ago: wait until everyone is past it.
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] {
+            return std::all_of(m_consumed.begin(), m_consumed.end(),
+                               [this](uint64_t done) { return done + m_blocks.size() > m_submitted; });
+        });
+        block.used = 0;
+        m_filling = true;
+    }
+    return block;
+}
+
+void BlockPipeline::submit_current()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_submitted;
+        m_filling = false;
+    }
+    m_changed.notify_all();
+}
+
+void BlockPipeline::feed(const void* data, size_t count)
+{
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    while (count > 0) {
+        Block& block = current_block();
+        const size_t take = std::min(count, block.bytes.size() - block.used);
+        std::memcpy(block.bytes.data() + block.used, bytes, take);
+        block.used += take;
+        bytes += take;
+        count -= take;
+        if (block.used == block.bytes.size())
+            submit_current();
+    }
+}
+
+std::span<uint8_t> BlockPipeline::acquire()
+{
+    // A partly fed block goes first, so that the stream keeps its order.
+    if (m_filling && current_block().used > 0)
+        submit_current();
+    Block& block = current_block();
+    return {block.bytes.data(), block.bytes.size()};
+}
+
+void BlockPipeline::submit(size_t used)
+{
+    Block& block = current_block();
+    block.used = std::min(used, block.bytes.size());
+    if (block.used > 0)
+        submit_current();
+}
+
+void BlockPipeline::finish()
+{
+    if (m_filling && current_block().used > 0)
+        submit_current();
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] {
+        return std::all_of(m_consumed.begin(), m_consumed.end(), [this](uint64_t done) { return done == m_submitted; });
+    });
+}
+
+void BlockPipeline::run_consumer(size_t index)
+{
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_changed.wait(lock, [this, index] { return m_stopping || m_consumed[index] < m_submitted; });
+        if (m_consumed[index] == m_submitted)
+            return; // stopping, and nothing left
+        const Block& block = m_blocks[m_consumed[index] % m_blocks.size()];
+        lock.unlock();
+        m_consumers[index](block.bytes.data(), block.used);
+        lock.lock();
+        ++m_consumed[index];
+        m_changed.notify_all();
+    }
+}
+
+} // namespace kestrane

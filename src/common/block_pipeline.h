@@ -1,0 +1,63 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace kestrane {
+
+// Hands a byte stream, block by block and in order, to consumers that each run on a thread of
+// their own (a digest, say), so that the producer can read and write the next block meanwhile.
+// Memory stays at block_count blocks whatever the stream's length.
+class BlockPipeline {
+public:
+    using Consumer = std::function<void(const uint8_t* data, size_t count)>;
+
+    static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
+    static constexpr size_t kDefaultBlockCount = 8;
+
+    explicit BlockPipeline(std::vector<Consumer> consumers, size_t block_size = kDefaultBlockSize,
+                           size_t block_count = kDefaultBlockCount);
+    ~BlockPipeline();
+    BlockPipeline(const BlockPipeline&) = delete;
+    BlockPipeline& operator=(const BlockPipeline&) = delete;
+
+    // Copies bytes into the stream.
+    void feed(const void* data, size_t count);
+    // Without a copy: a free block to fill, then submit() with the bytes filled. The block's bytes
+    // may still be read (not changed) by the producer after submit(), until the next acquire() or
+    // feed().
+    std::span<uint8_t> acquire();
+    void submit(size_t used);
+    // Waits until every consumer has seen everything fed so far.
+    void finish();
+
+private:
+    struct Block {
+        std::vector<uint8_t> bytes;
+        size_t used = 0;
+    };
+
+    Block& current_block();
+    void submit_current();
+    void run_consumer(size_t index);
+
+    std::vector<Consumer> m_consumers;
+    std::vector<Block> m_blocks;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    uint64_t m_submitted = 0;         // blocks handed to the consumers so far
+    std::vector<uint64_t> m_consumed; // per consumer: blocks it has finished
+    bool m_stopping = false;
+    bool m_filling = false;           // the block at m_submitted is being filled by the producer
+
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace kestrane
