@@ -6,6 +6,7 @@
 #include "app/release_commands.h"
 #include "common/version_prompt.h"
 #include "ui/input_version_dialog.h"
+#include "ui/main_dialog.h"
 #include "ui/message_box_presenter.h"
 
 #include <QApplication>
@@ -37,11 +38,18 @@ void install_dialog_version_prompt()
     });
 }
 
+// The main dialog, modal, until the user closes it. Without a display there is nothing to show:
+// the usage text goes to standard error instead.
 int run_gui_mode(bool display)
 {
-    (void)display;
-    std::fputs(usage_text(), stderr);
-    return 2;
+    if (!display) {
+        std::fputs(usage_text(), stderr);
+        return 2;
+    }
+    install_message_box_presenter();
+    CKestraneDlg dialog;
+    dialog.exec();
+    return 0;
 }
 
 void install_presenters(bool display)

@@ -91,4 +91,26 @@ TEST_F(WithDisplay, CancelledVersionDialogEndsWithoutWrapping)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("brand.conf.wrp"))));
 }
 
+TEST_F(WithDisplay, NoArgumentsOpensTheMainDialogUntilExit)
+{
+    start({});
+    // No company key file next to the program: reported once, in a box, before the window shows.
+    dismiss_message_box();
+    const std::string dialog = m_x.wait_for_window("^Kestrane\\(v1\\.2\\.3\\)$");
+    ASSERT_FALSE(dialog.empty()) << "the main dialog did not appear";
+    if (const char* shots = std::getenv("KESTRANE_SCREENSHOT_DIR"))
+        m_x.x("import", {"-window", "root", std::string(shots) + "/main-dialog.png"});
+    keys(dialog, {"key", "Escape"});
+    keys(dialog, {"key", "Return"});
+    EXPECT_FALSE(m_x.wait_for_window("^Kestrane\\(v1\\.2\\.3\\)$", 500).empty()) << "Esc or Enter closed it";
+    EXPECT_EQ(m_program.state(), QProcess::Running);
+    // "&File", "&Exit" by their mnemonics.
+    keys(dialog, {"key", "--delay", "300", "alt+f", "e"});
+    ASSERT_TRUE(m_program.waitForFinished(20000));
+    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_program.exitCode(), 0);
+    EXPECT_EQ(m_program.readAllStandardOutput().toStdString(), "");
+    EXPECT_EQ(m_program.readAllStandardError().toStdString().find("usage"), std::string::npos);
+}
+
 } // namespace

@@ -1,0 +1,28 @@
+#include "ui/folder_chooser.h"
+
+#include "common/file_io.h"
+#include "common/messages.h"
+#include "common/text_format.h"
+#include "ui/choosers.h"
+#include "ui/dialog_data.h"
+
+namespace kestrane {
+
+std::optional<QString> choose_folder(QWidget* parent, const QString& initial_folder)
+{
+    ChooserRequest request;
+    request.kind = ChooserKind::Folder;
+    request.parent = parent;
+    request.title = QStringLiteral("폴더를 선택하여 주세요.");
+    request.initial_path = initial_folder;
+    for (;;) {
+        const std::optional<QString> chosen = choose_path(request);
+        if (!chosen || chosen->isEmpty())
+            return std::nullopt;
+        if (is_directory(to_std(*chosen)))
+            return chosen;
+        show_message(format_text("\"%s\" 폴더 경로는 잘못되었습니다.", to_std(*chosen).c_str()));
+    }
+}
+
+} // namespace kestrane

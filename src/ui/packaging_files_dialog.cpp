@@ -1,0 +1,271 @@
+#include "ui/packaging_files_dialog.h"
+
+#include "common/messages.h"
+#include "common/text_format.h"
+#include "pack/package_file.h"
+#include "ui/choosers.h"
+#include "ui/dialog_data.h"
+#include "ui/folder_chooser.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace kestrane {
+namespace {
+
+// Widths of the list columns in pixels: "File" to "Version", then "CompanyName".
+constexpr int kColumnWidths[kPackageListColumns] = {100, 100, 100, 100, 100, 130};
+
+QString from_std(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Packaging files"));
+
+    auto edit = [this](const char* id) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(id));
+        return e;
+    };
+    auto button = [this](const char* text, const char* id) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        b->setObjectName(QString::fromLatin1(id));
+        // Enter presses no button: the dialog ends only through PACK, Close or Esc.
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
+
+    // Created in the order of the template, which is also the tab order.
+    QLabel* pathLabel = label("Path");
+    m_pathEdit = edit("1000");
+    QLabel* destLabel = label("Dest file");
+    m_destEdit = edit("1001");
+    QPushButton* pack = button("PACK", "1002");
+    QPushButton* close = button("Close", "1003");
+    QPushButton* browsePath = button("Browse", "1005");
+    QPushButton* browseDest = button("Browse", "1006");
+    auto* information = new QGroupBox(QStringLiteral("Information"), this);
+    QLabel* companyLabel = label("Company name");
+    m_companyEdit = edit("1004");
+    m_companyEdit->setReadOnly(true);
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("1007"));
+    QLabel* statusLabel = label("Status");
+    m_statusEdit = edit("1008");
+    m_statusEdit->setReadOnly(true);
+    QLabel* versionLabel = label("Version");
+    m_versionEdit = edit("1009");
+    QPushButton* apply = button("Apply", "1010");
+    QLabel* versionHint = label("ex> 1.5.2");
+
+    // A list view in report mode: one line per entry, no tree, no sorting.
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSortingEnabled(false);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionsClickable(false);
+
+    auto* top = new QGridLayout;
+    top->addWidget(pathLabel, 0, 0);
+    top->addWidget(m_pathEdit, 0, 1, 1, 4);
+    top->addWidget(browsePath, 0, 5);
+    top->addWidget(versionLabel, 1, 0);
+    top->addWidget(m_versionEdit, 1, 1);
+    top->addWidget(apply, 1, 2);
+    top->addWidget(versionHint, 1, 3);
+    top->addWidget(destLabel, 2, 0);
+    top->addWidget(m_destEdit, 2, 1, 1, 4);
+    top->addWidget(browseDest, 2, 5);
+    top->setColumnStretch(3, 1);
+    top->setColumnStretch(4, 1);
+    m_versionEdit->setMinimumWidth(220); // 147 dialog units
+
+    auto* informationLayout = new QGridLayout(information);
+    informationLayout->addWidget(companyLabel, 0, 0);
+    informationLayout->addWidget(m_companyEdit, 0, 1);
+    informationLayout->addWidget(m_list, 1, 0, 1, 3);
+    informationLayout->setColumnStretch(2, 1);
+    informationLayout->setRowStretch(1, 1);
+    m_companyEdit->setMinimumWidth(190); // 126 dialog units
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(statusLabel);
+    bottom->addWidget(m_statusEdit);
+    bottom->addStretch(1);
+    bottom->addWidget(pack);
+    bottom->addWidget(close);
+    m_statusEdit->setMinimumWidth(280); // 188 dialog units
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(information, 1);
+    layout->addLayout(bottom);
+    // 443 x 188 dialog units, a little wider so that all six columns show without scrolling.
+    resize(700, 330);
+
+    connect(browsePath, &QPushButton::clicked, this, &CPackagingFilesDlg::OnBrowsePath);
+    connect(browseDest, &QPushButton::clicked, this, &CPackagingFilesDlg::OnBrowseDest);
+    connect(apply, &QPushButton::clicked, this, &CPackagingFilesDlg::OnApply);
+    connect(pack, &QPushButton::clicked, this, &CPackagingFilesDlg::OnPack);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CPackagingFilesDlg::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+        OnInitDialog();
+    QDialog::showEvent(event);
+}
+
+void CPackagingFilesDlg::UpdateData(bool saveAndValidate)
+{
+    if (saveAndValidate) {
+        m_strDestFile = m_destEdit->text();
+        m_strPath = m_pathEdit->text();
+        m_strCompanyName = m_companyEdit->text();
+        m_strStatus = m_statusEdit->text();
+        m_strVersion = m_versionEdit->text();
+    } else {
+        push_text(m_destEdit, m_strDestFile);
+        push_text(m_pathEdit, m_strPath);
+        push_text(m_companyEdit, m_strCompanyName);
+        push_text(m_statusEdit, m_strStatus);
+        push_text(m_versionEdit, m_strVersion);
+    }
+}
+
+void CPackagingFilesDlg::OnInitDialog()
+{
+    UpdateData(false);
+    // The version goes into a 20-byte field: the limit counts its bytes.
+    m_versionEdit->setMaxLength(kMaxVersion);
+    m_versionEdit->setValidator(new Utf8LengthValidator(kMaxVersion, m_versionEdit));
+
+    QStringList headings;
+    for (const std::string& heading : package_list_headings())
+        headings.append(from_std(heading));
+    m_list->setColumnCount(static_cast<int>(kPackageListColumns));
+    m_list->setHeaderLabels(headings);
+    for (int column = 0; column < static_cast<int>(kPackageListColumns); ++column) {
+        m_list->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+        m_list->setColumnWidth(column, kColumnWidths[column]);
+    }
+
+    // Verdana, 12 pixels; Hangul in a name falls back to a font that has it.
+    m_listFont = QFont(QStringList{QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"),
+                                   QStringLiteral("NanumGothic")});
+    m_listFont.setPixelSize(12);
+    m_list->setFont(m_listFont);
+    m_list->update();
+}
+
+void CPackagingFilesDlg::FieldsToForm()
+{
+    m_form.path = to_std(m_strPath);
+    m_form.dest_file = to_std(m_strDestFile);
+    m_form.company_name = to_std(m_strCompanyName);
+    m_form.status = to_std(m_strStatus);
+    m_form.version = to_std(m_strVersion);
+}
+
+void CPackagingFilesDlg::FormToFields()
+{
+    m_strPath = from_std(m_form.path);
+    m_strDestFile = from_std(m_form.dest_file);
+    m_strCompanyName = from_std(m_form.company_name);
+    m_strStatus = from_std(m_form.status);
+    m_strVersion = from_std(m_form.version);
+}
+
+void CPackagingFilesDlg::RebuildRows()
+{
+    m_list->clear();
+    for (const HeaderSummary& entry : m_form.entries) {
+        const PackageListRow row = package_list_row(entry);
+        auto* item = new QTreeWidgetItem;
+        for (size_t column = 0; column < kPackageListColumns; ++column)
+            item->setText(static_cast<int>(column), from_std(row[column]));
+        m_list->addTopLevelItem(item);
+    }
+}
+
+void CPackagingFilesDlg::OnBrowsePath()
+{
+    UpdateData(true);
+    const std::optional<QString> folder = choose_folder(nullptr, m_strPath);
+    if (!folder)
+        return;
+    UpdateData(true);
+    m_strVersion.clear();
+    UpdateData(false);
+
+    FieldsToForm();
+    scan_package_sources(m_form, to_std(*folder));
+    pick_package_version(m_form);
+    update_package_destination(m_form);
+    FormToFields();
+    UpdateData(false);
+    RebuildRows();
+}
+
+void CPackagingFilesDlg::OnBrowseDest()
+{
+    UpdateData(true);
+    ChooserRequest request;
+    request.kind = ChooserKind::SaveFile;
+    request.parent = this;
+    request.title = QStringLiteral("Select file");
+    request.initial_path = m_strDestFile;
+    request.filter = QStringLiteral("Dest File|*||");
+    if (const std::optional<QString> chosen = choose_path(request)) {
+        m_strDestFile = *chosen;
+        UpdateData(false);
+    }
+}
+
+void CPackagingFilesDlg::OnApply()
+{
+    UpdateData(true);
+    if (m_strPath.isEmpty())
+        return;
+    if (m_strVersion.isEmpty()) {
+        show_message("Input version");
+        return;
+    }
+    FieldsToForm();
+    update_package_destination(m_form);
+    FormToFields();
+    UpdateData(false);
+}
+
+void CPackagingFilesDlg::OnPack()
+{
+    UpdateData(true);
+    std::vector<std::string> names;
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+        names.push_back(to_std(m_list->topLevelItem(row)->text(0)));
+    const int result = pack_files(to_std(m_strVersion), to_std(m_strPath), std::move(names), to_std(m_strDestFile));
+    if (result > 0)
+        show_message("Success");
+    else
+        show_message(format_text("Fail with error[%d]", result));
+    accept();
+}
+
+} // namespace kestrane

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "pack/package_scan.h"
+
+#include <QDialog>
+#include <QFont>
+#include <QString>
+
+class QLineEdit;
+class QTreeWidget;
+
+namespace kestrane {
+
+// Turns a folder of encrypted packages into one package file. "Browse" (Path) scans a folder and
+// lists the packages that may travel together; "Apply" rebuilds the Dest file from Path and
+// Version; "PACK" writes the package file and ends the dialog with OK whatever the outcome;
+// "Close" ends it with Cancel. The scan, the version and destination rules and the packing are
+// the operations of PackagingForm and pack_files; the dialog only carries their fields.
+class CPackagingFilesDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CPackagingFilesDlg(QWidget* parent = nullptr);
+
+    static constexpr int kMaxVersion = 20; // bytes of the version as written
+
+    QString m_strDestFile;    // edit 1001
+    QString m_strPath;        // edit 1000
+    QString m_strCompanyName; // edit 1004, read-only
+    QString m_strStatus;      // edit 1008, read-only
+    QString m_strVersion;     // edit 1009
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void UpdateData(bool saveAndValidate);
+    void OnInitDialog();
+    void OnBrowsePath();
+    void OnBrowseDest();
+    void OnApply();
+    void OnPack();
+
+    // The fields to the form and back; the rows follow the form's entries.
+    void FieldsToForm();
+    void FormToFields();
+    void RebuildRows();
+
+    QTreeWidget* m_list;
+    QLineEdit* m_destEdit;
+    QLineEdit* m_pathEdit;
+    QLineEdit* m_companyEdit;
+    QLineEdit* m_statusEdit;
+    QLineEdit* m_versionEdit;
+    PackagingForm m_form; // its entries are the list's source entries
+    QFont m_listFont;
+};
+
+} // namespace kestrane

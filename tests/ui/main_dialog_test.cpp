@@ -1,0 +1,424 @@
+#include "ui/main_dialog.h"
+
+#include "common/file_io.h"
+#include "common/messages.h"
+#include "crypt/company_key_file.h"
+#include "settings/settings_store.h"
+#include "ui/encrypt_file_dialog.h"
+#include "ui/generate_key_dialog.h"
+#include "ui/packaging_files_dialog.h"
+#include "ui/setting_dialog.h"
+#include "dialog_test_support.h"
+#include "package_test_files.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+namespace {
+
+const Bytes kAcmeKey = {0, 0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6};
+const Bytes kBetaKey = {0, 0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6};
+
+class MainDialog : public DialogTest {
+protected:
+    std::string file(const std::string& name, const Bytes& bytes)
+    {
+        write_bytes(m_work.file(name), bytes);
+        return m_work.file(name);
+    }
+    std::string key_file(const std::string& path, const std::string& digits, const std::string& company)
+    {
+        EXPECT_EQ(write_company_key_file("0000" + digits, company, path), 1);
+        return path;
+    }
+    // The company key file the dialog falls back to, in the program directory.
+    std::string default_key(const std::string& company = "Acme")
+    {
+        return key_file(m_program.file("vid_tev.wrp"), "A1A2A3A4A5A6", company);
+    }
+
+    static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
+    static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
+    static void command(QWidget* modal, const char* id) { child<QAction>(modal, id)->trigger(); }
+    static void select_type(QWidget* modal, int type) { child<QComboBox>(modal, "1023")->setCurrentIndex(type); }
+    // Drags data onto the dialog and drops it there if the dialog takes it, as the platform does.
+    // Whether it was taken.
+    static bool drop(QWidget* modal, const QList<QUrl>& urls, const QString& text = {})
+    {
+        QMimeData data;
+        if (!urls.isEmpty())
+            data.setUrls(urls);
+        if (!text.isEmpty())
+            data.setText(text);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        enter.ignore();
+        QApplication::sendEvent(modal, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(modal, &event);
+        return true;
+    }
+
+    // Runs the main dialog with `steps`, then closes it with "Close".
+    void run(const std::function<void(QWidget*)>& steps)
+    {
+        CKestraneDlg dialog;
+        when_modal_opens([&](QWidget* modal) {
+            steps(modal);
+            click(modal, "1003");
+        });
+        EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    }
+};
+
+// A wrapped file: tags, version, the source bytes as payload, and the MD5 trailer openssl computes.
+testing::AssertionResult wrapped_as(const Bytes& file, const std::string& type, const std::string& version,
+                                    const Bytes& payload)
+{
+    if (file.size() != 156 + payload.size())
+        return testing::AssertionFailure() << "size " << file.size();
+    if (text_at(file, 0, 8) != type + "PLAN" || text_at(file, 12, 8).c_str() != version)
+        return testing::AssertionFailure() << "header " << to_hex(file.data(), 64);
+    if (!std::equal(payload.begin(), payload.end(), file.begin() + 140))
+        return testing::AssertionFailure() << "payload differs";
+    const Bytes covered(file.begin(), file.end() - 16);
+    if (to_hex(file.data() + covered.size(), 16) != openssl_md5_hex(covered))
+        return testing::AssertionFailure() << "MD5 trailer differs from openssl's";
+    return testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST_F(MainDialog, OpensCollapsedWithoutKeyFileAndIgnoresEnterAndEscape)
+{
+    MessageRecorder recorder;
+    run([&](QWidget* modal) {
+        EXPECT_EQ(modal->windowTitle(), "Kestrane(v1.2.3)");
+        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not load vid from vid.wrp"});
+        EXPECT_EQ(text(modal, "1018").toStdString(), m_program.file("vid_tev.wrp"));
+        EXPECT_EQ(text(modal, "1017"), "");
+        EXPECT_EQ(child<QLabel>(modal, "1033")->text(), "Current Encrypt mode : ENCR");
+
+        auto* types = child<QComboBox>(modal, "1023");
+        ASSERT_EQ(types->count(), 10);
+        EXPECT_EQ(types->itemText(0), "WebPage(DIR)");
+        EXPECT_EQ(types->itemText(7), "Dome(DOV7760)");
+        EXPECT_EQ(types->itemText(9), "RAW type");
+        EXPECT_EQ(types->currentIndex(), -1);
+
+        QStringList menus;
+        for (QAction* menu : modal->findChild<QMenuBar*>()->actions())
+            menus << menu->text();
+        EXPECT_EQ(menus, (QStringList{"&File", "&Generate", "Option"}));
+        EXPECT_EQ(child<QAction>(modal, "32771")->text(), "&Exit");
+        EXPECT_EQ(child<QAction>(modal, "32772")->text(), "Generate CompanyKey");
+        EXPECT_EQ(child<QAction>(modal, "32773")->text(), "Packaging Files");
+        EXPECT_EQ(child<QAction>(modal, "32776")->text(), "Setting");
+        EXPECT_EQ(child<QAction>(modal, "16")->text(), "Kestrane 정보(&A)...");
+
+        // Collapsed to 270 pixels; ">>" restores the full height and back.
+        auto* toggle = child<QPushButton>(modal, "1024");
+        auto* wrapping = modal->findChild<QGroupBox*>();
+        for (QGroupBox* group : modal->findChildren<QGroupBox*>())
+            if (group->title() == "Wrapping && encrypt")
+                wrapping = group;
+        EXPECT_EQ(modal->height(), 270);
+        EXPECT_EQ(toggle->text(), ">>");
+        EXPECT_FALSE(wrapping->isVisible());
+        toggle->click();
+        const int full = modal->height();
+        EXPECT_GT(full, 270);
+        EXPECT_EQ(toggle->text(), "<<");
+        EXPECT_TRUE(wrapping->isVisible());
+        EXPECT_GE(full, modal->minimumSizeHint().height()); // nothing cut off
+        toggle->click();
+        EXPECT_EQ(modal->height(), 270);
+        EXPECT_EQ(toggle->text(), ">>");
+        toggle->click();
+        EXPECT_EQ(modal->height(), full);
+
+        press_key(child<QLineEdit>(modal, "1018"), Qt::Key_Return);
+        press_key(child<QLineEdit>(modal, "1029"), Qt::Key_Escape);
+        press_key(modal, Qt::Key_Escape);
+        press_key(toggle, Qt::Key_Enter);
+        EXPECT_TRUE(modal->isVisible());
+        EXPECT_EQ(toggle->text(), "<<"); // Enter did not press it either
+
+        // The About box from the Option menu.
+        when_modal_of_type_opens<CAboutBoxDlg>([](CAboutBoxDlg* about) { click(about, "1"); });
+        command(modal, "16");
+    });
+    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not load vid from vid.wrp"});
+}
+
+TEST_F(MainDialog, KernelImageWrappedAndEncryptedThenAnExistingFileEncrypted)
+{
+    default_key();
+    const std::string beta = key_file(m_work.file("beta.wrp"), "B1B2B3B4B5B6", "Beta");
+    const Bytes image_data = pattern_bytes(5000, 21);
+    const std::string kernel = m_work.file("image.krn");
+    make_uimage(kernel, "Linux image HW 0000 1r2r3", image_data);
+    const Bytes kernel_bytes = read_bytes(kernel);
+    const Bytes package = plain_tagged_bytes("PKG0", pattern_bytes(2000, 8), "7.7");
+    const std::string package_path = file("set-K7.7.wrp", package);
+    const std::string not_a_key = file("plain.wrp", plain_tagged_bytes("FRM0", pattern_bytes(40, 1)));
+    write_source_path_setting(m_work.file("earlier.krn"));
+
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(kernel);
+    chooser.choose(package_path);
+    chooser.choose(not_a_key);
+    chooser.choose(beta);
+    run([&](QWidget* modal) {
+        EXPECT_EQ(text(modal, "1017"), "Acme");
+        click(modal, "1024");
+        select_type(modal, 4); // Kernel
+        click(modal, "1027");
+        EXPECT_EQ(text(modal, "1029").toStdString(), kernel);
+        EXPECT_EQ(text(modal, "1004"), "1.2.3"); // from the image name, and locked
+        EXPECT_FALSE(child<QLineEdit>(modal, "1004")->isEnabled());
+        click(modal, "1012");
+
+        click(modal, "1010");
+        EXPECT_EQ(text(modal, "1025"), "7.7");
+        EXPECT_EQ(text(modal, "1008").toStdString(), package_path + "-Acme.pkg");
+        click(modal, "1009");
+
+        click(modal, "1019"); // not a company key file: refused
+        EXPECT_EQ(text(modal, "1017"), "Acme");
+        click(modal, "1019"); // the destination follows the new company
+        EXPECT_EQ(text(modal, "1018").toStdString(), beta);
+        EXPECT_EQ(text(modal, "1017"), "Beta");
+        EXPECT_EQ(text(modal, "1008").toStdString(), package_path + "-Beta.pkg");
+
+        select_type(modal, 9); // empties source and version, leaves the field locked
+        EXPECT_EQ(text(modal, "1029"), "");
+        EXPECT_EQ(text(modal, "1004"), "");
+        EXPECT_FALSE(child<QLineEdit>(modal, "1004")->isEnabled());
+    });
+    const std::string wrapped = kernel + ".wrp";
+    const std::string encrypted = wrapped + "-Acme.enc";
+    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"wrapping file success. [path:" + wrapped + "]",
+                                                             "Success to encrypt file. [path:" + encrypted + "]",
+                                                             "Success to encrypt file. [path:" + package_path + "-Acme.pkg]",
+                                                             "Not company key file"}));
+    EXPECT_EQ(read_source_path_setting(), kernel);
+    EXPECT_EQ(read_key_file_path_setting("none"), beta);
+    ASSERT_EQ(chooser.requests.size(), 4u);
+    EXPECT_EQ(chooser.requests[0].kind, ChooserKind::OpenFile);
+    EXPECT_EQ(chooser.requests[0].title, "Select file");
+    EXPECT_EQ(chooser.requests[0].filter, "Kernel file(*.krn)|*.krn|All file|*.*|");
+    EXPECT_EQ(chooser.requests[0].initial_path.toStdString(), m_work.file("earlier.krn"));
+    EXPECT_NE(chooser.requests[0].parent, nullptr);
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(chooser.requests[i].filter, "Wrp file(*.wrp)|*.wrp|All files|*.*|");
+        EXPECT_EQ(chooser.requests[i].parent, nullptr);
+    }
+    EXPECT_EQ(chooser.requests[3].initial_path.toStdString(), m_program.file("vid_tev.wrp"));
+
+    EXPECT_TRUE(wrapped_as(read_bytes(wrapped), "FRM0", "1.2.3", kernel_bytes));
+    EXPECT_TRUE(package_matches(read_bytes(encrypted), read_bytes(wrapped), "ENCR", "Acme", kAcmeKey));
+    EXPECT_TRUE(package_matches(read_bytes(package_path + "-Acme.pkg"), package, "ENCR", "Acme", kAcmeKey));
+}
+
+TEST_F(MainDialog, RefusalsInOrderAndNoEncryptionAfterAFailedWrap)
+{
+    const std::string long_name = key_file(m_program.file("vid_tev.wrp"), "A1A2A3A4A5A6", "Seventeen-chars!!");
+    const std::string brand = file("bad.conf", bytes_of("no bracket"));
+    const std::string wrapped = file("fw.wrp", plain_tagged_bytes("FRM0", pattern_bytes(300, 4)));
+    MessageRecorder recorder;
+    run([&](QWidget* modal) {
+        recorder.clear();
+        click(modal, "1024");
+        for (const char* id : {"1027", "1026", "1012"})
+            click(modal, id); // "Select file type"
+        select_type(modal, 2); // Brand
+        click(modal, "1026");  // "Select source file"
+        EXPECT_FALSE(drop(modal, {}, "just text"));                     // no files: refused
+        EXPECT_FALSE(drop(modal, {QUrl("https://example.com/x.conf")})); // no local file: refused
+        EXPECT_EQ(text(modal, "1029"), "");
+        EXPECT_TRUE(drop(modal, {QUrl::fromLocalFile(QString::fromStdString(brand)), QUrl::fromLocalFile("/tmp")}));
+        EXPECT_EQ(text(modal, "1029").toStdString(), brand);
+        EXPECT_TRUE(child<QLineEdit>(modal, "1004")->isEnabled());
+        click(modal, "1012"); // "Input version"
+        auto* version = child<QLineEdit>(modal, "1004");
+        type_text(version, "123456789012345678901");
+        EXPECT_EQ(version->text(), "12345678901234567890"); // the 21st character is refused
+        type_text(version, "가");
+        EXPECT_EQ(version->text().size(), 20);
+        click(modal, "1012");       // the wrapping fails: no encryption
+        version->setText("가나다라마바사"); // 7 characters, 21 bytes
+        click(modal, "1026");       // "Invalid version length(max 20)"
+
+        click(modal, "1009"); // "don't exists file"
+        child<QLineEdit>(modal, "1007")->setText(QString::fromStdString(wrapped));
+        click(modal, "1009"); // "Company name error"
+    });
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"Select file type", "Select file type", "Select file type", "Select source file",
+                                        "Input version", "Fail with error code[-4]", "Invalid version length(max 20)",
+                                        "don't exists file", "Company name error"}));
+    EXPECT_EQ(read_source_path_setting(), brand);
+    EXPECT_FALSE(path_exists(brand + ".wrp"));
+    EXPECT_FALSE(path_exists(brand + ".wrp-Seventeen-chars!!.enc"));
+    EXPECT_FALSE(path_exists(wrapped + "-Seventeen-chars!!.enc"));
+}
+
+TEST_F(MainDialog, SourceChoosersFollowTheTypeAndRefuseWhatDoesNotFit)
+{
+    default_key();
+    const std::string web = m_work.file("web");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(web)));
+    const std::string missing = m_work.file("no-such-folder");
+    const std::string raw = file("blob.bin", pattern_bytes(100, 2));
+    write_source_path_setting(web);
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(missing); // refused, the folder chooser opens again
+    chooser.choose(web);
+    for (int type = 2; type <= 9; ++type)
+        chooser.cancel();
+    chooser.choose(raw);
+    chooser.choose(web); // a folder for a file type
+    run([&](QWidget* modal) {
+        click(modal, "1024");
+        select_type(modal, 0);
+        click(modal, "1027");
+        EXPECT_EQ(text(modal, "1029").toStdString(), web);
+        for (int type = 2; type <= 9; ++type) {
+            select_type(modal, type);
+            click(modal, "1027");
+        }
+        child<QLineEdit>(modal, "1004")->setText("5.0");
+        click(modal, "1027");
+        EXPECT_EQ(text(modal, "1029").toStdString(), raw);
+        EXPECT_EQ(text(modal, "1004"), "5.0");
+        click(modal, "1027");
+        EXPECT_EQ(text(modal, "1029").toStdString(), raw); // unchanged
+        child<QLineEdit>(modal, "1018")->setText("typed");
+        click(modal, "1026");
+        EXPECT_EQ(text(modal, "1018").toStdString(), m_program.file("vid_tev.wrp")); // reloaded after the wrap
+    });
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"\"" + missing + "\" 폴더 경로는 잘못되었습니다.", "Path[" + web + "] is invalid",
+                                        "wrapping file success. [path:" + raw + ".wrp]"}));
+    EXPECT_TRUE(wrapped_as(read_bytes(raw + ".wrp"), "RAW0", "5.0", pattern_bytes(100, 2)));
+    ASSERT_EQ(chooser.requests.size(), 12u);
+    EXPECT_EQ(chooser.requests[0].kind, ChooserKind::Folder);
+    EXPECT_EQ(chooser.requests[0].title, "폴더를 선택하여 주세요.");
+    EXPECT_EQ(chooser.requests[0].initial_path.toStdString(), web); // from the setting
+    const std::vector<QString> filters = {
+        "Conf file(*.conf)|*.conf|All file|*.*|",     "Cab file(*.cab)|*.cab|All file|*.*|",
+        "Kernel file(*.krn)|*.krn|All file|*.*|",     "Image file(*.img)|*.img|All file|*.*|",
+        "Dome file(*.bin)|*.bin|All file|*.*|",       "Dome file(*.bin)|*.bin|All file|*.*|",
+        "Kernel file(*.krn)|*.krn|All file|*.*|",     "All file|*.*|"};
+    for (size_t i = 0; i < filters.size(); ++i) {
+        EXPECT_EQ(chooser.requests[2 + i].kind, ChooserKind::OpenFile);
+        EXPECT_EQ(chooser.requests[2 + i].filter, filters[i]) << "type " << i + 2;
+    }
+}
+
+TEST_F(MainDialog, GeneratorChainAndSettingThenTheCompanyKeyIsReloaded)
+{
+    write_key_file_path_setting(key_file(m_work.file("acme.wrp"), "A1A2A3A4A5A6", "Acme"));
+    const std::string beta = key_file(m_work.file("beta.wrp"), "B1B2B3B4B5B6", "Beta");
+    const std::string generated = m_work.file("gamma.wrp");
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(beta);
+    run([&](QWidget* modal) {
+        recorder.clear();
+        when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* generator) {
+            child<QLineEdit>(generator, "1001")->setText(QString::fromStdString(generated));
+            QTest::keyClicks(child<QLineEdit>(generator, "1000"), "0c0d0e0f1011");
+            QTest::keyClicks(child<QLineEdit>(generator, "1004"), "Gamma");
+            when_modal_of_type_opens<CEncryptFileDlg>([&](CEncryptFileDlg* encrypt) {
+                EXPECT_EQ(text(encrypt, "1000").toStdString(), generated);
+                click(encrypt, "1008"); // another company key file: stored in the settings
+                click(encrypt, "1002");
+            });
+            click(generator, "1002");
+        });
+        command(modal, "32772");
+        EXPECT_EQ(text(modal, "1018").toStdString(), beta); // reloaded from the settings
+        EXPECT_EQ(text(modal, "1017"), "Beta");
+
+        auto setting = [&](const char* button) {
+            when_modal_of_type_opens<CSettingDlg>([button](CSettingDlg* dialog) {
+                QTest::mouseClick(child<QCheckBox>(dialog, "1034"), Qt::LeftButton, {}, QPoint(6, 6));
+                click(dialog, button);
+            });
+            command(modal, "32776");
+        };
+        setting("2"); // Cancel: nothing changes
+        EXPECT_EQ(child<QLabel>(modal, "1033")->text(), "Current Encrypt mode : ENCR");
+        setting("1");
+        EXPECT_EQ(child<QLabel>(modal, "1033")->text(), "Current Encrypt mode : ENC1");
+
+        when_modal_of_type_opens<CGenerateKeyDlg>([](CGenerateKeyDlg* generator) { click(generator, "1003"); });
+        child<QLineEdit>(modal, "1018")->setText("typed");
+        command(modal, "32772"); // cancelled: no reload
+        EXPECT_EQ(text(modal, "1018"), "typed");
+    });
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"Success", "Success to encrypt file for tev", "Save setting value"}));
+    EXPECT_TRUE(package_matches(read_bytes(generated + "-Beta.enc"), read_bytes(generated), "ENCR", "Beta", kBetaKey));
+}
+
+TEST_F(MainDialog, PackagingChainEndsInAnEncryptedPackageFile)
+{
+    const std::string acme = key_file(m_work.file("acme.wrp"), "A1A2A3A4A5A6", "Acme");
+    write_key_file_path_setting(acme);
+    const std::string folder = m_work.file("release");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const Bytes firmware = encrypted_package_bytes("FRM0", "ENCR", "", "3.1", "Acme", 1200, 31);
+    const Bytes web = encrypted_package_bytes("WEB0", "ENCR", "", "3.1", "Acme", 700, 32);
+    write_bytes(folder + "/fw.enc", firmware);
+    write_bytes(folder + "/web.enc", web);
+    const std::string package = m_work.file("release-K3.1.wrp");
+
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(folder);
+    run([&](QWidget* modal) {
+        when_modal_of_type_opens<CPackagingFilesDlg>([&](CPackagingFilesDlg* packaging) {
+            click(packaging, "1005");
+            EXPECT_EQ(text(packaging, "1001").toStdString(), package);
+            when_modal_of_type_opens<CEncryptFileDlg>([&](CEncryptFileDlg* encrypt) {
+                EXPECT_EQ(encrypt->m_strRequiredCompany, "Acme");
+                EXPECT_EQ(text(encrypt, "1000").toStdString(), package);
+                EXPECT_EQ(text(encrypt, "1001").toStdString(), package + "-Acme.pkg");
+                click(encrypt, "1002");
+            });
+            click(packaging, "1002");
+        });
+        child<QLineEdit>(modal, "1018")->setText("typed");
+        command(modal, "32773");
+        EXPECT_EQ(text(modal, "1018").toStdString(), acme); // reloaded after the chain
+
+        when_modal_of_type_opens<CPackagingFilesDlg>([](CPackagingFilesDlg* packaging) { click(packaging, "1003"); });
+        child<QLineEdit>(modal, "1018")->setText("typed");
+        command(modal, "32773"); // Close: nothing follows
+        EXPECT_EQ(text(modal, "1018"), "typed");
+    });
+    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Success", "Success to encrypt file for tev"}));
+    const Bytes package_bytes = read_bytes(package);
+    EXPECT_TRUE(package_file_holds(package_bytes, "3.1", {firmware, web}));
+    EXPECT_TRUE(package_matches(read_bytes(package + "-Acme.pkg"), package_bytes, "ENCR", "Acme", kAcmeKey));
+}
