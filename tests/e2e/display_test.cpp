@@ -62,7 +62,10 @@ TEST_F(WithDisplay, VersionDialogAsksForTheVersionOfAWebDirectory)
     start({"-wrapping", "webpage", "web"});
 
     const std::string dialog = m_x.wait_for_window("^Input version$");
-    ASSERT_FALSE(dialog.empty()) << "the version dialog did not appear";
+    ASSERT_FALSE(dialog.empty()) << "the version dialog did not appear; windows: "
+                                 << m_x.x("xdotool", {"search", "--name", "."}).standard_output
+                                 << " program: " << m_program.state() << " "
+                                 << m_program.readAllStandardError().toStdString();
     if (const char* shots = std::getenv("KESTRANE_SCREENSHOT_DIR"))
         m_x.x("import", {"-window", "root", std::string(shots) + "/input-version.png"});
     // Enter does nothing in the dialog; the version goes in, then Tab to "Wrapping" and Space.

@@ -3,6 +3,7 @@
 #include "crypt/company_key_file.h"
 
 #include <QFile>
+#include <cstdio>
 #include <QThread>
 
 #include <unistd.h>
@@ -74,24 +75,19 @@ testing::AssertionResult ProgramTest::wrapped_as(const std::string& path, const 
 
 XvfbServer::XvfbServer() : m_server(std::make_unique<QProcess>())
 {
-    // A display number of our own: free when no server holds its lock file.
-    for (int number = 90 + getpid() % 400; number < 1000 && !m_running; number += 7) {
-        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-            continue;
-        m_display = ":" + std::to_string(number);
-        m_server->start(QStringLiteral("Xvfb"), {QString::fromStdString(m_display), QStringLiteral("-screen"),
-                                                 QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        if (!m_server->waitForStarted(5000))
-            return;
-        for (int attempt = 0; attempt < 100 && !m_running; ++attempt) {
-            if (m_server->state() != QProcess::Running)
-                break;
-            m_running = x("xwininfo", {"-root"}, 2000).exit_code == 0;
-            if (!m_running)
-                QThread::msleep(50);
-        }
-    }
+    // Xvfb picks a free display itself and tells its number on the given descriptor (its output).
+    m_server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                             QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!m_server->waitForStarted(5000))
+        return;
+    QByteArray number;
+    while (!number.contains('\n') && m_server->state() == QProcess::Running && m_server->waitForReadyRead(10000))
+        number += m_server->readAllStandardOutput();
+    if (!number.contains('\n'))
+        return;
+    m_display = ":" + number.trimmed().toStdString();
+    m_running = x("xwininfo", {"-root"}, 5000).exit_code == 0;
 }
 
 XvfbServer::~XvfbServer()
@@ -123,6 +119,10 @@ std::string XvfbServer::wait_for_window(const std::string& name_pattern, int tim
             return ids.back();
         QThread::msleep(100);
     }
+    // Say what is on the screen instead, for the failure message.
+    const ProcessResult names = x("xdotool", {"search", "--name", ".", "getwindowname", "%@"}, 5000);
+    std::fprintf(stderr, "no window named %s on %s; windows: %s\n", name_pattern.c_str(), m_display.c_str(),
+                 names.standard_output.c_str());
     return {};
 }
 
