@@ -1,6 +1,7 @@
 #include "app/console.h"
 
 #include "common/messages.h"
+#include "common/progress.h"
 #include "common/version_prompt.h"
 
 #include <cstdlib>
@@ -32,7 +33,39 @@ std::optional<std::string> read_line(std::FILE* in)
     return line;
 }
 
+class ConsoleProgress : public ProgressPresenter {
+public:
+    explicit ConsoleProgress(std::FILE* err) : m_err(err) {}
+
+    void start(const std::string& title) override { m_title = title; }
+
+    void update(int permille) override
+    {
+        if (permille < 0)
+            std::fprintf(m_err, "\r%s ...", m_title.c_str());
+        else
+            std::fprintf(m_err, "\r%s: %d%%", m_title.c_str(), permille / 10);
+        std::fflush(m_err);
+    }
+
+    void stop() override
+    {
+        std::fputs("\r\033[K", m_err); // the line is cleared again: the messages stay as they are
+        std::fflush(m_err);
+    }
+
+private:
+    std::FILE* m_err;
+    std::string m_title;
+};
+
 } // namespace
+
+void install_console_progress(std::FILE* err)
+{
+    if (isatty(fileno(err)))
+        install_progress_presenter(std::make_shared<ConsoleProgress>(err));
+}
 
 bool display_available()
 {

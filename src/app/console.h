@@ -16,6 +16,9 @@ void install_console_presenter(std::FILE* out = stdout);
 // shows "Input version" and asks again. A prompt goes to standard error when `in` is a terminal.
 void install_console_version_prompt(std::FILE* in = stdin);
 
+// Headless progress: long work shows "title: NN%" on one line of `err`, only when it is a terminal.
+void install_console_progress(std::FILE* err = stderr);
+
 // The arguments after the program name as they would be typed: separated by spaces, an argument
 // that is empty or holds white space in double quotes.
 std::string typed_arguments(int argc, const char* const* argv);

@@ -8,6 +8,7 @@
 #include "ui/input_version_dialog.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box_presenter.h"
+#include "ui/progress_dialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,6 +48,7 @@ int run_gui_mode(bool display)
         return 2;
     }
     install_message_box_presenter();
+    install_progress_dialog_presenter();
     CKestraneDlg dialog;
     dialog.exec();
     return 0;
@@ -57,9 +59,11 @@ void install_presenters(bool display)
     if (display) {
         install_message_box_presenter();
         install_dialog_version_prompt();
+        install_progress_dialog_presenter();
     } else {
         install_console_presenter();
         install_console_version_prompt();
+        install_console_progress();
     }
 }
 

@@ -1,6 +1,8 @@
 #include "crypt/encrypted_package.h"
 
 #include "common/file_io.h"
+#include "common/progress.h"
+#include "format/path_rules.h"
 #include "format/tagged_file.h"
 
 #include <algorithm>
@@ -164,7 +166,7 @@ int64_t build_package_enc1(const uint8_t* input, uint64_t n, uint8_t* output, co
 namespace {
 
 // Feeds `count` bytes of the input, from its current position, to the encoder.
-bool stream_body(InputFile& input, PackageEncoder& encoder, uint64_t count)
+bool stream_body(InputFile& input, PackageEncoder& encoder, uint64_t count, Progress& progress)
 {
     std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(count, kStreamBlock)));
     while (count > 0) {
@@ -172,6 +174,7 @@ bool stream_body(InputFile& input, PackageEncoder& encoder, uint64_t count)
         if (!input.read_exact(block.data(), want) || !encoder.append(block.data(), want))
             return false;
         count -= want;
+        progress.advance(want);
     }
     return true;
 }
@@ -203,7 +206,8 @@ int encrypt_package(const std::string& input_path, const std::string& output_pat
     // The header is already in memory; the body source continues from there.
     const size_t in_header = layout::kHeaderSize - static_cast<size_t>(source.offset);
     encoder.append(header + source.offset, in_header);
-    if (!stream_body(input, encoder, source.length - in_header))
+    Progress progress("Encrypting " + last_path_component(input_path), n);
+    if (!stream_body(input, encoder, source.length - in_header, progress))
         return -2;
     uint8_t probe;
     if (mode == EncryptMode::New && input.read_some(&probe, 1) != 0)

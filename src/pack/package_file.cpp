@@ -2,6 +2,7 @@
 
 #include "common/file_io.h"
 #include "common/messages.h"
+#include "common/progress.h"
 #include "format/path_rules.h"
 #include "format/tagged_file.h"
 
@@ -12,7 +13,6 @@
 namespace kestrane {
 namespace {
 
-constexpr size_t kCopyBlockSize = size_t{1} << 20;
 constexpr uint64_t kMaxPayloadLength = UINT32_MAX;
 constexpr size_t kCountFieldSize = 4;
 constexpr size_t kSizeFieldSize = 4;
@@ -55,7 +55,7 @@ std::optional<uint32_t> payload_length(const std::vector<ListedFile>& files)
 
 // Appends one entry: its size field, then exactly the bytes the file had when it was sized. A file
 // that ends early or goes on past that size has changed under us and fails the packing.
-int append_listed_file(TaggedFileWriter& writer, const ListedFile& file, std::vector<uint8_t>& block)
+int append_listed_file(TaggedFileWriter& writer, const ListedFile& file, Progress& progress)
 {
     InputFile input;
     if (!input.open(file.path))
@@ -65,12 +65,15 @@ int append_listed_file(TaggedFileWriter& writer, const ListedFile& file, std::ve
     if (!writer.append(size_field, sizeof size_field))
         return kPackCannotCreate;
     for (uint64_t left = file.size; left > 0;) {
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
-        if (input.read_up_to(block.data(), want) != static_cast<int64_t>(want))
+        // Read straight into the writer's buffer: the digest takes it from there.
+        const std::span<uint8_t> buffer = writer.payload_buffer();
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+        if (input.read_up_to(buffer.data(), want) != static_cast<int64_t>(want))
             return kPackListedFileUnreadable;
-        if (!writer.append(block.data(), want))
+        if (!writer.append_buffer(want))
             return kPackCannotCreate;
         left -= want;
+        progress.advance(want);
     }
     uint8_t beyond;
     if (input.read_some(&beyond, 1) != 0)
@@ -115,9 +118,12 @@ int pack_files(const std::string& version, const std::string& source_directory,
     store_u32_le(count_field, static_cast<uint32_t>(files->size()));
     if (!writer.append(count_field, sizeof count_field))
         return kPackCannotCreate;
-    std::vector<uint8_t> block(kCopyBlockSize);
+    uint64_t total = 0;
+    for (const ListedFile& file : *files)
+        total += file.size;
+    Progress progress("Packing " + last_path_component(destination), total);
     for (const ListedFile& file : *files) {
-        const int result = append_listed_file(writer, file, block);
+        const int result = append_listed_file(writer, file, progress);
         if (result != kPackOk)
             return result;
     }

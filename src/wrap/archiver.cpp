@@ -1,6 +1,7 @@
 #include "wrap/archiver.h"
 
 #include "common/file_io.h"
+#include "common/progress.h"
 #include "format/path_rules.h"
 #include "format/program_directory.h"
 
@@ -48,7 +49,10 @@ bool archive_directory(const std::string& directory, const std::string& archive_
     archiver.start();
     if (!archiver.waitForStarted(-1))
         return false;
-    archiver.waitForFinished(-1);
+    // Waited for in short steps, so that a progress display stays alive meanwhile.
+    Progress progress("Archiving " + last_path_component(directory), 0);
+    while (!archiver.waitForFinished(50))
+        progress.tick();
     return archiver.state() == QProcess::NotRunning && archiver.exitStatus() == QProcess::NormalExit
         && archiver.exitCode() == 0 && is_regular_file(archive.toStdString());
 }

@@ -2,8 +2,10 @@
 
 #include "common/file_io.h"
 #include "common/messages.h"
+#include "common/progress.h"
 #include "common/text_format.h"
 #include "crypt/sealing.h"
+#include "format/path_rules.h"
 #include "format/tagged_file.h"
 #include "wrap/archiver.h"
 
@@ -58,7 +60,7 @@ int check_source_end(InputFile& source)
     return got == 0 ? kWrapOk : kWrapSourceChanged;
 }
 
-int copy_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer)
+int copy_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Progress& progress)
 {
     for (uint64_t left = size; left > 0;) {
         // Read straight into the writer's buffer: the digest takes it from there.
@@ -69,6 +71,7 @@ int copy_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer)
         if (!writer.append_buffer(count))
             return kWrapCannotCreate;
         left -= count;
+        progress.advance(count);
     }
     return check_source_end(source);
 }
@@ -91,7 +94,7 @@ int seal_and_append(ChunkSealer& sealer, const uint8_t* data, size_t count, bool
 
 // The payload of a brand file: exactly what seal_all gives for the whole file, produced one
 // input block at a time.
-int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer)
+int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Progress& progress)
 {
     ChunkSealer sealer;
     if (!sealer.ready())
@@ -104,6 +107,7 @@ int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer)
         if (const int result = read_block(source, block.data(), count); result != kWrapOk)
             return result;
         left -= count;
+        progress.advance(count);
         const bool final = left == 0;
         if (const int result = seal_and_append(sealer, block.data(), count, final, sealed, writer);
             result != kWrapOk)
@@ -186,8 +190,9 @@ int write_wrapped_file(const std::string& source_path, const std::string& destin
     if (!writer.begin(type_tag, tags::kPlain, build_information_field(model_tag, version),
                       static_cast<uint32_t>(length)))
         return kWrapCannotCreate;
-    const int result = is_brand(type_tag) ? seal_payload(source, size, writer)
-                                          : copy_payload(source, size, writer);
+    Progress progress("Wrapping " + last_path_component(source_path), size);
+    const int result = is_brand(type_tag) ? seal_payload(source, size, writer, progress)
+                                          : copy_payload(source, size, writer, progress);
     if (result != kWrapOk)
         return result;
     return writer.finish() == kWriteOk ? kWrapOk : kWrapCannotCreate;

@@ -16,6 +16,12 @@ protected:
             GTEST_SKIP() << "Xvfb could not be started";
     }
 
+    void TearDown() override
+    {
+        if (HasFailure())
+            std::fprintf(stderr, "the program's standard error:\n%s\n", program_errors().c_str());
+    }
+
     // Starts the program on the display; the caller answers its windows.
     void start(const std::vector<std::string>& arguments)
     {
@@ -26,6 +32,7 @@ protected:
         environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config().path()));
         m_program.setProcessEnvironment(environment);
         m_program.setWorkingDirectory(QString::fromStdString(work().path()));
+        m_program.setStandardErrorFile(QString::fromStdString(work().file("kestrane.err")));
         QStringList list;
         for (const auto& argument : arguments)
             list << QString::fromStdString(argument);
@@ -50,6 +57,14 @@ protected:
         QThread::msleep(200);
     }
 
+    std::string program_errors() const
+    {
+        return QFile::exists(QString::fromStdString(work().file("kestrane.err")))
+            ? std::string(reinterpret_cast<const char*>(read_bytes(work().file("kestrane.err")).data()),
+                          read_bytes(work().file("kestrane.err")).size())
+            : std::string();
+    }
+
     XvfbServer m_x;
     QProcess m_program;
 };
@@ -64,8 +79,7 @@ TEST_F(WithDisplay, VersionDialogAsksForTheVersionOfAWebDirectory)
     const std::string dialog = m_x.wait_for_window("^Input version$");
     ASSERT_FALSE(dialog.empty()) << "the version dialog did not appear; windows: "
                                  << m_x.x("xdotool", {"search", "--name", "."}).standard_output
-                                 << " program: " << m_program.state() << " "
-                                 << m_program.readAllStandardError().toStdString();
+                                 << " program's standard error: " << program_errors();
     if (const char* shots = std::getenv("KESTRANE_SCREENSHOT_DIR"))
         m_x.x("import", {"-window", "root", std::string(shots) + "/input-version.png"});
     // Enter does nothing in the dialog; the version goes in, then Tab to "Wrapping" and Space.

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <cstdio>
+#include <random>
 #include <QThread>
 
 #include <unistd.h>
@@ -75,19 +76,31 @@ testing::AssertionResult ProgramTest::wrapped_as(const std::string& path, const 
 
 XvfbServer::XvfbServer() : m_server(std::make_unique<QProcess>())
 {
-    // Xvfb picks a free display itself and tells its number on the given descriptor (its output).
-    m_server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                             QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!m_server->waitForStarted(5000))
-        return;
-    QByteArray number;
-    while (!number.contains('\n') && m_server->state() == QProcess::Running && m_server->waitForReadyRead(10000))
-        number += m_server->readAllStandardOutput();
-    if (!number.contains('\n'))
-        return;
-    m_display = ":" + number.trimmed().toStdString();
-    m_running = x("xwininfo", {"-root"}, 5000).exit_code == 0;
+    // A display number nobody else is likely to take; Xvfb refuses one that is in use, and then
+    // the next is tried. -noreset: without it the server resets whenever its last client leaves
+    // (after each xdotool call), refusing connections meanwhile.
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 10 && !m_running; ++attempt) {
+        const int number = 1000 + static_cast<int>(random() % 30000);
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            continue;
+        m_display = ":" + std::to_string(number);
+        m_server->start(QStringLiteral("Xvfb"), {QString::fromStdString(m_display), QStringLiteral("-screen"),
+                                                 QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                                 QStringLiteral("-noreset")});
+        if (!m_server->waitForStarted(5000))
+            return;
+        for (int wait = 0; wait < 100 && !m_running && m_server->state() == QProcess::Running; ++wait) {
+            m_running = x("xwininfo", {"-root"}, 2000).exit_code == 0;
+            if (!m_running)
+                QThread::msleep(50);
+        }
+        if (!m_running) {
+            m_server->kill();
+            m_server->waitForFinished(3000);
+        }
+    }
 }
 
 XvfbServer::~XvfbServer()

@@ -1,0 +1,60 @@
+#include "common/progress.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace kestrane {
+namespace {
+
+constexpr auto kShowAfter = std::chrono::milliseconds(500);
+constexpr auto kUpdateEvery = std::chrono::milliseconds(50);
+
+std::mutex g_mutex;
+std::shared_ptr<ProgressPresenter> g_presenter;
+
+std::shared_ptr<ProgressPresenter> current_presenter()
+{
+    std::lock_guard lock(g_mutex);
+    return g_presenter;
+}
+
+} // namespace
+
+std::shared_ptr<ProgressPresenter> install_progress_presenter(std::shared_ptr<ProgressPresenter> presenter)
+{
+    std::lock_guard lock(g_mutex);
+    std::swap(g_presenter, presenter);
+    return presenter;
+}
+
+Progress::Progress(std::string title, uint64_t total)
+    : m_title(std::move(title)), m_total(total), m_started(Clock::now()), m_last_update(m_started)
+{
+}
+
+Progress::~Progress()
+{
+    if (m_presenter)
+        m_presenter->stop();
+}
+
+void Progress::advance(uint64_t bytes)
+{
+    m_done += bytes;
+    const Clock::time_point now = Clock::now();
+    if (now - m_last_update < kUpdateEvery)
+        return;
+    if (!m_presenter) {
+        if (now - m_started < kShowAfter)
+            return;
+        m_last_update = now;
+        m_presenter = current_presenter();
+        if (!m_presenter)
+            return;
+        m_presenter->start(m_title);
+    }
+    m_last_update = now;
+    m_presenter->update(m_total == 0 ? -1 : static_cast<int>(std::min<uint64_t>(m_done, m_total) * 1000 / m_total));
+}
+
+} // namespace kestrane

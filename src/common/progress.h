@@ -1,0 +1,49 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kestrane {
+
+// How the front end shows long work: a progress dialog in the GUI (which also keeps the windows
+// painted), a line on a terminal's standard error. Presenters are told only about work that has
+// already run for half a second.
+class ProgressPresenter {
+public:
+    virtual ~ProgressPresenter() = default;
+    virtual void start(const std::string& title) = 0;
+    // `permille` from 0 to 1000, or -1 when the amount of work is not known.
+    virtual void update(int permille) = 0;
+    virtual void stop() = 0;
+};
+
+// Installs a presenter (none: progress is not shown) and returns the one it replaces.
+std::shared_ptr<ProgressPresenter> install_progress_presenter(std::shared_ptr<ProgressPresenter> presenter);
+
+// One piece of long work, reported from the thread that does it.
+class Progress {
+public:
+    // `total` bytes of work; 0 when the amount is not known.
+    Progress(std::string title, uint64_t total);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    void advance(uint64_t bytes);
+    // Work whose amount is not known goes on.
+    void tick() { advance(0); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    std::string m_title;
+    uint64_t m_total;
+    uint64_t m_done = 0;
+    Clock::time_point m_started;
+    Clock::time_point m_last_update;
+    std::shared_ptr<ProgressPresenter> m_presenter; // set once shown
+};
+
+} // namespace kestrane

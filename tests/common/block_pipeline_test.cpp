@@ -1,0 +1,62 @@
+#include "common/block_pipeline.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+TEST(BlockPipeline, EveryConsumerSeesTheWholeStreamInOrder)
+{
+    const Bytes stream = pattern_bytes(1'000'003, 5);
+    Bytes first, second;
+    {
+        BlockPipeline pipeline(
+            {[&](const uint8_t* data, size_t count) { first.insert(first.end(), data, data + count); },
+             [&](const uint8_t* data, size_t count) {
+                 std::this_thread::sleep_for(std::chrono::microseconds(50)); // a slower consumer
+                 second.insert(second.end(), data, data + count);
+             }},
+            4096, 3);
+        // Pieces of every size, copied and filled in place, across block boundaries.
+        size_t offset = 0;
+        for (size_t piece = 1; offset < stream.size(); piece = piece * 3 % 10007 + 1) {
+            const size_t count = std::min(piece, stream.size() - offset);
+            if (piece % 2) {
+                pipeline.feed(stream.data() + offset, count);
+            } else {
+                const std::span<uint8_t> block = pipeline.acquire();
+                const size_t fill = std::min(count, block.size());
+                std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(offset), fill, block.begin());
+                pipeline.submit(fill);
+                offset += fill;
+                continue;
+            }
+            offset += count;
+        }
+        pipeline.finish();
+        EXPECT_EQ(first.size(), stream.size()); // finish() waits for every consumer
+        EXPECT_EQ(second.size(), stream.size());
+    }
+    EXPECT_EQ(first, stream);
+    EXPECT_EQ(second, stream);
+}
+
+TEST(BlockPipeline, MemoryStaysAtItsBlocks)
+{
+    size_t largest = 0, total = 0;
+    BlockPipeline pipeline({[&](const uint8_t*, size_t count) {
+                               largest = std::max(largest, count);
+                               total += count;
+                           }},
+                           1024, 2);
+    const Bytes piece = pattern_bytes(10'000, 1);
+    for (int i = 0; i < 100; ++i)
+        pipeline.feed(piece.data(), piece.size());
+    pipeline.finish();
+    EXPECT_EQ(total, 1'000'000u);
+    EXPECT_EQ(largest, 1024u);
+}
