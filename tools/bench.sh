@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Kestrane's throughput beside the physical limit: the digests it cannot avoid.
+#
+#   tools/bench.sh [PROGRAM]        (make bench)
+#
+# Creates its own inputs in a temporary folder (removed afterwards; nothing goes into the
+# repository), runs every measurement BENCH_ROUNDS times in one run, interleaving each operation
+# with its limit, and prints the medians: wall time, ratio to the limit, peak resident memory.
+#
+#   BENCH_SIZE_MIB   firmware-like file (default 512)
+#   BENCH_LARGE_MIB  the memory check on a large input (default 2048; 0 skips it)
+#   BENCH_ROUNDS     rounds per measurement (default 3)
+#   BENCH_DIR        where the temporary folder goes (default: $TMPDIR or /tmp)
+set -euo pipefail
+
+program=$(readlink -f "${1:-build/kestrane}")
+size_mib=${BENCH_SIZE_MIB:-512}
+large_mib=${BENCH_LARGE_MIB:-2048}
+rounds=${BENCH_ROUNDS:-3}
+work=$(mktemp -d "${BENCH_DIR:-${TMPDIR:-/tmp}}/kestrane-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+export XDG_CONFIG_HOME="$work/config"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+say() { printf '%s\n' "$*" >&2; }
+kestrane() { "$program" "$@" >/dev/null; }
+
+# --- inputs --------------------------------------------------------------------------------------
+say "creating inputs in $work"
+head -c $((size_mib << 20)) /dev/urandom > payload.bin
+mkimage -A arm -O linux -T kernel -C none -a 0 -e 0 -n "Linux image HW 0000 1r5r2" \
+    -d payload.bin image.krn >/dev/null
+rm payload.bin
+"$program" -genkey 0A1B2C3D4E5F -company Acme acme.wrp >/dev/null
+"$program" -genkey 0A1B2C3D4E60 -company Other other.wrp >/dev/null
+head -c 1024 /dev/urandom > small.bin
+
+mkdir -p web
+for d in $(seq 1 30); do
+    mkdir -p "web/d$d"
+    for f in $(seq 1 100); do head -c $(( (RANDOM % 28 + 4) << 10 )) /dev/urandom > "web/d$d/f$f.html"; done
+done
+
+# A directory of packages: a few large ones of distinct kinds that pack, and a few hundred small
+# ones that the scan must read and leave out (other company, duplicates).
+mkdir -p packages
+package() { # type-word size-MiB name key
+    head -c $(($2 << 20)) /dev/urandom > "packages/$3"
+    "$program" -wrapping "$1" -version 1.0 -key "$4" "packages/$3" >/dev/null
+    rm -f "packages/$3" "packages/$3.wrp"
+}
+package ocx 64 a-viewer.cab acme.wrp
+package dome7720 48 b-dome.bin acme.wrp
+package dome7760 48 c-dome.bin acme.wrp
+package emergency 32 d-rescue.krn acme.wrp
+cp image.krn packages/e-image.krn
+"$program" -wrapping kernel -key acme.wrp packages/e-image.krn >/dev/null
+rm -f packages/e-image.krn packages/e-image.krn.wrp
+for i in $(seq 1 300); do
+    head -c 4096 /dev/urandom > "packages/z$i.cab"
+    "$program" -wrapping ocx -version 1.0 -key other.wrp "packages/z$i.cab" >/dev/null
+    rm -f "packages/z$i.cab" "packages/z$i.cab.wrp"
+done
+admitted=$(ls packages/[a-e]*.enc)
+say "inputs ready"
+
+# --- measuring -----------------------------------------------------------------------------------
+declare -A times memory
+# measure NAME COMMAND...: one round; wall seconds and peak resident KiB appended to NAME's lists.
+measure() {
+    local name=$1; shift
+    local start end
+    start=$(date +%s.%N)
+    /usr/bin/time -o "$work/time.out" -f '%M' "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    times[$name]+="$(echo "$end - $start" | bc) "
+    memory[$name]+="$(cat "$work/time.out") "
+}
+median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+maximum() { tr ' ' '\n' | grep -v '^$' | sort -g | tail -1; }
+
+for round in $(seq 1 "$rounds"); do
+    say "round $round of $rounds"
+    rm -f image.krn.wrp image.krn.wrp-Acme.enc web.wrp packed.wrp
+    measure md5sum md5sum image.krn
+    measure wrap "$program" -wrapping kernel image.krn
+    measure hmac openssl dgst -md5 -mac HMAC -macopt hexkey:00000A1B2C3D4E5F image.krn.wrp
+    measure encrypt "$program" -key acme.wrp image.krn.wrp
+    rm -f image.krn.wrp image.krn.wrp-Acme.enc
+    measure md5sum md5sum image.krn
+    measure wrapkey "$program" -wrapping kernel -key acme.wrp image.krn
+    rm -f web.tar
+    measure tar tar cf web.tar -C web .
+    measure tarmd5 md5sum web.tar
+    measure dirwrap "$program" -wrapping webpage -version 1.0 web
+    measure packmd5 md5sum $admitted
+    measure pack "$program" -pack packages -version 1.0 -dest packed.wrp
+    measure small "$program" -wrapping ocx -version 1.0 small.bin
+done
+
+large_rss=""
+if [ "$large_mib" -gt 0 ]; then
+    say "memory check on $large_mib MiB"
+    rm -f image.krn.wrp image.krn.wrp-Acme.enc
+    head -c $((large_mib << 20)) /dev/zero > large.bin
+    measure large "$program" -wrapping ocx -version 1.0 -key acme.wrp large.bin
+    large_rss=$(echo "${memory[large]}" | maximum)
+    rm -f large.bin large.bin.wrp large.bin.wrp-Acme.enc
+fi
+
+# --- table ---------------------------------------------------------------------------------------
+m() { echo "${times[$1]}" | median; }
+rss() { echo "${memory[$1]}" | maximum; }
+row() { # label seconds limit-seconds goal rss-KiB
+    printf '%-34s %9.3f %10.3f %7.2f %8s %8.1f\n' "$1" "$2" "$3" "$(echo "$2 / $3" | bc -l)" "$4" "$(echo "$5 / 1024" | bc -l)"
+}
+tar_and_md5=$(echo "$(m tar) + $(m tarmd5)" | bc -l)
+
+echo
+echo "Kestrane benchmark: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+echo "firmware file $size_mib MiB, web directory $(find web -type f | wc -l) files ($(du -sm web | cut -f1) MiB)," \
+     "$(ls packages | wc -l) packages ($(du -cm $admitted | tail -1 | cut -f1) MiB admitted), medians of $rounds rounds"
+echo
+printf '%-34s %9s %10s %7s %8s %8s\n' "operation" "wall s" "limit s" "ratio" "goal" "RSS MiB"
+row "wrap (vs md5sum)" "$(m wrap)" "$(m md5sum)" "<=1.15" "$(rss wrap)"
+row "encrypt (vs HMAC-MD5)" "$(m encrypt)" "$(m hmac)" "<=1.15" "$(rss encrypt)"
+row "wrap with key (vs md5sum)" "$(m wrapkey)" "$(m md5sum)" "<=1.40" "$(rss wrapkey)"
+row "directory wrap (vs tar + md5sum)" "$(m dirwrap)" "$tar_and_md5" "<=1.20" "$(rss dirwrap)"
+row "-pack with scan (vs md5sum)" "$(m pack)" "$(m packmd5)" "<=1.20" "$(rss pack)"
+row "1 KiB file, start to exit" "$(m small)" "0.050" "<=1.00" "$(rss small)"
+if [ -n "$large_rss" ]; then
+    printf '%-34s %9.3f %10s %7s %8s %8.1f\n' "wrap with key, $large_mib MiB" "$(m large)" "-" "-" "<=64MiB" \
+        "$(echo "$large_rss / 1024" | bc -l)"
+fi
+echo "limits: md5sum, openssl dgst -md5 -mac HMAC, tar cf; RSS goal <= 64 MiB for every row"
