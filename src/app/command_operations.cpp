@@ -109,7 +109,10 @@ bool run_wrap_command(const std::string& file_path, const std::string& wrapping_
 
     // With a usable key the package is written while the wrapped file is: one read of the source.
     EncryptionAlongside alongside;
-    const bool encrypt_alongside = key_given && alongside.prepare(key_file, destination);
+    CompanyKey key{};
+    std::string company_name;
+    const bool encrypt_alongside = key_given && read_company_key_file(key_file, key, company_name) > 0
+        && alongside.prepare(key_file, destination + "-" + company_name + ".enc");
     if (const int result = wrap_file(*type, *chosen_version, file_path, destination, alongside.observer());
         result <= 0) {
         show_message(format_text("%s wrapping failed with error[%d]", wrapping_word.c_str(), result));
@@ -121,8 +124,6 @@ bool run_wrap_command(const std::string& file_path, const std::string& wrapping_
     if (encrypt_alongside)
         return report_encryption_after_wrapping(alongside.finish());
 
-    CompanyKey key{};
-    std::string company_name;
     if (const int result = read_company_key_file(key_file, key, company_name); result <= 0) {
         show_message(format_text("invalid company key file[file:%s][error:%d]", key_file.c_str(), result));
         return false;

@@ -220,6 +220,12 @@ int encrypt_package(const std::string& input_path, const std::string& output_pat
     return 1;
 }
 
+std::string proposed_package_path(const std::string& input_path, const std::string& company_name,
+                                  std::string_view type_tag)
+{
+    return input_path + "-" + company_name + (type_tag == tags::kPackage ? ".pkg" : ".enc");
+}
+
 std::optional<uint32_t> package_body_length(const std::string& path)
 {
     InputFile file;

@@ -47,6 +47,11 @@ int64_t build_package_enc1(const uint8_t* input, uint64_t n, uint8_t* output, co
 int encrypt_package(const std::string& input_path, const std::string& output_path,
                     const std::string& company_name, bool use_enc1);
 
+// The output an encryption proposes for an input: the input path, "-", the company name and ".enc"
+// (".pkg" for a package file, type tag "PKG0").
+std::string proposed_package_path(const std::string& input_path, const std::string& company_name,
+                                  std::string_view type_tag);
+
 // The body length S an encrypted package announces, when its file is exactly S + 284 bytes long.
 std::optional<uint32_t> package_body_length(const std::string& path);
 

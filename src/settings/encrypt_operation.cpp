@@ -57,14 +57,14 @@ EncryptionAlongside::EncryptionAlongside() = default;
 
 EncryptionAlongside::~EncryptionAlongside() = default;
 
-bool EncryptionAlongside::prepare(const std::string& key_file, const std::string& wrapped_path)
+bool EncryptionAlongside::prepare(const std::string& key_file, const std::string& output_path)
 {
     CompanyKey key{};
     std::string company_name;
     if (read_company_key_file(key_file, key, company_name) < 0 || company_name.size() > package::kMaxCompanyName)
         return false;
     set_company_key(key);
-    m_output_path = wrapped_path + "-" + company_name + ".enc";
+    m_output_path = output_path;
     m_follower = std::make_unique<PackageFollower>(m_output_path, company_name, [](std::string_view type_tag) {
         return use_new_encrypt_mode(std::string(type_tag)) ? EncryptMode::New : EncryptMode::Basic;
     });

@@ -26,7 +26,7 @@ public:
     // Reads the company key file and puts its key into the company key slot. False, silently, when
     // the file cannot be used here (not a company key file, a company name over 16 bytes): the
     // caller then encrypts afterwards with encrypt_wrapped_file, which tells why.
-    bool prepare(const std::string& key_file, const std::string& wrapped_path);
+    bool prepare(const std::string& key_file, const std::string& output_path);
     const std::string& output_path() const { return m_output_path; }
     // The wrapped file's writer hands every byte here.
     TaggedFileWriter::Observer observer();

@@ -90,6 +90,10 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     connect(browseDest, &QPushButton::clicked, this, &CEncryptFileDlg::OnBrowseDest);
     connect(encrypt, &QPushButton::clicked, this, &CEncryptFileDlg::OnEncrypt);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    m_exchange.bind(m_strKeyFile, m_keyFileEdit);
+    m_exchange.bind(m_strSource, m_sourceEdit);
+    m_exchange.bind(m_strDest, m_destEdit);
+    m_exchange.bind(m_strCompanyName, m_companyEdit);
     swallow_enter_and_escape(this);
 }
 
@@ -102,17 +106,7 @@ void CEncryptFileDlg::showEvent(QShowEvent* event)
 
 void CEncryptFileDlg::UpdateData(bool saveAndValidate)
 {
-    if (saveAndValidate) {
-        m_strKeyFile = m_keyFileEdit->text();
-        m_strSource = m_sourceEdit->text();
-        m_strDest = m_destEdit->text();
-        m_strCompanyName = m_companyEdit->text();
-    } else {
-        push_text(m_keyFileEdit, m_strKeyFile);
-        push_text(m_sourceEdit, m_strSource);
-        push_text(m_destEdit, m_strDest);
-        push_text(m_companyEdit, m_strCompanyName);
-    }
+    m_exchange.exchange(saveAndValidate);
 }
 
 void CEncryptFileDlg::OnInitDialog()
@@ -145,17 +139,12 @@ bool CEncryptFileDlg::LoadCompanyName()
 
 void CEncryptFileDlg::SetSource(const QString& path)
 {
-    const std::string native = to_std(path);
-    if (!path_exists(native) || is_directory(native)) {
-        show_message(format_text("Path[%s] is invalid", native.c_str()));
+    const std::optional<HeaderSummary> summary = chosen_file_summary(path);
+    if (!summary)
         return;
-    }
-    HeaderSummary summary;
-    read_header_summary(native, summary);
     UpdateData(true);
     m_strSource = path;
-    const bool package_file = summary.type_tag == tags::kPackage;
-    m_strDest = path + '-' + m_strCompanyName + (package_file ? QStringLiteral(".pkg") : QStringLiteral(".enc"));
+    m_strDest = proposed_destination(path, m_strCompanyName, *summary);
     UpdateData(false);
 }
 

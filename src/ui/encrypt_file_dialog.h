@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/dialog_data.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -43,6 +45,7 @@ private:
     QLineEdit* m_companyEdit;
     QLineEdit* m_sourceEdit;
     QLineEdit* m_destEdit;
+    FieldExchange m_exchange;
 };
 
 } // namespace kestrane

@@ -58,6 +58,9 @@ CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
     connect(selectPath, &QPushButton::clicked, this, &CGenerateKeyDlg::OnSelectPath);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_keyEdit, &QLineEdit::textChanged, this, &CGenerateKeyDlg::OnUpdateKey);
+    m_exchange.bind(m_strKey, m_keyEdit);
+    m_exchange.bind(m_strDestPath, m_destEdit);
+    m_exchange.bind(m_strCompanyName, m_companyEdit);
     swallow_enter_and_escape(this);
 }
 
@@ -70,19 +73,11 @@ void CGenerateKeyDlg::showEvent(QShowEvent* event)
 
 void CGenerateKeyDlg::UpdateData(bool saveAndValidate)
 {
-    if (saveAndValidate) {
-        m_strKey = m_keyEdit->text();
-        m_strDestPath = m_destEdit->text();
-        m_strCompanyName = m_companyEdit->text();
-    } else {
-        // Filling the key edit notifies OnUpdateKey, which must not read the other edits before
-        // they are filled too.
-        m_pushing = true;
-        push_text(m_keyEdit, m_strKey);
-        push_text(m_destEdit, m_strDestPath);
-        push_text(m_companyEdit, m_strCompanyName);
-        m_pushing = false;
-    }
+    // Filling the key edit notifies OnUpdateKey, which must not read the other edits before they
+    // are filled too.
+    m_pushing = !saveAndValidate;
+    m_exchange.exchange(saveAndValidate);
+    m_pushing = false;
 }
 
 void CGenerateKeyDlg::OnInitDialog()

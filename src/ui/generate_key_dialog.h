@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/dialog_data.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -38,6 +40,7 @@ private:
     QLineEdit* m_companyEdit;
     QPushButton* m_generate;
     bool m_pushing = false;
+    FieldExchange m_exchange;
 };
 
 } // namespace kestrane

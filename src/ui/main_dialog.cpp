@@ -202,6 +202,13 @@ CKestraneDlg::CKestraneDlg(QWidget* parent) : QDialog(parent)
     connect(encrypt, &QPushButton::clicked, this, &CKestraneDlg::OnEncrypt);
     connect(wrapAndEncrypt, &QPushButton::clicked, this, &CKestraneDlg::OnWrapAndEncrypt);
     connect(m_cbType, &QComboBox::currentIndexChanged, this, &CKestraneDlg::OnTypeChanged);
+    m_exchange.bind(m_strSourcePath, m_sourcePathEdit);
+    m_exchange.bind(m_strVersion, m_versionEdit);
+    m_exchange.bind(m_strDest, m_destEdit);
+    m_exchange.bind(m_strSource, m_sourceEdit);
+    m_exchange.bind(m_strSourceVersion, m_sourceVersionEdit);
+    m_exchange.bind(m_strCompanyName, m_companyEdit);
+    m_exchange.bind(m_strKeyFile, m_keyFileEdit);
     swallow_enter_and_escape(this);
 
     // The menus come after the key filter: Enter still chooses an item of an open menu.
@@ -233,23 +240,7 @@ void CKestraneDlg::showEvent(QShowEvent* event)
 
 void CKestraneDlg::UpdateData(bool saveAndValidate)
 {
-    if (saveAndValidate) {
-        m_strSourcePath = m_sourcePathEdit->text();
-        m_strVersion = m_versionEdit->text();
-        m_strDest = m_destEdit->text();
-        m_strSource = m_sourceEdit->text();
-        m_strSourceVersion = m_sourceVersionEdit->text();
-        m_strCompanyName = m_companyEdit->text();
-        m_strKeyFile = m_keyFileEdit->text();
-    } else {
-        push_text(m_sourcePathEdit, m_strSourcePath);
-        push_text(m_versionEdit, m_strVersion);
-        push_text(m_destEdit, m_strDest);
-        push_text(m_sourceEdit, m_strSource);
-        push_text(m_sourceVersionEdit, m_strSourceVersion);
-        push_text(m_companyEdit, m_strCompanyName);
-        push_text(m_keyFileEdit, m_strKeyFile);
-    }
+    m_exchange.exchange(saveAndValidate);
 }
 
 void CKestraneDlg::OnInitDialog()
@@ -402,18 +393,13 @@ void CKestraneDlg::OnBrowseSource()
 
 void CKestraneDlg::ChooseSourceFile(const QString& path)
 {
-    const std::string native = to_std(path);
-    if (!path_exists(native) || is_directory(native)) {
-        show_message(format_text("Path[%s] is invalid", native.c_str()));
+    const std::optional<HeaderSummary> summary = chosen_file_summary(path);
+    if (!summary)
         return;
-    }
-    HeaderSummary summary;
-    read_header_summary(native, summary);
     UpdateData(true);
     m_strSource = path;
-    m_strSourceVersion = QString::fromStdString(summary.version);
-    const bool package_file = summary.type_tag == tags::kPackage;
-    m_strDest = path + '-' + m_strCompanyName + (package_file ? QStringLiteral(".pkg") : QStringLiteral(".enc"));
+    m_strSourceVersion = QString::fromStdString(summary->version);
+    m_strDest = proposed_destination(path, m_strCompanyName, *summary);
     UpdateData(false);
 }
 
@@ -468,9 +454,17 @@ void CKestraneDlg::OnWrapAndEncrypt()
     if (!CheckWrapInput(false))
         return;
     const std::string wrapped = to_std(m_strSourcePath) + ".wrp";
-    if (wrap_file(static_cast<unsigned>(SelectedType()), to_std(m_strVersion), to_std(m_strSourcePath), wrapped) <= 0)
+    const std::string package = wrapped + "-" + to_std(m_strCompanyName) + ".enc";
+    // With a usable company key file the package is written while the wrapped file is.
+    EncryptionAlongside alongside;
+    const bool alongside_ready = alongside.prepare(to_std(m_strKeyFile), package);
+    if (wrap_file(static_cast<unsigned>(SelectedType()), to_std(m_strVersion), to_std(m_strSourcePath), wrapped,
+                  alongside.observer()) <= 0)
         return;
-    encrypt_wrapped_file(to_std(m_strKeyFile), wrapped, wrapped + "-" + to_std(m_strCompanyName) + ".enc");
+    if (alongside_ready)
+        alongside.finish();
+    else
+        encrypt_wrapped_file(to_std(m_strKeyFile), wrapped, package);
 }
 
 void CKestraneDlg::OnGenerateCompanyKey()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/dialog_data.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -78,6 +80,7 @@ private:
     QLabel* m_modeLabel;
     QPushButton* m_toggle;
     QGroupBox* m_wrappingGroup;
+    FieldExchange m_exchange;
 };
 
 } // namespace kestrane

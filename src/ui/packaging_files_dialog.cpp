@@ -124,6 +124,11 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     connect(apply, &QPushButton::clicked, this, &CPackagingFilesDlg::OnApply);
     connect(pack, &QPushButton::clicked, this, &CPackagingFilesDlg::OnPack);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    m_exchange.bind(m_strDestFile, m_destEdit);
+    m_exchange.bind(m_strPath, m_pathEdit);
+    m_exchange.bind(m_strCompanyName, m_companyEdit);
+    m_exchange.bind(m_strStatus, m_statusEdit);
+    m_exchange.bind(m_strVersion, m_versionEdit);
 }
 
 void CPackagingFilesDlg::showEvent(QShowEvent* event)
@@ -135,19 +140,7 @@ void CPackagingFilesDlg::showEvent(QShowEvent* event)
 
 void CPackagingFilesDlg::UpdateData(bool saveAndValidate)
 {
-    if (saveAndValidate) {
-        m_strDestFile = m_destEdit->text();
-        m_strPath = m_pathEdit->text();
-        m_strCompanyName = m_companyEdit->text();
-        m_strStatus = m_statusEdit->text();
-        m_strVersion = m_versionEdit->text();
-    } else {
-        push_text(m_destEdit, m_strDestFile);
-        push_text(m_pathEdit, m_strPath);
-        push_text(m_companyEdit, m_strCompanyName);
-        push_text(m_statusEdit, m_strStatus);
-        push_text(m_versionEdit, m_strVersion);
-    }
+    m_exchange.exchange(saveAndValidate);
 }
 
 void CPackagingFilesDlg::OnInitDialog()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/dialog_data.h"
+
 #include "pack/package_scan.h"
 
 #include <QDialog>
@@ -53,6 +55,7 @@ private:
     QLineEdit* m_versionEdit;
     PackagingForm m_form; // its entries are the list's source entries
     QFont m_listFont;
+    FieldExchange m_exchange;
 };
 
 } // namespace kestrane

@@ -33,7 +33,7 @@ protected:
     std::string wrap_alongside(unsigned type, const std::string& source)
     {
         EncryptionAlongside alongside;
-        EXPECT_TRUE(alongside.prepare(key_file(), source + ".wrp"));
+        EXPECT_TRUE(alongside.prepare(key_file(), source + ".wrp-Acme.enc"));
         EXPECT_EQ(wrap_file(type, "3.1.4", source, source + ".wrp", alongside.observer()), 1);
         EXPECT_EQ(alongside.finish(), 1);
         return alongside.output_path();
@@ -98,7 +98,7 @@ TEST_F(EncryptionAlongsideTest, NothingIsWrittenWhenTheWrapFails)
     MessageRecorder recorder;
     write_text(m_work.file("notbrand.conf"), "x");
     EncryptionAlongside alongside;
-    ASSERT_TRUE(alongside.prepare(key_file(), m_work.file("notbrand.conf.wrp")));
+    ASSERT_TRUE(alongside.prepare(key_file(), m_work.file("notbrand.conf.wrp-Acme.enc")));
     EXPECT_EQ(wrap_file(kBrand, "1", m_work.file("notbrand.conf"), m_work.file("notbrand.conf.wrp"), alongside.observer()), -4);
     EXPECT_FALSE(path_exists(alongside.output_path()));
     EXPECT_FALSE(path_exists(m_work.file("notbrand.conf.wrp")));
