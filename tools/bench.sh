@@ -6,6 +6,8 @@
 # Creates its own inputs in a temporary folder (removed afterwards; nothing goes into the
 # repository), runs every measurement BENCH_ROUNDS times in one run, interleaving each operation
 # with its limit, and prints the medians: wall time, ratio to the limit, peak resident memory.
+# Outputs of an earlier round are removed first (replacing a large file costs the file system
+# extra work), and the disk is synced before each measurement.
 #
 #   BENCH_SIZE_MIB   firmware-like file (default 512)
 #   BENCH_LARGE_MIB  the memory check on a large input (default 2048; 0 skips it)
@@ -71,6 +73,7 @@ declare -A times memory
 measure() {
     local name=$1; shift
     local start end
+    sync # what earlier steps wrote is on disk: no writeback of theirs runs during this one
     start=$(date +%s.%N)
     /usr/bin/time -o "$work/time.out" -f '%M' "$@" >/dev/null 2>&1
     end=$(date +%s.%N)
