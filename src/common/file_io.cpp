@@ -29,7 +29,15 @@ bool take_write_budget(size_t count)
 
 QString to_qpath(const std::string& path)
 {
-    return QString::fromStdString(path);
+    QString converted = QString::fromStdString(path);
+    if (converted.toStdString() != path)
+        return {};
+    return converted;
+}
+
+bool is_representable_path(const std::string& path)
+{
+    return path.empty() || !to_qpath(path).isEmpty();
 }
 
 bool path_exists(const std::string& path)
