@@ -47,6 +47,12 @@ struct Writer {
     std::vector<std::string> message; // what it shows then, when it shows anything
 };
 
+// How a writer shows in test names and failures.
+void PrintTo(const Writer& writer, std::ostream* out)
+{
+    *out << writer.name;
+}
+
 void make_sources(const TempDir& sources)
 {
     write_bytes(sources.file("viewer.cab"), pattern_bytes(3000, 1));
