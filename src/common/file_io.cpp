@@ -66,7 +66,9 @@ bool remove_file(const std::string& path)
 bool InputFile::open(const std::string& path)
 {
     m_file.close();
-    if (path.empty())
+    // Regular files only: opening a FIFO for reading waits for a writer that may never come, and a
+    // device may never end.
+    if (path.empty() || !QFileInfo(to_qpath(path)).isFile())
         return false;
     m_file.setFileName(to_qpath(path));
     return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);

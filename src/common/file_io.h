@@ -26,7 +26,7 @@ bool remove_file(const std::string& path);
 // blocks of their own.
 class InputFile {
 public:
-    // False when the path cannot be opened for reading (missing, unreadable, a directory).
+    // False when the path cannot be opened for reading (missing, unreadable, not a regular file).
     bool open(const std::string& path);
     bool is_open() const { return m_file.isOpen(); }
     uint64_t size() const;

@@ -31,7 +31,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Every file and folder below a root with its bytes ("<folder>" for folders), names as raw bytes.
+// Every file and folder below a root with its bytes ("<folder>" for folders, "<special>" for
+// FIFOs and the like), names as raw bytes.
 using Snapshot = std::map<std::string, std::string>;
 
 void collect(const std::string& root, const std::string& relative, Snapshot& snapshot)
@@ -54,6 +55,10 @@ void collect(const std::string& root, const std::string& relative, Snapshot& sna
         if (S_ISDIR(info.st_mode)) {
             snapshot[path] = "<folder>";
             collect(root, path, snapshot);
+            continue;
+        }
+        if (!S_ISREG(info.st_mode)) { // a FIFO would block the reading
+            snapshot[path] = "<special>";
             continue;
         }
         std::ifstream file(root + path, std::ios::binary);
@@ -445,6 +450,31 @@ TEST_F(Faults, NamesThatAreNotUtf8AreRefused)
     expect_clean_failure({"-wrapping", "ocx", "-version", "1"},
                          {"Fail with error code[-1]", "ocx wrapping failed with error[-1]"},
                          with_raw_name("\\377.cab"));
+}
+
+// A FIFO among the packages, or given to -info: left out or refused, not waited on for ever.
+TEST_F(Faults, FifoIsNotWaitedOn)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    const std::string release = work().file("release");
+    QDir().mkpath(QString::fromStdString(release));
+    write_bytes(release + "/viewer.cab", pattern_bytes(3000, 14));
+    ASSERT_EQ(run({"-wrapping", "ocx", "-version", "1.0", "-key", key, release + "/viewer.cab"}).exit_code, 0);
+    QFile::remove(QString::fromStdString(release + "/viewer.cab"));
+    QFile::remove(QString::fromStdString(release + "/viewer.cab.wrp"));
+    ASSERT_EQ(mkfifo((release + "/a.enc").c_str(), 0600), 0);
+
+    ProcessOptions quick = options();
+    quick.timeout_ms = 10000;
+    const ProcessResult packed = run_program(program(), {"-pack", "release", "-version", "1.0", "-dest", "out.wrp"}, quick);
+    EXPECT_EQ(packed.exit_code, 0) << packed.standard_output;
+    EXPECT_EQ(lines_of(packed.standard_output), Lines{"Success"});
+    const Bytes package = read_bytes(work().file("out.wrp"));
+    ASSERT_GT(package.size(), 144u);
+    EXPECT_EQ(package[140], 1); // the one package, not the FIFO
+
+    expect_clean_failure({"-info", release + "/a.enc"}, {"Path[" + release + "/a.enc] is invalid"},
+                         [&](const std::vector<std::string>& arguments) { return run_program(program(), arguments, quick); });
 }
 
 // Runs the program and, once it has read `after_bytes` of `watched` (seen in /proc), stops it,
