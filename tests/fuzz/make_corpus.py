@@ -127,6 +127,7 @@ def package_scan():
         scan_entry(1, b"viewer", other),
         scan_entry(1, b"vid", vid),
         scan_entry(3, b"folder", b""),
+        scan_entry(5, b"fifo", b""),
         scan_entry(1, b"short", kernel[:40]),
     ]
     write("package_scan", "release", bytes([len(entries)]) + b"".join(entries) + bytes([0]))

@@ -1,6 +1,6 @@
 // The package source scan over a folder of fuzzed files, then packing what it admitted. Input
-// layout: count (1), then per entry: flags (1) | name length (1) | name | content length (2, LE) |
-// content; at the end: version length (1) | version. The admitted entries and the number of
+// layout: count (1), then per entry: flags (1: ".enc" suffix, a folder, a FIFO) | name length (1) |
+// name | content length (2, LE) | content; at the end: version length (1) | version. The admitted entries and the number of
 // messages are compared with the scan rules applied here to the bytes on disk; the package file is
 // checked entry by entry and against an MD5 of its own; a failed packing changes nothing.
 
@@ -130,6 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const Bytes content = in.bytes(content_length);
         if (flags & 2)
             ::mkdir((folder + "/" + name).c_str(), 0700);
+        else if (flags & 4) // a FIFO: reading it would wait for a writer
+            ::mkfifo((folder + "/" + name).c_str(), 0600);
         else if (!file_exists(folder + "/" + name))
             write_file(folder + "/" + name, content);
     }
