@@ -1,8 +1,9 @@
 // The package source scan over a folder of fuzzed files, then packing what it admitted. Input
 // layout: count (1), then per entry: flags (1: ".enc" suffix, a folder, a FIFO) | name length (1) |
-// name | content length (2, LE) | content; at the end: version length (1) | version. The admitted entries and the number of
-// messages are compared with the scan rules applied here to the bytes on disk; the package file is
-// checked entry by entry and against an MD5 of its own; a failed packing changes nothing.
+// name | content length (2, LE) | content; at the end: version length (1) | version. The admitted
+// entries and the number of messages are compared with the scan rules applied here to the bytes on
+// disk; the package file is checked entry by entry and against an MD5 of its own; a failed packing
+// changes nothing.
 
 #include "fuzz_support.h"
 
