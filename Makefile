@@ -1,7 +1,14 @@
 # Front door: one target per job a person has.
+<<<<<<< HEAD
 #   make run    install what is missing, build, start Kestrane
 #   make test   install what is missing, build, run every test headless
 #   make bench  measure throughput against md5sum, openssl and tar
+=======
+#   make run        install what is missing, build, start Kestrane
+#   make test       install what is missing, build, run every test headless
+#   make test-asan  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   make fuzz       build the fuzz targets (clang, libFuzzer) and run each for FUZZ_SECONDS
+>>>>>>> hardening
 
 BUILD_DIR := build
 PRESET    := default
@@ -10,22 +17,39 @@ PRESET    := default
 PACKAGES := cmake ninja-build g++ qt6-base-dev libmbedtls-dev libgtest-dev openssl tar \
             u-boot-tools xvfb xauth x11-utils xdotool fonts-nanum time bc
 
+# The fuzz build needs clang and its libFuzzer runtime besides.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_SECONDS  ?= 60
+FUZZ_TARGETS  ?=
+
 SUDO := $(shell if [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then echo sudo; fi)
 
+<<<<<<< HEAD
 .PHONY: all deps build test run bench clean
+=======
+.PHONY: all deps deps-fuzz build test test-asan fuzz run clean
+>>>>>>> hardening
 
 all: build
 
+# Installs the Debian packages of $(1) that are missing.
+define install_missing
+@missing=""; \
+for p in $(1); do \
+  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+done; \
+if [ -n "$$missing" ]; then \
+  echo "Installing:$$missing"; \
+  $(SUDO) apt-get update && \
+  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
+fi
+endef
+
 deps:
-	@missing=""; \
-	for p in $(PACKAGES); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  $(SUDO) apt-get update && \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
-	fi
+	$(call install_missing,$(PACKAGES))
+
+deps-fuzz: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
 
 build: deps
 	cmake --preset $(PRESET)
@@ -33,6 +57,19 @@ build: deps
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --preset $(PRESET) --parallel 2
+
+# The core, the dialogs, the program and every test, built with ASan and UBSan (build-asan/).
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j2
+	ctest --preset asan --parallel 2
+
+# Fuzz targets in build-fuzz/; new corpus entries and findings stay there (fuzz-corpus/,
+# fuzz-artifacts/). FUZZ_TARGETS picks some, e.g. make fuzz FUZZ_SECONDS=10 FUZZ_TARGETS=info_command
+fuzz: deps-fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j2
+	tests/fuzz/run_fuzzers.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 run: build
 	./$(BUILD_DIR)/kestrane
@@ -42,4 +79,4 @@ bench: build
 	tools/bench.sh $(BUILD_DIR)/kestrane
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-asan build-fuzz

@@ -24,9 +24,21 @@ void print_line(std::FILE* out, const std::string& line)
     std::fflush(out);
 }
 
+// Header fields come from the file: a control character (a line end, an escape sequence) is
+// printed as \xNN, so that a field stays on its own line and cannot pass for another line.
+std::string printable(const std::string& value)
+{
+    std::string text;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += byte < 0x20 || byte == 0x7F ? format_text("\\x%02x", byte) : std::string(1, c);
+    }
+    return text;
+}
+
 void print_field(std::FILE* out, const char* label, const std::string& value)
 {
-    print_line(out, value.empty() ? std::string(label) + ":" : std::string(label) + ": " + value);
+    print_line(out, value.empty() ? std::string(label) + ":" : std::string(label) + ": " + printable(value));
 }
 
 // The MD5 trailer of a plain tagged file. True when it matches.

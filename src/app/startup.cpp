@@ -4,6 +4,7 @@
 #include "app/command_operations.h"
 #include "app/console.h"
 #include "app/release_commands.h"
+#include "common/file_io.h"
 #include "common/version_prompt.h"
 #include "ui/input_version_dialog.h"
 #include "ui/main_dialog.h"
@@ -24,6 +25,10 @@ std::string full_path(const std::string& file_argument)
 {
     if (file_argument.empty())
         return {};
+    // Qt would replace the bytes of a name that is not UTF-8, naming another file: keep it as typed,
+    // and every operation refuses it as a path it cannot open or create.
+    if (!is_representable_path(file_argument))
+        return file_argument;
     const QString absolute = QDir::current().absoluteFilePath(QString::fromStdString(file_argument));
     return QDir::cleanPath(absolute).toStdString();
 }

@@ -37,7 +37,15 @@ bool take_write_budget(size_t count)
 
 QString to_qpath(const std::string& path)
 {
-    return QString::fromStdString(path);
+    QString converted = QString::fromStdString(path);
+    if (converted.toStdString() != path)
+        return {};
+    return converted;
+}
+
+bool is_representable_path(const std::string& path)
+{
+    return path.empty() || !to_qpath(path).isEmpty();
 }
 
 bool path_exists(const std::string& path)
@@ -66,7 +74,9 @@ bool remove_file(const std::string& path)
 bool InputFile::open(const std::string& path)
 {
     m_file.close();
-    if (path.empty())
+    // Regular files only: opening a FIFO for reading waits for a writer that may never come, and a
+    // device may never end.
+    if (path.empty() || !QFileInfo(to_qpath(path)).isFile())
         return false;
     m_file.setFileName(to_qpath(path));
     return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);

@@ -155,7 +155,8 @@ HeaderSummary summarize_header(std::span<const uint8_t> header, const std::strin
 {
     using namespace layout;
     uint8_t bytes[kSummaryBytes] = {};
-    std::memcpy(bytes, header.data(), std::min(header.size(), sizeof bytes));
+    if (!header.empty()) // an empty span may have no data pointer at all
+        std::memcpy(bytes, header.data(), std::min(header.size(), sizeof bytes));
 
     InformationField field{};
     std::memcpy(field.data(), bytes + kInformationOffset, kSummaryBytes - kInformationOffset);

@@ -109,7 +109,10 @@ PackageListRow package_list_row(const HeaderSummary& entry)
 
 std::vector<std::string> list_directory_names(const std::string& directory)
 {
-    const QStringList found = QDir(to_qpath(directory))
+    const QString path = to_qpath(directory);
+    if (path.isEmpty()) // QDir would take the current directory
+        return {};
+    const QStringList found = QDir(path)
                                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::System
                                                  | QDir::NoDotAndDotDot,
                                              QDir::NoSort);

@@ -34,7 +34,8 @@ std::string archiver_program()
 bool archive_directory(const std::string& directory, const std::string& archive_path)
 {
     const std::string program = archiver_program();
-    if (program.empty())
+    // An empty working directory would make the archiver pack our current directory instead.
+    if (program.empty() || to_qpath(directory).isEmpty())
         return false;
     // The archiver runs elsewhere: a relative path would name a file inside the source directory.
     const QString archive = QFileInfo(to_qpath(archive_path)).absoluteFilePath();

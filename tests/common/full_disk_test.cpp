@@ -1,0 +1,152 @@
+// Every writer on a disk that fills up: the write seam fails every write past N bytes, for N at
+// each edge of the layout (nothing, inside the header, at its end, mid-payload, inside the trailer,
+// one byte short). Each must answer its "cannot create destination" code, leave nothing behind
+// and leave an existing destination byte for byte as it was; with exactly enough room it succeeds.
+
+#include "common/file_io.h"
+#include "common/messages.h"
+#include "crypt/company_key_file.h"
+#include "crypt/encrypted_package.h"
+#include "pack/package_file.h"
+#include "settings/encrypt_operation.h"
+#include "wrap/wrapping.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <functional>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+namespace {
+
+// Lifts the write limit again whatever happens in the test.
+class WriteLimit {
+public:
+    explicit WriteLimit(int64_t bytes) { set_output_write_limit_for_tests(bytes); }
+    ~WriteLimit() { set_output_write_limit_for_tests(-1); }
+};
+
+std::vector<std::string> entries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const QString& name : QDir(QString::fromStdString(dir)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        names.push_back(name.toStdString());
+    return names;
+}
+
+struct Writer {
+    const char* name;
+    // Writes `destination`, reading what it needs from `sources`; returns the writer's result.
+    std::function<int(const TempDir& sources, const std::string& destination)> write;
+    int cannot_create;                // the result when the destination cannot be written
+    std::vector<std::string> message; // what it shows then, when it shows anything
+};
+
+// How a writer shows in test names and failures.
+void PrintTo(const Writer& writer, std::ostream* out)
+{
+    *out << writer.name;
+}
+
+void make_sources(const TempDir& sources)
+{
+    write_bytes(sources.file("viewer.cab"), pattern_bytes(3000, 1));
+    write_text(sources.file("brand.conf"), "[brand]\nname=acme\n" + std::string(400, 'x'));
+    write_bytes(sources.file("image.wrp"), plain_tagged_bytes("FRM0", pattern_bytes(2500, 2), "1.5.2"));
+    write_bytes(sources.file("raw.wrp"), plain_tagged_bytes("RAW0", pattern_bytes(300, 3)));
+    ASSERT_EQ(write_company_key_file("0000A1B2C3D4E5F6", "Acme", sources.file("acme.wrp")), 1);
+    QDir().mkpath(QString::fromStdString(sources.file("web/img")));
+    write_text(sources.file("web/index.html"), "<html></html>");
+    write_bytes(sources.file("web/img/logo.png"), pattern_bytes(2000, 4));
+}
+
+const Writer kWriters[] = {
+    {"wrapped file",
+     [](const TempDir& s, const std::string& d) { return write_wrapped_file(s.file("viewer.cab"), d, "OCX0", "", "4.4"); },
+     kWrapCannotCreate, {}},
+    {"sealed brand file",
+     [](const TempDir& s, const std::string& d) { return write_wrapped_file(s.file("brand.conf"), d, "BRD0", "", "1"); },
+     kWrapCannotCreate, {}},
+    {"directory wrap", [](const TempDir& s, const std::string& d) { return wrap_file(kWrapWebPage, "2.0", s.file("web"), d); },
+     kWrapCannotCreate, {"Fail with error code[-2]"}},
+    {"encrypted package ENCR",
+     [](const TempDir& s, const std::string& d) { return encrypt_package(s.file("image.wrp"), d, "Acme", false); }, -2, {}},
+    {"encrypted package ENC1",
+     [](const TempDir& s, const std::string& d) { return encrypt_package(s.file("raw.wrp"), d, "Acme", true); }, -2, {}},
+    {"encryption of a wrapped file",
+     [](const TempDir& s, const std::string& d) { return encrypt_wrapped_file(s.file("acme.wrp"), s.file("image.wrp"), d); },
+     -1, {"encrypt_package() Failed with error [-2]"}},
+    {"company key file",
+     [](const TempDir&, const std::string& d) { return write_company_key_file("0000A1B2C3D4E5F6", "Acme", d); }, -2, {}},
+    {"package file",
+     [](const TempDir& s, const std::string& d) { return pack_files("1.5.2", s.path(), {"image.wrp", "raw.wrp"}, d); },
+     kPackCannotCreate, {}},
+    {"package file from memory",
+     [](const TempDir&, const std::string& d) {
+         const Bytes payload = pattern_bytes(700, 5);
+         return write_package_file(payload.data(), payload.size(), d, "1.0");
+     },
+     kPackCannotCreate, {}},
+};
+
+class FullDisk : public testing::TestWithParam<Writer> {};
+
+TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
+{
+    const Writer& writer = GetParam();
+    TempDir sources;
+    make_sources(sources);
+
+    // The size of the whole output, written once without a limit.
+    uint64_t total = 0;
+    {
+        TempDir out;
+        ASSERT_GT(writer.write(sources, out.file("out")), 0);
+        total = read_bytes(out.file("out")).size();
+    }
+    ASSERT_GT(total, 156u);
+
+    const Bytes old = bytes_of("the destination as it was before");
+    for (const uint64_t limit : {uint64_t{0}, uint64_t{7}, uint64_t{139}, uint64_t{140}, total / 2, total - 17,
+                                 total - 16, total - 1}) {
+        SCOPED_TRACE(std::string(writer.name) + ", writes fail after " + std::to_string(limit) + " of "
+                     + std::to_string(total) + " bytes");
+        TempDir out;
+        write_bytes(out.file("out"), old);
+        MessageRecorder messages;
+        int result = 0;
+        {
+            const WriteLimit full(static_cast<int64_t>(limit));
+            result = writer.write(sources, out.file("out"));
+        }
+        EXPECT_EQ(result, writer.cannot_create);
+        EXPECT_EQ(read_bytes(out.file("out")), old);
+        EXPECT_EQ(entries(out.path()), std::vector<std::string>{"out"});
+        if (!writer.message.empty()) {
+            EXPECT_EQ(messages.messages(), writer.message);
+        }
+    }
+
+    TempDir out;
+    write_bytes(out.file("out"), old);
+    MessageRecorder messages;
+    const WriteLimit exactly(static_cast<int64_t>(total));
+    EXPECT_GT(writer.write(sources, out.file("out")), 0) << writer.name << " does not fit into " << total << " bytes";
+    EXPECT_EQ(read_bytes(out.file("out")).size(), total);
+    EXPECT_EQ(entries(out.path()), std::vector<std::string>{"out"});
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWriter, FullDisk, testing::ValuesIn(kWriters),
+                         [](const testing::TestParamInfo<Writer>& info) {
+                             std::string name;
+                             for (const char c : std::string(info.param.name))
+                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+} // namespace

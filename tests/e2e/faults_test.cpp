@@ -1,0 +1,650 @@
+// Faults met by the built program on the command line: a read-only destination folder, a file
+// system that fills up while writing, an archiver that is missing or fails, a source that changes
+// while it is read, and paths that a shell or a byte-blind program would get wrong. Every failure
+// must end with its message and exit status 1, leave no partial output and leave an existing
+// destination byte for byte as it was.
+
+#include "e2e/e2e_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <thread>
+
+using namespace kestrane::test;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Every file and folder below a root with its bytes ("<folder>" for folders, "<special>" for
+// FIFOs and the like), names as raw bytes.
+using Snapshot = std::map<std::string, std::string>;
+
+void collect(const std::string& root, const std::string& relative, Snapshot& snapshot)
+{
+    DIR* dir = opendir((root + relative).c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(dir);
+    for (const std::string& name : names) {
+        const std::string path = relative + "/" + name;
+        struct stat info {};
+        if (lstat((root + path).c_str(), &info) != 0)
+            continue;
+        if (S_ISDIR(info.st_mode)) {
+            snapshot[path] = "<folder>";
+            collect(root, path, snapshot);
+            continue;
+        }
+        if (!S_ISREG(info.st_mode)) { // a FIFO would block the reading
+            snapshot[path] = "<special>";
+            continue;
+        }
+        std::ifstream file(root + path, std::ios::binary);
+        snapshot[path] = std::string(std::istreambuf_iterator<char>(file), {});
+    }
+}
+
+Snapshot snapshot_of(const std::string& root)
+{
+    Snapshot snapshot;
+    collect(root, "", snapshot);
+    return snapshot;
+}
+
+// Names that differ between two snapshots, for a readable failure.
+std::string differences(const Snapshot& before, const Snapshot& after)
+{
+    std::string text;
+    for (const auto& [name, bytes] : before) {
+        const auto found = after.find(name);
+        if (found == after.end())
+            text += " removed:" + name;
+        else if (found->second != bytes)
+            text += " changed:" + name;
+    }
+    for (const auto& [name, bytes] : after)
+        if (!before.count(name))
+            text += " added:" + name;
+    return text;
+}
+
+std::string script(const std::string& body)
+{
+    return "#!/bin/sh\n" + body + "\n";
+}
+
+void make_executable(const std::string& path, const std::string& text)
+{
+    write_text(path, text);
+    ASSERT_EQ(chmod(path.c_str(), 0755), 0);
+}
+
+class Faults : public ProgramTest {
+protected:
+    std::string make_web(const std::string& name = "web") const
+    {
+        const std::string web = work().file(name);
+        QDir().mkpath(QString::fromStdString(web + "/img"));
+        write_text(web + "/index.html", "<html>camera</html>");
+        write_bytes(web + "/img/logo.png", pattern_bytes(3000, 4));
+        return web;
+    }
+
+    ProcessOptions options(std::vector<std::pair<std::string, std::string>> extra = {}) const
+    {
+        ProcessOptions o;
+        o.working_directory = work().path();
+        o.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+        o.set = {{"XDG_CONFIG_HOME", config().path()}, {"HOME", config().path()}};
+        o.set.insert(o.set.end(), extra.begin(), extra.end());
+        o.timeout_ms = 60000;
+        return o;
+    }
+
+    // Runs the program and expects a failure: exit status 1, exactly these lines, and the work
+    // folder exactly as it was.
+    void expect_clean_failure(const std::vector<std::string>& arguments, const Lines& lines,
+                              const std::function<ProcessResult(const std::vector<std::string>&)>& runner = {})
+    {
+        const Snapshot before = snapshot_of(work().path());
+        const ProcessResult result = runner ? runner(arguments) : run(arguments);
+        EXPECT_EQ(result.exit_code, 1) << result.standard_output << result.standard_error;
+        EXPECT_EQ(lines_of(result.standard_output), lines);
+        const Snapshot after = snapshot_of(work().path());
+        EXPECT_TRUE(before == after) << "the work folder changed:" << differences(before, after);
+    }
+};
+
+// A folder the program may not write to. Permissions do not bind root: there the program runs as
+// the unprivileged user "nobody" (setpriv), with the test's folders opened to it.
+class ReadOnlyFolder : public Faults {
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0)
+            return;
+        for (const TempDir* dir : {&program_dir(), &work()})
+            ASSERT_EQ(chmod(dir->path().c_str(), 0755), 0);
+        ASSERT_EQ(chmod(config().path().c_str(), 0777), 0);
+        const ProcessResult probe = run_program("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                                            "/bin/sh", "-c", "test ! -w " + work().path()},
+                                                ProcessOptions{});
+        if (probe.exit_code != 0)
+            GTEST_SKIP() << "running as root and cannot run the program as the user nobody (setpriv): "
+                         << probe.standard_error;
+    }
+    void TearDown() override
+    {
+        if (!m_locked.empty())
+            chmod(m_locked.c_str(), 0755);
+    }
+
+    // Fills a folder, then takes away the right to write to it.
+    std::string locked_folder(const std::function<void(const std::string&)>& fill)
+    {
+        m_locked = work().file("locked");
+        QDir().mkpath(QString::fromStdString(m_locked));
+        fill(m_locked);
+        EXPECT_EQ(chmod(m_locked.c_str(), 0555), 0);
+        return m_locked;
+    }
+
+    // A file the unprivileged user owns (a key file is readable by its owner only).
+    void hand_over(const std::string& path) const
+    {
+        if (geteuid() == 0) {
+            ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+        }
+    }
+
+    ProcessResult run_unprivileged(const std::vector<std::string>& arguments) const
+    {
+        if (geteuid() != 0)
+            return run(arguments);
+        std::vector<std::string> command = {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program()};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return run_program("setpriv", command, options());
+    }
+
+    std::function<ProcessResult(const std::vector<std::string>&)> unprivileged()
+    {
+        return [this](const std::vector<std::string>& arguments) { return run_unprivileged(arguments); };
+    }
+
+    std::string m_locked;
+};
+
+TEST_F(ReadOnlyFolder, WrapKeepsTheOldWrappedFile)
+{
+    const std::string locked = locked_folder([](const std::string& dir) {
+        write_bytes(dir + "/viewer.cab", pattern_bytes(5000, 3));
+        write_text(dir + "/viewer.cab.wrp", "the wrapped file of last week");
+    });
+    expect_clean_failure({"-wrapping", "ocx", "-version", "4.4", locked + "/viewer.cab"},
+                         {"Fail with error code[-2]", "ocx wrapping failed with error[-2]"}, unprivileged());
+}
+
+TEST_F(ReadOnlyFolder, DirectoryWrapLeavesNoArchive)
+{
+    const std::string locked = locked_folder([this](const std::string& dir) {
+        QDir().rename(QString::fromStdString(make_web()), QString::fromStdString(dir + "/web"));
+        write_text(dir + "/web.wrp", "old");
+    });
+    expect_clean_failure({"-wrapping", "webpage", "-version", "2.0", locked + "/web"},
+                         {"Fail with error code[-1]", "webpage wrapping failed with error[-1]"}, unprivileged());
+}
+
+TEST_F(ReadOnlyFolder, EncryptKeepsTheOldPackage)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    hand_over(key);
+    const std::string locked = locked_folder([this](const std::string& dir) {
+        write_bytes(dir + "/image.cab", pattern_bytes(4000, 5));
+        ASSERT_EQ(run({"-wrapping", "ocx", "-version", "1.0", dir + "/image.cab"}).exit_code, 0);
+        write_text(dir + "/image.cab.wrp-Acme.enc", "old package");
+    });
+    expect_clean_failure({"-key", key, locked + "/image.cab.wrp"},
+                         {"encrypt_package() Failed with error [-2]", "Encrypt file failed with error[-1]"},
+                         unprivileged());
+}
+
+TEST_F(ReadOnlyFolder, GenerateKeyKeepsTheOldKeyFile)
+{
+    const std::string locked = locked_folder([](const std::string& dir) { write_text(dir + "/acme.wrp", "old key"); });
+    expect_clean_failure({"-genkey", "0A1B2C3D4E5F", "-company", "Acme", locked + "/acme.wrp"},
+                         {"Fail with Error code[-2]"}, unprivileged());
+}
+
+TEST_F(ReadOnlyFolder, PackKeepsTheOldPackageFile)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    const std::string release = work().file("release");
+    QDir().mkpath(QString::fromStdString(release));
+    write_bytes(release + "/viewer.cab", pattern_bytes(3000, 6));
+    ASSERT_EQ(run({"-wrapping", "ocx", "-version", "1.0", "-key", key, release + "/viewer.cab"}).exit_code, 0);
+    QFile::remove(QString::fromStdString(release + "/viewer.cab"));
+    QFile::remove(QString::fromStdString(release + "/viewer.cab.wrp"));
+    const std::string locked = locked_folder([](const std::string& dir) { write_text(dir + "/out.wrp", "old"); });
+    expect_clean_failure({"-pack", release, "-version", "1.0", "-dest", locked + "/out.wrp"},
+                         {"Fail with error[-2]"}, unprivileged());
+}
+
+// A small file system of its own (tmpfs) that the output does not fit into. Mounting needs the
+// right to mount; without it the seam tests in common_tests cover the same paths.
+class FullFileSystem : public Faults {
+protected:
+    void SetUp() override
+    {
+        m_mount = work().file("small");
+        QDir().mkpath(QString::fromStdString(m_mount));
+        if (mount("tmpfs", m_mount.c_str(), "tmpfs", 0, "size=256k,mode=0755") != 0)
+            GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
+                         << "); the write-limit tests in common_tests cover the same paths";
+        m_mounted = true;
+    }
+    void TearDown() override
+    {
+        if (m_mounted)
+            umount2(m_mount.c_str(), MNT_DETACH);
+    }
+
+    std::string m_mount;
+    bool m_mounted = false;
+};
+
+TEST_F(FullFileSystem, WrapThatDoesNotFitKeepsTheOldFile)
+{
+    write_bytes(m_mount + "/viewer.cab", pattern_bytes(150 * 1024, 7));
+    write_text(m_mount + "/viewer.cab.wrp", "the wrapped file of last week");
+    expect_clean_failure({"-wrapping", "ocx", "-version", "4.4", m_mount + "/viewer.cab"},
+                         {"Fail with error code[-2]", "ocx wrapping failed with error[-2]"});
+}
+
+TEST_F(FullFileSystem, EncryptionThatDoesNotFitKeepsTheOldPackage)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    write_bytes(work().file("big.cab"), pattern_bytes(150 * 1024, 8));
+    ASSERT_EQ(run({"-wrapping", "ocx", "-version", "1.0", "big.cab"}).exit_code, 0);
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(work().file("big.cab.wrp")),
+                            QString::fromStdString(m_mount + "/big.cab.wrp")));
+    write_text(m_mount + "/big.cab.wrp-Acme.enc", "old package");
+    expect_clean_failure({"-key", key, m_mount + "/big.cab.wrp"},
+                         {"encrypt_package() Failed with error [-2]", "Encrypt file failed with error[-1]"});
+}
+
+// The archiver of a directory wrap, replaced by scripts in the program directory (which the program
+// looks in first).
+class Archiver : public Faults {
+protected:
+    void SetUp() override
+    {
+        m_web = make_web();
+        write_text(m_web + ".wrp", "the wrapped web pages of last week");
+    }
+
+    void expect_archiver_failure(std::vector<std::pair<std::string, std::string>> environment = {})
+    {
+        expect_clean_failure({"-wrapping", "webpage", "-version", "2.0", "web"},
+                             {"Fail with error code[-1]", "webpage wrapping failed with error[-1]"},
+                             [&](const std::vector<std::string>& arguments) {
+                                 return run_program(program(), arguments, options(environment));
+                             });
+    }
+
+    std::string m_web;
+};
+
+TEST_F(Archiver, MissingEverywhere)
+{
+    const TempDir empty_path;
+    expect_archiver_failure({{"PATH", empty_path.path()}});
+}
+
+TEST_F(Archiver, ExitsWithAFailure)
+{
+    make_executable(program_dir().file("tar"), script("exit 2"));
+    expect_archiver_failure();
+}
+
+TEST_F(Archiver, WritesPartOfTheArchiveThenFails)
+{
+    make_executable(program_dir().file("tar"), script("head -c 5000 /dev/zero > \"$2\"; exit 1"));
+    expect_archiver_failure();
+}
+
+TEST_F(Archiver, SucceedsWithoutWritingAnything)
+{
+    make_executable(program_dir().file("tar"), script("exit 0"));
+    expect_archiver_failure();
+}
+
+TEST_F(Archiver, IsKilled)
+{
+    make_executable(program_dir().file("tar"), script("head -c 5000 /dev/zero > \"$2\"; kill -KILL $$"));
+    expect_archiver_failure();
+}
+
+TEST_F(Archiver, CannotBeStarted)
+{
+    write_text(program_dir().file("tar"), "not a program");
+    ASSERT_EQ(chmod(program_dir().file("tar").c_str(), 0644), 0);
+    expect_archiver_failure();
+}
+
+// A folder name a shell would run commands from: the archiver gets it as one argument and runs in
+// it; nothing is executed. The recording archiver shows the exact arguments, the real one the
+// result.
+TEST_F(Faults, ShellWordsInAFolderNameAreJustAName)
+{
+    const std::string name = "web $(touch PWNED1) `touch PWNED2`; touch PWNED3 & 'q\" | x";
+    const std::string web = make_web(name);
+    make_executable(program_dir().file("tar"),
+                    script("pwd > \"$ARCHIVER_LOG\"; for a in \"$@\"; do echo \"$a\" >> \"$ARCHIVER_LOG\"; done; exit 1"));
+    const TempDir logs;
+    const ProcessResult recorded =
+        run_program(program(), {"-wrapping", "webpage", "-version", "2.0", name}, options({{"ARCHIVER_LOG", logs.file("log")}}));
+    EXPECT_EQ(recorded.exit_code, 1);
+    std::ifstream log(logs.file("log"));
+    Lines logged;
+    for (std::string line; std::getline(log, line);)
+        logged.push_back(line);
+    EXPECT_EQ(logged, (Lines{web, "cvf", web + ".wrp.tmp", "."}));
+
+    QFile::remove(QString::fromStdString(program_dir().file("tar")));
+    const ProcessResult wrapped = run({"-wrapping", "webpage", "-version", "2.0", name});
+    ASSERT_EQ(wrapped.exit_code, 0) << wrapped.standard_output;
+    EXPECT_EQ(lines_of(wrapped.standard_output),
+              (Lines{"wrapping file success. [path:" + web + ".wrp]", "Wrapping success"}));
+    const Bytes file = read_bytes(web + ".wrp");
+    write_bytes(logs.file("payload.tar"), Bytes(file.begin() + 140, file.end() - 16));
+    const ProcessResult listing = run_process("tar", {"-tf", logs.file("payload.tar")});
+    EXPECT_NE(listing.standard_output.find("./index.html"), std::string::npos) << listing.standard_output;
+    EXPECT_NE(listing.standard_output.find("./img/logo.png"), std::string::npos);
+    for (const std::string& folder : {work().path(), web, program_dir().path(), config().path()})
+        for (const char* planted : {"PWNED1", "PWNED2", "PWNED3"})
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(folder + "/" + planted))) << folder << "/" << planted;
+}
+
+// Spaces, quotes, a leading dash and non-ASCII letters in file names, checked by the oracles.
+TEST_F(Faults, AwkwardNamesAreWrappedAndEncrypted)
+{
+    const Bytes cabinet = pattern_bytes(6000, 9);
+    struct Case {
+        std::string argument; // as typed
+        std::string file;     // below the work folder
+        std::string key;      // key file name, as typed after -key:
+    };
+    const Case cases[] = {
+        {"fw image \"v2\" it's.cab", "fw image \"v2\" it's.cab", "my key's \"acme\".wrp"},
+        {"./-viewer.cab", "-viewer.cab", "-acme.wrp"},
+        {"펌웨어 이미지.cab", "펌웨어 이미지.cab", "회사 키.wrp"},
+    };
+    for (const Case& c : cases) {
+        write_bytes(work().file(c.file), cabinet);
+        make_key_file(c.key, "Acme", "0A0B0C0D0E0F");
+        const ProcessResult result = run({"-wrapping", "ocx", "-version", "4.4", "-key:" + c.key, c.argument});
+        ASSERT_EQ(result.exit_code, 0) << c.file << "\n" << result.standard_output;
+        const std::string wrapped = work().file(c.file) + ".wrp";
+        EXPECT_EQ(lines_of(result.standard_output),
+                  (Lines{"wrapping file success. [path:" + wrapped + "]", "Wrapping success",
+                         "Success to encrypt file. [path:" + wrapped + "-Acme.enc]", "Encrypt success"}));
+        EXPECT_TRUE(wrapped_as(wrapped, "OCX0", "", "4.4", &cabinet));
+        EXPECT_TRUE(package_matches(read_bytes(wrapped + "-Acme.enc"), read_bytes(wrapped), "ENCR", "Acme",
+                                    key_bytes("0A0B0C0D0E0F")));
+    }
+
+    // A directory with a non-ASCII name and a space.
+    const std::string web = make_web("웹 페이지");
+    const ProcessResult directory = run({"-wrapping", "webpage", "-version", "2.0", "웹 페이지"});
+    EXPECT_EQ(directory.exit_code, 0) << directory.standard_output;
+    EXPECT_TRUE(wrapped_as(web + ".wrp", "WEB0", "", "2.0", nullptr));
+
+    // A bare leading dash makes an option: the usage text, nothing written.
+    const Snapshot before = snapshot_of(work().path());
+    const ProcessResult dash = run({"-wrapping", "ocx", "-version", "4.4", "-viewer.cab"});
+    EXPECT_EQ(dash.exit_code, 2);
+    EXPECT_NE(dash.standard_error.find("usage: kestrane"), std::string::npos);
+    EXPECT_TRUE(before == snapshot_of(work().path()));
+}
+
+// A name whose bytes are not UTF-8 cannot be named through Qt: it is refused, and the file whose
+// name Qt would have made of it (U+FFFD in place of the byte) stays untouched. QProcess would
+// re-encode such an argument itself, so a shell builds it from printf and starts the program.
+TEST_F(Faults, NamesThatAreNotUtf8AreRefused)
+{
+    write_text(work().file("\xef\xbf\xbd.wrp"), "precious");
+    write_text(work().file("\xef\xbf\xbd.cab"), "another file");
+    write_text(work().file("\xff.cab"), "the file meant");
+    const auto with_raw_name = [this](const std::string& printf_format) {
+        return [this, printf_format](const std::vector<std::string>& arguments) {
+            std::vector<std::string> command = {"-c", "exec \"$0\" \"$@\" \"$(printf '" + printf_format + "')\"",
+                                                program()};
+            command.insert(command.end(), arguments.begin(), arguments.end());
+            return run_program("sh", command, options());
+        };
+    };
+    expect_clean_failure({"-genkey", "0A1B2C3D4E5F", "-company", "Acme"}, {"Fail with Error code[-2]"},
+                         with_raw_name("\\377.wrp"));
+    expect_clean_failure({"-wrapping", "ocx", "-version", "1"},
+                         {"Fail with error code[-1]", "ocx wrapping failed with error[-1]"},
+                         with_raw_name("\\377.cab"));
+}
+
+// A FIFO among the packages, or given to -info: left out or refused, not waited on for ever.
+TEST_F(Faults, FifoIsNotWaitedOn)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    const std::string release = work().file("release");
+    QDir().mkpath(QString::fromStdString(release));
+    write_bytes(release + "/viewer.cab", pattern_bytes(3000, 14));
+    ASSERT_EQ(run({"-wrapping", "ocx", "-version", "1.0", "-key", key, release + "/viewer.cab"}).exit_code, 0);
+    QFile::remove(QString::fromStdString(release + "/viewer.cab"));
+    QFile::remove(QString::fromStdString(release + "/viewer.cab.wrp"));
+    ASSERT_EQ(mkfifo((release + "/a.enc").c_str(), 0600), 0);
+
+    ProcessOptions quick = options();
+    quick.timeout_ms = 10000;
+    const ProcessResult packed = run_program(program(), {"-pack", "release", "-version", "1.0", "-dest", "out.wrp"}, quick);
+    EXPECT_EQ(packed.exit_code, 0) << packed.standard_output;
+    EXPECT_EQ(lines_of(packed.standard_output), Lines{"Success"});
+    const Bytes package = read_bytes(work().file("out.wrp"));
+    ASSERT_GT(package.size(), 144u);
+    EXPECT_EQ(package[140], 1); // the one package, not the FIFO
+
+    expect_clean_failure({"-info", release + "/a.enc"}, {"Path[" + release + "/a.enc] is invalid"},
+                         [&](const std::vector<std::string>& arguments) { return run_program(program(), arguments, quick); });
+}
+
+// Runs the program and, once it has read `after_bytes` of `watched` (seen in /proc), stops it,
+// calls `change` if the file is still being read, and lets it go on. Stopped, the program cannot
+// race the change: the outcome is certain rather than a matter of timing.
+struct Interrupted {
+    ProcessResult result;
+    bool mid_read = false;
+};
+
+uint64_t read_position(pid_t pid, const std::string& watched, bool& open)
+{
+    open = false;
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* dir = opendir(fds.c_str());
+    if (!dir)
+        return 0;
+    uint64_t position = 0;
+    while (const dirent* entry = readdir(dir)) {
+        char target[4096];
+        const ssize_t length = readlink((fds + "/" + entry->d_name).c_str(), target, sizeof target - 1);
+        if (length <= 0 || std::string(target, static_cast<size_t>(length)) != watched)
+            continue;
+        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + entry->d_name);
+        std::string label;
+        uint64_t value = 0;
+        if (info >> label >> value && label == "pos:") {
+            open = true;
+            position = std::max(position, value);
+        }
+    }
+    closedir(dir);
+    return position;
+}
+
+Interrupted run_interrupted(const std::string& program, const std::vector<std::string>& arguments,
+                            const ProcessOptions& options, const std::string& watched, uint64_t after_bytes,
+                            const std::function<void()>& change)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& name : options.unset)
+        environment.remove(QString::fromStdString(name));
+    for (const auto& [name, value] : options.set)
+        environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(QString::fromStdString(options.working_directory));
+    QStringList list;
+    for (const auto& argument : arguments)
+        list << QString::fromStdString(argument);
+    process.start(QString::fromStdString(program), list);
+    process.closeWriteChannel();
+    Interrupted interrupted;
+    if (!process.waitForStarted(10000))
+        return interrupted;
+    const auto pid = static_cast<pid_t>(process.processId());
+    const uint64_t size = QFileInfo(QString::fromStdString(watched)).size();
+    bool changed = false;
+    while (!changed && !process.waitForFinished(0)) {
+        bool open = false;
+        if (read_position(pid, watched, open) >= after_bytes && open) {
+            kill(pid, SIGSTOP);
+            const uint64_t stopped_at = read_position(pid, watched, open);
+            interrupted.mid_read = open && stopped_at < size;
+            if (interrupted.mid_read)
+                change();
+            changed = true;
+            kill(pid, SIGCONT);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    process.waitForFinished(60000);
+    interrupted.result.exit_code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    interrupted.result.standard_output = process.readAllStandardOutput().toStdString();
+    interrupted.result.standard_error = process.readAllStandardError().toStdString();
+    return interrupted;
+}
+
+class ChangingSource : public Faults {
+protected:
+    static constexpr size_t kBig = 64u << 20;
+    static constexpr uint64_t kStarted = 1u << 20; // streaming reads come in blocks of 1 MiB
+
+    // `prepare` lays out the files; a run that reads the whole file before the test catches it
+    // (a very busy machine) is prepared and run again.
+    Interrupted run_changing(const std::vector<std::string>& arguments, const std::string& watched,
+                             const std::function<void()>& prepare, const std::function<void()>& change) const
+    {
+        Interrupted run;
+        for (int attempt = 0; attempt < 3 && !run.mid_read; ++attempt) {
+            prepare();
+            run = run_interrupted(program(), arguments, options(), watched, kStarted, change);
+        }
+        return run;
+    }
+
+    static void shrink(const std::string& path) { ASSERT_EQ(truncate(path.c_str(), kStarted / 2), 0); }
+};
+
+TEST_F(ChangingSource, SourceThatShrinksWhileWrappedLeavesNothing)
+{
+    const std::string source = work().file("big.cab");
+    const Bytes content = pattern_bytes(kBig, 10);
+    const Interrupted run = run_changing({"-wrapping", "ocx", "-version", "1.0", "big.cab"}, source,
+                                         [&] {
+                                             write_bytes(source, content);
+                                             write_text(source + ".wrp", "old");
+                                         },
+                                         [&] { shrink(source); });
+    ASSERT_TRUE(run.mid_read) << "the program was never stopped while it read the source";
+    EXPECT_EQ(run.result.exit_code, 1);
+    EXPECT_EQ(lines_of(run.result.standard_output), (Lines{"Fail with error code[-6]", "ocx wrapping failed with error[-6]"}));
+    EXPECT_EQ(read_bytes(source + ".wrp"), bytes_of("old"));
+    EXPECT_EQ(QDir(QString::fromStdString(work().path())).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST_F(ChangingSource, SourceRemovedWhileWrappedIsWrappedWhole)
+{
+    // Removing a name does not take the bytes from a reader that has the file open.
+    const std::string source = work().file("big.cab");
+    const Bytes content = pattern_bytes(kBig, 11);
+    const Interrupted run = run_changing({"-wrapping", "ocx", "-version", "1.0", "big.cab"}, source,
+                                         [&] { write_bytes(source, content); },
+                                         [&] { ASSERT_EQ(unlink(source.c_str()), 0); });
+    ASSERT_TRUE(run.mid_read);
+    EXPECT_EQ(run.result.exit_code, 0) << run.result.standard_output;
+    EXPECT_TRUE(wrapped_as(source + ".wrp", "OCX0", "", "1.0", &content));
+}
+
+TEST_F(ChangingSource, WrappedFileThatShrinksWhileEncryptedLeavesNothing)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    const std::string wrapped = work().file("big.wrp");
+    const Bytes content = plain_tagged_bytes("OCX0", pattern_bytes(kBig, 12));
+    const Interrupted run = run_changing({"-key", key, wrapped}, wrapped,
+                                         [&] {
+                                             write_bytes(wrapped, content);
+                                             write_text(wrapped + "-Acme.enc", "old package");
+                                         },
+                                         [&] { shrink(wrapped); });
+    ASSERT_TRUE(run.mid_read);
+    EXPECT_EQ(run.result.exit_code, 1);
+    EXPECT_EQ(lines_of(run.result.standard_output),
+              (Lines{"encrypt_package() Failed with error [-2]", "Encrypt file failed with error[-1]"}));
+    EXPECT_EQ(read_bytes(wrapped + "-Acme.enc"), bytes_of("old package"));
+    EXPECT_EQ(QDir(QString::fromStdString(work().path())).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
+TEST_F(ChangingSource, PackageThatShrinksWhilePackedLeavesNothing)
+{
+    const std::string release = work().file("release");
+    QDir().mkpath(QString::fromStdString(release));
+    // An encrypted package by its header: the scan reads no further.
+    Bytes package = bytes_of("OCX0ENCR");
+    package.resize(140, 0);
+    std::copy_n("Acme", 4, package.begin() + 20);
+    const Bytes body = pattern_bytes(kBig, 13);
+    package.insert(package.end(), body.begin(), body.end());
+    const std::string big = release + "/viewer.enc";
+    const Interrupted run = run_changing({"-pack", "release", "-version", "1.0", "-dest", "out.wrp"}, big,
+                                         [&] {
+                                             write_bytes(big, package);
+                                             write_text(work().file("out.wrp"), "old package file");
+                                         },
+                                         [&] { shrink(big); });
+    ASSERT_TRUE(run.mid_read);
+    EXPECT_EQ(run.result.exit_code, 1);
+    EXPECT_EQ(lines_of(run.result.standard_output), Lines{"Fail with error[-4]"});
+    EXPECT_EQ(read_bytes(work().file("out.wrp")), bytes_of("old package file"));
+    EXPECT_EQ(QDir(QString::fromStdString(work().path())).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+} // namespace
