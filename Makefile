@@ -1,14 +1,9 @@
 # Front door: one target per job a person has.
-<<<<<<< HEAD
-#   make run    install what is missing, build, start Kestrane
-#   make test   install what is missing, build, run every test headless
-#   make bench  measure throughput against md5sum, openssl and tar
-=======
 #   make run        install what is missing, build, start Kestrane
 #   make test       install what is missing, build, run every test headless
 #   make test-asan  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make fuzz       build the fuzz targets (clang, libFuzzer) and run each for FUZZ_SECONDS
->>>>>>> hardening
+#   make bench      measure throughput against md5sum, openssl and tar
 
 BUILD_DIR := build
 PRESET    := default
@@ -24,11 +19,7 @@ FUZZ_TARGETS  ?=
 
 SUDO := $(shell if [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then echo sudo; fi)
 
-<<<<<<< HEAD
-.PHONY: all deps build test run bench clean
-=======
-.PHONY: all deps deps-fuzz build test test-asan fuzz run clean
->>>>>>> hardening
+.PHONY: all deps deps-fuzz build test test-asan fuzz run bench clean
 
 all: build
 

@@ -13,6 +13,7 @@
 #   BENCH_LARGE_MIB  the memory check on a large input (default 2048; 0 skips it)
 #   BENCH_ROUNDS     rounds per measurement (default 3)
 #   BENCH_DIR        where the temporary folder goes (default: $TMPDIR or /tmp)
+#   BENCH_SETTLE     seconds to wait after the sync before each measurement (default 1)
 set -euo pipefail
 
 program=$(readlink -f "${1:-build/kestrane}")
@@ -74,6 +75,7 @@ measure() {
     local name=$1; shift
     local start end
     sync # what earlier steps wrote is on disk: no writeback of theirs runs during this one
+    sleep "${BENCH_SETTLE:-1}" # and the disk has caught its breath
     start=$(date +%s.%N)
     /usr/bin/time -o "$work/time.out" -f '%M' "$@" >/dev/null 2>&1
     end=$(date +%s.%N)
