@@ -14,9 +14,13 @@
 #   BENCH_ROUNDS     rounds per measurement (default 3)
 #   BENCH_DIR        where the temporary folder goes (default: $TMPDIR or /tmp)
 #   BENCH_SETTLE     seconds to wait after the sync before each measurement (default 1)
+#   BENCH_WRAPPER    a command to run every measured command under (e.g. eatmydata)
 set -euo pipefail
 
 program=$(readlink -f "${1:-build/kestrane}")
+# BENCH_WRAPPER runs each measured command under another, e.g. "eatmydata" to see what the
+# durable writes (fsync) cost on this disk.
+wrapper=${BENCH_WRAPPER:-}
 size_mib=${BENCH_SIZE_MIB:-512}
 large_mib=${BENCH_LARGE_MIB:-2048}
 rounds=${BENCH_ROUNDS:-3}
@@ -77,7 +81,7 @@ measure() {
     sync # what earlier steps wrote is on disk: no writeback of theirs runs during this one
     sleep "${BENCH_SETTLE:-1}" # and the disk has caught its breath
     start=$(date +%s.%N)
-    /usr/bin/time -o "$work/time.out" -f '%M' "$@" >/dev/null 2>&1
+    /usr/bin/time -o "$work/time.out" -f '%M' $wrapper "$@" >/dev/null 2>&1
     end=$(date +%s.%N)
     times[$name]+="$(echo "$end - $start" | bc) "
     memory[$name]+="$(cat "$work/time.out") "
