@@ -5,7 +5,7 @@
 #include "common/version_prompt.h"
 #include "crypt/company_key_file.h"
 #include "settings/encrypt_operation.h"
-#include "wrap/firmware_inspection.h"
+#include "wrap/source_checks.h"
 #include "wrap/wrapping.h"
 
 #include <optional>

@@ -17,7 +17,7 @@
 #include "ui/folder_chooser.h"
 #include "ui/packaging_files_dialog.h"
 #include "ui/setting_dialog.h"
-#include "wrap/firmware_inspection.h"
+#include "wrap/source_checks.h"
 #include "wrap/wrapping.h"
 
 #include <QAction>

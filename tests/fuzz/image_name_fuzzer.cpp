@@ -4,7 +4,7 @@
 
 #include "fuzz_support.h"
 
-#include "wrap/firmware_inspection.h"
+#include "wrap/source_checks.h"
 #include "wrap/wrapping.h"
 
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "wrap/firmware_inspection.h"
+#include "wrap/source_checks.h"
 
 #include "common/messages.h"
 #include "format/tagged_file.h"

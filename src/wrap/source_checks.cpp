@@ -1,4 +1,4 @@
-#include "wrap/firmware_inspection.h"
+#include "wrap/source_checks.h"
 
 #include "common/file_io.h"
 #include "common/messages.h"
