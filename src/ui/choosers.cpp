@@ -1,5 +1,8 @@
 #include "ui/choosers.h"
 
+#include "common/messages.h"
+#include "crypt/company_key_file.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -98,6 +101,28 @@ std::optional<QString> choose_path(const ChooserRequest& request)
 Chooser install_chooser(Chooser chooser)
 {
     return std::exchange(current_chooser(), std::move(chooser));
+}
+
+ChooserRequest select_file_request(ChooserKind kind, QWidget* parent, const QString& initial, const QString& filter)
+{
+    ChooserRequest request;
+    request.kind = kind;
+    request.parent = parent;
+    request.title = QStringLiteral("Select file");
+    request.initial_path = initial;
+    request.filter = filter;
+    return request;
+}
+
+std::optional<QString> choose_company_key_file(QWidget* parent, const QString& current)
+{
+    const std::optional<QString> chosen =
+        choose_path(select_file_request(ChooserKind::OpenFile, parent, current, kWrpFileFilter));
+    if (chosen && !is_company_key_file(chosen->toStdString())) {
+        show_message("Not company key file");
+        return std::nullopt;
+    }
+    return chosen;
 }
 
 } // namespace kestrane

@@ -30,10 +30,20 @@ struct ChooserRequest {
     QString default_suffix;
 };
 
+// The dialogs' file filter for wrapped, package and company key files.
+inline const QString kWrpFileFilter = QStringLiteral("Wrp file(*.wrp)|*.wrp|All files|*.*|");
+
+// A request titled "Select file".
+ChooserRequest select_file_request(ChooserKind kind, QWidget* parent, const QString& initial, const QString& filter);
+
 // The chosen full path, or nothing when the user cancelled.
 using Chooser = std::function<std::optional<QString>(const ChooserRequest&)>;
 
 std::optional<QString> choose_path(const ChooserRequest& request);
+
+// Asks for a company key file starting from `current`: nothing when cancelled, or (after "Not
+// company key file") when the chosen file is not one.
+std::optional<QString> choose_company_key_file(QWidget* parent, const QString& current);
 
 // Installs a chooser and returns the one it replaces. An empty chooser restores the QFileDialog.
 Chooser install_chooser(Chooser chooser);

@@ -24,18 +24,7 @@
 namespace kestrane {
 namespace {
 
-const QString kKeyFileFilter = QStringLiteral("Wrp file(*.wrp)|*.wrp|All files|*.*|");
 
-ChooserRequest select_file_request(ChooserKind kind, QWidget* parent, const QString& initial, const QString& filter)
-{
-    ChooserRequest request;
-    request.kind = kind;
-    request.parent = parent;
-    request.title = QStringLiteral("Select file");
-    request.initial_path = initial;
-    request.filter = filter;
-    return request;
-}
 
 } // namespace
 
@@ -151,13 +140,9 @@ void CEncryptFileDlg::SetSource(const QString& path)
 void CEncryptFileDlg::OnSelectKeyFile()
 {
     UpdateData(true);
-    const auto chosen = choose_path(select_file_request(ChooserKind::OpenFile, this, m_strKeyFile, kKeyFileFilter));
+    const std::optional<QString> chosen = choose_company_key_file(this, m_strKeyFile);
     if (!chosen)
         return;
-    if (!is_company_key_file(to_std(*chosen))) {
-        show_message("Not company key file");
-        return;
-    }
     m_strKeyFile = *chosen;
     UpdateData(false);
     if (!LoadCompanyName())
@@ -175,7 +160,7 @@ void CEncryptFileDlg::OnBrowseSource()
         show_message("Input brand name");
         return;
     }
-    if (const auto chosen = choose_path(select_file_request(ChooserKind::OpenFile, this, m_strSource, kKeyFileFilter)))
+    if (const auto chosen = choose_path(select_file_request(ChooserKind::OpenFile, this, m_strSource, kWrpFileFilter)))
         SetSource(*chosen);
 }
 

@@ -43,7 +43,6 @@
 namespace kestrane {
 namespace {
 
-const QString kWrpFilter = QStringLiteral("Wrp file(*.wrp)|*.wrp|All files|*.*|");
 
 // The open-file filter of the source "Browse" for each wrapping type (the folder types have none).
 QString source_filter(int type)
@@ -66,16 +65,6 @@ QString source_filter(int type)
     }
 }
 
-ChooserRequest open_file_request(QWidget* parent, const QString& initial, const QString& filter)
-{
-    ChooserRequest request;
-    request.kind = ChooserKind::OpenFile;
-    request.parent = parent;
-    request.title = QStringLiteral("Select file");
-    request.initial_path = initial;
-    request.filter = filter;
-    return request;
-}
 
 // The local files among dropped URLs, in drop order.
 QStringList dropped_local_files(const QMimeData* data)
@@ -330,7 +319,7 @@ void CKestraneDlg::OnBrowseSourcePath()
             ChooseSourcePath(*folder);
         return;
     }
-    if (const std::optional<QString> chosen = choose_path(open_file_request(this, initial, source_filter(type))))
+    if (const std::optional<QString> chosen = choose_path(select_file_request(ChooserKind::OpenFile, this, initial, source_filter(type))))
         ChooseSourcePath(*chosen);
 }
 
@@ -367,13 +356,9 @@ void CKestraneDlg::OnTypeChanged()
 void CKestraneDlg::OnBrowseKeyFile()
 {
     UpdateData(true);
-    const std::optional<QString> chosen = choose_path(open_file_request(nullptr, m_strKeyFile, kWrpFilter));
+    const std::optional<QString> chosen = choose_company_key_file(nullptr, m_strKeyFile);
     if (!chosen)
         return;
-    if (!is_company_key_file(to_std(*chosen))) {
-        show_message("Not company key file");
-        return;
-    }
     m_strKeyFile = *chosen;
     UpdateData(false);
     if (!LoadCompanyName())
@@ -387,7 +372,7 @@ void CKestraneDlg::OnBrowseKeyFile()
 void CKestraneDlg::OnBrowseSource()
 {
     UpdateData(true);
-    if (const std::optional<QString> chosen = choose_path(open_file_request(nullptr, m_strSource, kWrpFilter)))
+    if (const std::optional<QString> chosen = choose_path(select_file_request(ChooserKind::OpenFile, nullptr, m_strSource, kWrpFileFilter)))
         ChooseSourceFile(*chosen);
 }
 

@@ -515,17 +515,7 @@ Interrupted run_interrupted(const std::string& program, const std::vector<std::s
                             const std::function<void()>& change)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& name : options.unset)
-        environment.remove(QString::fromStdString(name));
-    for (const auto& [name, value] : options.set)
-        environment.insert(QString::fromStdString(name), QString::fromStdString(value));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QString::fromStdString(options.working_directory));
-    QStringList list;
-    for (const auto& argument : arguments)
-        list << QString::fromStdString(argument);
-    process.start(QString::fromStdString(program), list);
+    start_program(process, program, arguments, options);
     process.closeWriteChannel();
     Interrupted interrupted;
     if (!process.waitForStarted(10000))

@@ -93,24 +93,29 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
     return run_program(program, arguments, options);
 }
 
-ProcessResult run_program(const std::string& program, const std::vector<std::string>& arguments,
-                          const ProcessOptions& options)
+void start_program(QProcess& process, const std::string& program, const std::vector<std::string>& arguments,
+                   const ProcessOptions& options)
 {
-    const Bytes& standard_input = options.standard_input;
-    const std::string& working_directory = options.working_directory;
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const auto& name : options.unset)
         environment.remove(QString::fromStdString(name));
     for (const auto& [name, value] : options.set)
         environment.insert(QString::fromStdString(name), QString::fromStdString(value));
     process.setProcessEnvironment(environment);
+    if (!options.working_directory.empty())
+        process.setWorkingDirectory(QString::fromStdString(options.working_directory));
     QStringList list;
     for (const auto& argument : arguments)
         list << QString::fromStdString(argument);
-    if (!working_directory.empty())
-        process.setWorkingDirectory(QString::fromStdString(working_directory));
     process.start(QString::fromStdString(program), list);
+}
+
+ProcessResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                          const ProcessOptions& options)
+{
+    const Bytes& standard_input = options.standard_input;
+    QProcess process;
+    start_program(process, program, arguments, options);
     ProcessResult result;
     if (!process.waitForStarted(10000))
         return result;

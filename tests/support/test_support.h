@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -57,6 +58,9 @@ struct ProcessOptions {
 };
 ProcessResult run_program(const std::string& program, const std::vector<std::string>& arguments,
                           const ProcessOptions& options);
+// Prepares a child process as run_program does (environment, working folder) and starts it.
+void start_program(QProcess& process, const std::string& program, const std::vector<std::string>& arguments,
+                   const ProcessOptions& options);
 
 // The non-empty lines of a text.
 std::vector<std::string> lines_of(const std::string& text);

@@ -76,23 +76,6 @@ inline void type_text(QWidget* widget, const QString& text)
     }
 }
 
-// Runs `action` once the next modal window of type T is visible (another modal may still be
-// closing when the wait starts).
-template <typename T, typename Action> void when_modal_of_type_opens(Action action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!modal || !modal->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(modal);
-    });
-    timer->start();
-}
-
 template <typename T> T* child(QWidget* parent, const char* id)
 {
     T* found = parent->findChild<T*>(QString::fromLatin1(id));
