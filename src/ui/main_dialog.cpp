@@ -372,7 +372,8 @@ void CKestraneDlg::OnBrowseKeyFile()
 void CKestraneDlg::OnBrowseSource()
 {
     UpdateData(true);
-    if (const std::optional<QString> chosen = choose_path(select_file_request(ChooserKind::OpenFile, nullptr, m_strSource, kWrpFileFilter)))
+    const ChooserRequest request = select_file_request(ChooserKind::OpenFile, nullptr, m_strSource, kWrpFileFilter);
+    if (const std::optional<QString> chosen = choose_path(request))
         ChooseSourceFile(*chosen);
 }
 
