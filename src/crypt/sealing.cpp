@@ -4,7 +4,7 @@
 
 #include <mbedtls/ctr_drbg.h>
 #include <mbedtls/entropy.h>
-#include <mbedtls/md.h>
+#include <mbedtls/platform_util.h>
 #include <mbedtls/rsa.h>
 
 #include <cstdio>
@@ -196,37 +196,54 @@ int make_key_block(uint8_t* destination)
     return static_cast<int>(kKeyBlockSize);
 }
 
-struct HmacMd5::Context {
-    mbedtls_md_context_t md;
-};
-
-HmacMd5::HmacMd5(const uint8_t* key, size_t key_length) : m_context(std::make_unique<Context>())
+HmacMd5::HmacMd5(const uint8_t* key, size_t key_length)
 {
-    mbedtls_md_init(&m_context->md);
-    mbedtls_md_setup(&m_context->md, mbedtls_md_info_from_type(MBEDTLS_MD_MD5), 1);
-    mbedtls_md_hmac_starts(&m_context->md, key, key_length);
+    // A key longer than a block is replaced by its digest; a shorter one is zero-filled.
+    std::array<uint8_t, Md5::kBlockSize> block{};
+    if (key_length > block.size()) {
+        const Md5Digest digest = md5_of(key, key_length);
+        std::memcpy(block.data(), digest.data(), digest.size());
+    } else if (key_length > 0) {
+        std::memcpy(block.data(), key, key_length);
+    }
+    std::array<uint8_t, Md5::kBlockSize> inner_pad;
+    for (size_t i = 0; i < block.size(); ++i) {
+        inner_pad[i] = block[i] ^ 0x36;
+        m_outer_pad[i] = block[i] ^ 0x5c;
+    }
+    m_inner.update(inner_pad.data(), inner_pad.size());
+    mbedtls_platform_zeroize(block.data(), block.size());
+    mbedtls_platform_zeroize(inner_pad.data(), inner_pad.size());
 }
 
 HmacMd5::~HmacMd5()
 {
-    mbedtls_md_free(&m_context->md);
+    mbedtls_platform_zeroize(m_outer_pad.data(), m_outer_pad.size());
 }
 
 void HmacMd5::update(const void* data, size_t count)
 {
-    mbedtls_md_hmac_update(&m_context->md, static_cast<const unsigned char*>(data), count);
+    m_inner.update(data, count);
 }
 
 Tag HmacMd5::finish()
 {
-    Tag tag{};
-    mbedtls_md_hmac_finish(&m_context->md, tag.data());
+    const Md5Digest inner = m_inner.finish();
+    Md5 outer;
+    outer.update(m_outer_pad.data(), m_outer_pad.size());
+    outer.update(inner.data(), inner.size());
+    const Md5Digest digest = outer.finish();
+    Tag tag;
+    std::memcpy(tag.data(), digest.data(), tag.size());
     return tag;
 }
 
 void hmac_md5(const uint8_t* key, size_t key_length, const uint8_t* data, size_t length, uint8_t* tag)
 {
-    mbedtls_md_hmac(mbedtls_md_info_from_type(MBEDTLS_MD_MD5), key, key_length, data, length, tag);
+    HmacMd5 hmac(key, key_length);
+    hmac.update(data, length);
+    const Tag result = hmac.finish();
+    std::memcpy(tag, result.data(), result.size());
 }
 
 void set_company_key(uint8_t k0, uint8_t k1, uint8_t k2, uint8_t k3, uint8_t k4, uint8_t k5,

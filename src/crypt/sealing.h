@@ -1,5 +1,7 @@
 #pragma once
 
+#include "format/md5.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -65,8 +67,8 @@ public:
     Tag finish();
 
 private:
-    struct Context;
-    std::unique_ptr<Context> m_context;
+    Md5 m_inner;
+    std::array<uint8_t, Md5::kBlockSize> m_outer_pad{}; // the key XOR 0x5c, kept for finish()
 };
 
 // Fills `destination` from the process's secure generator (CTR-DRBG seeded from the system's

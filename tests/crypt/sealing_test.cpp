@@ -109,6 +109,22 @@ TEST(HmacMd5, MatchesOpensslForTheCompanyKey)
     }
 }
 
+// Keys of other lengths: exactly a block, and longer than a block (hashed first). An empty key is
+// zero-filled like any short one, so it gives the tag of a single zero byte.
+TEST(HmacMd5, MatchesOpensslForKeysOfEveryLengthClass)
+{
+    const Bytes data = pattern_bytes(777, 5);
+    uint8_t empty_key_tag[16];
+    hmac_md5(nullptr, 0, data.data(), data.size(), empty_key_tag);
+    EXPECT_EQ(to_hex(empty_key_tag, 16), openssl_hmac_md5_hex(Bytes{0}, data));
+    for (const size_t key_length : {size_t{1}, size_t{64}, size_t{65}, size_t{200}}) {
+        const Bytes key = pattern_bytes(key_length, 9);
+        uint8_t tag[16];
+        hmac_md5(key.data(), key.size(), data.data(), data.size(), tag);
+        EXPECT_EQ(to_hex(tag, 16), openssl_hmac_md5_hex(key, data)) << key_length << "-byte key";
+    }
+}
+
 TEST(CompanyKeySlot, HoldsTheLastKeySet)
 {
     set_company_key(CompanyKey{1, 2, 3, 4, 5, 6, 7, 8});
