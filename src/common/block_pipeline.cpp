@@ -1,15 +1,28 @@
 #include "common/block_pipeline.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace kestrane {
 
-BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count)
-    : m_consumers(std::move(consumers)), m_blocks(std::max<size_t>(block_count, 2)), m_consumed(m_consumers.size(), 0)
+void BlockPipeline::AlignedFree::operator()(uint8_t* bytes) const
 {
-    for (Block& block : m_blocks)
-        block.bytes.resize(block_size);
+    std::free(bytes);
+}
+
+BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count)
+    : m_consumers(std::move(consumers)), m_block_size(std::max<size_t>(block_size, 1)),
+      m_blocks(std::max<size_t>(block_count, 2)), m_consumed(m_consumers.size(), 0)
+{
+    // aligned_alloc wants a whole number of alignment units.
+    const size_t allocated = (m_block_size + kBlockAlignment - 1) / kBlockAlignment * kBlockAlignment;
+    for (Block& block : m_blocks) {
+        block.bytes.reset(static_cast<uint8_t*>(std::aligned_alloc(kBlockAlignment, allocated)));
+        if (!block.bytes)
+            throw std::bad_alloc();
+    }
     m_threads.reserve(m_consumers.size());
     for (size_t index = 0; index < m_consumers.size(); ++index)
         m_threads.emplace_back([this, index] { run_consumer(index); });
@@ -58,12 +71,12 @@ void BlockPipeline::feed(const void* data, size_t count)
     const auto* bytes = static_cast<const uint8_t*>(data);
     while (count > 0) {
         Block& block = current_block();
-        const size_t take = std::min(count, block.bytes.size() - block.used);
-        std::memcpy(block.bytes.data() + block.used, bytes, take);
+        const size_t take = std::min(count, m_block_size - block.used);
+        std::memcpy(block.bytes.get() + block.used, bytes, take);
         block.used += take;
         bytes += take;
         count -= take;
-        if (block.used == block.bytes.size())
+        if (block.used == m_block_size)
             submit_current();
     }
 }
@@ -74,13 +87,13 @@ std::span<uint8_t> BlockPipeline::acquire()
     if (m_filling && current_block().used > 0)
         submit_current();
     Block& block = current_block();
-    return {block.bytes.data(), block.bytes.size()};
+    return {block.bytes.get(), m_block_size};
 }
 
 void BlockPipeline::submit(size_t used)
 {
     Block& block = current_block();
-    block.used = std::min(used, block.bytes.size());
+    block.used = std::min(used, m_block_size);
     if (block.used > 0)
         submit_current();
 }
@@ -104,7 +117,7 @@ void BlockPipeline::run_consumer(size_t index)
             return; // stopping, and nothing left
         const Block& block = m_blocks[m_consumed[index] % m_blocks.size()];
         lock.unlock();
-        m_consumers[index](block.bytes.data(), block.used);
+        m_consumers[index](block.bytes.get(), block.used);
         lock.lock();
         ++m_consumed[index];
         m_changed.notify_all();

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -13,13 +14,15 @@ namespace kestrane {
 
 // Hands a byte stream, block by block and in order, to consumers that each run on a thread of
 // their own (a digest, say), so that the producer can read and write the next block meanwhile.
-// Memory stays at block_count blocks whatever the stream's length.
+// Memory stays at block_count blocks whatever the stream's length. Blocks start on a page boundary,
+// so that a consumer may hand them to the disk without a copy.
 class BlockPipeline {
 public:
     using Consumer = std::function<void(const uint8_t* data, size_t count)>;
 
     static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
     static constexpr size_t kDefaultBlockCount = 16;
+    static constexpr size_t kBlockAlignment = 4096;
 
     explicit BlockPipeline(std::vector<Consumer> consumers, size_t block_size = kDefaultBlockSize,
                            size_t block_count = kDefaultBlockCount);
@@ -38,8 +41,11 @@ public:
     void finish();
 
 private:
+    struct AlignedFree {
+        void operator()(uint8_t* bytes) const;
+    };
     struct Block {
-        std::vector<uint8_t> bytes;
+        std::unique_ptr<uint8_t[], AlignedFree> bytes;
         size_t used = 0;
     };
 
@@ -48,6 +54,7 @@ private:
     void run_consumer(size_t index);
 
     std::vector<Consumer> m_consumers;
+    size_t m_block_size;
     std::vector<Block> m_blocks;
 
     std::mutex m_mutex;

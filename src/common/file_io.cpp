@@ -1,5 +1,7 @@
 #include "common/file_io.h"
 
+#include "common/direct_output.h"
+
 #include <QFileInfo>
 
 #include <atomic>
@@ -138,6 +140,7 @@ bool AtomicOutputFile::open(FileAccess access)
         m_failed = true;
         return false;
     }
+    m_direct = DirectOutput::attach(m_file.handle());
     return true;
 }
 
@@ -149,6 +152,10 @@ bool AtomicOutputFile::write(const void* data, size_t count)
     if (!take_write_budget(count)) {
         m_failed = true;
         return false;
+    }
+    if (m_direct) {
+        m_failed = !m_direct->write(data, count);
+        return !m_failed;
     }
     size_t done = 0;
     while (done < count) {
@@ -179,6 +186,9 @@ bool AtomicOutputFile::commit()
 {
     if (!m_file.isOpen())
         return false;
+    if (m_direct && !m_direct->finish())
+        m_failed = true;
+    m_direct.reset();
     if (m_failed) {
         discard();
         return false;
@@ -192,6 +202,10 @@ bool AtomicOutputFile::commit()
 
 void AtomicOutputFile::discard()
 {
+    if (m_direct) {
+        m_direct->abandon();
+        m_direct.reset();
+    }
     if (!m_file.isOpen())
         return;
     // A cancelled QSaveFile removes its temporary file on commit and leaves the destination be.

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -45,10 +46,13 @@ private:
 
 enum class FileAccess { Default, OwnerOnly };
 
+class DirectOutput;
+
 // An output that replaces its destination atomically: bytes go to a temporary file beside the
 // destination, which is renamed over it by commit(). Until then the destination is untouched;
 // a file that is never committed leaves nothing behind. Every write is checked; the first
-// failure sticks and makes commit() fail.
+// failure sticks and makes commit() fail. Where the file system allows, the bytes bypass the page
+// cache (see DirectOutput), so a write failure may show only at a later write or at commit().
 class AtomicOutputFile {
 public:
     explicit AtomicOutputFile(const std::string& path);
@@ -69,6 +73,7 @@ private:
     void start_writeback();
 
     QSaveFile m_file;
+    std::unique_ptr<DirectOutput> m_direct;
     bool m_failed = false;
     uint64_t m_written = 0;
     uint64_t m_written_back = 0; // bytes already handed to the disk

@@ -1,0 +1,124 @@
+#include "common/direct_output.h"
+
+#ifdef __linux__
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace kestrane {
+namespace {
+
+// A few blocks in flight keep the disk busy while the producer copies the next ones.
+constexpr size_t kBlockSize = size_t{1} << 20;
+constexpr size_t kBlockCount = 4;
+
+} // namespace
+
+#ifdef __linux__
+
+std::unique_ptr<DirectOutput> DirectOutput::attach(int descriptor)
+{
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_DIRECT) != 0)
+        return nullptr;
+    return std::unique_ptr<DirectOutput>(new DirectOutput(descriptor));
+}
+
+bool DirectOutput::leave_direct_mode()
+{
+    const int flags = fcntl(m_descriptor, F_GETFL);
+    if (flags < 0 || fcntl(m_descriptor, F_SETFL, flags & ~O_DIRECT) != 0)
+        return false;
+    m_direct = false;
+    return true;
+}
+
+bool DirectOutput::write_at_offset(const uint8_t* data, size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = pwrite(m_descriptor, data, count, static_cast<off_t>(m_offset));
+        if (written < 0 && errno == EINTR)
+            continue;
+        // Some file systems take the flag and then refuse the writes: go through the page cache.
+        if (written < 0 && errno == EINVAL && m_direct && leave_direct_mode())
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        count -= static_cast<size_t>(written);
+        m_offset += static_cast<uint64_t>(written);
+    }
+    return true;
+}
+
+#else
+
+std::unique_ptr<DirectOutput> DirectOutput::attach(int)
+{
+    return nullptr;
+}
+
+bool DirectOutput::leave_direct_mode()
+{
+    return false;
+}
+
+bool DirectOutput::write_at_offset(const uint8_t*, size_t)
+{
+    return false;
+}
+
+#endif
+
+DirectOutput::DirectOutput(int descriptor) : m_descriptor(descriptor)
+{
+    m_pipeline = std::make_unique<BlockPipeline>(
+        std::vector<BlockPipeline::Consumer>{[this](const uint8_t* data, size_t count) { write_block(data, count); }},
+        kBlockSize, kBlockCount);
+}
+
+DirectOutput::~DirectOutput()
+{
+    abandon();
+}
+
+void DirectOutput::write_block(const uint8_t* data, size_t count)
+{
+    if (m_failed.load() || m_abandoned.load())
+        return;
+    // Direct writes take whole aligned units at aligned offsets; the rest (the file's end) goes
+    // through the page cache.
+    const size_t unit = BlockPipeline::kBlockAlignment;
+    size_t direct = 0;
+    if (m_direct && m_offset % unit == 0)
+        direct = count - count % unit;
+    bool ok = write_at_offset(data, direct);
+    if (ok && direct < count)
+        ok = (!m_direct || leave_direct_mode()) && write_at_offset(data + direct, count - direct);
+    if (!ok)
+        m_failed.store(true);
+}
+
+bool DirectOutput::write(const void* data, size_t count)
+{
+    if (m_failed.load() || !m_pipeline)
+        return false;
+    m_pipeline->feed(data, count);
+    return !m_failed.load();
+}
+
+bool DirectOutput::finish()
+{
+    if (m_pipeline)
+        m_pipeline->finish();
+    return !m_failed.load() && !m_abandoned.load();
+}
+
+void DirectOutput::abandon()
+{
+    m_abandoned.store(true);
+    m_pipeline.reset();
+}
+
+} // namespace kestrane

@@ -1,0 +1,133 @@
+#include "common/direct_output.h"
+#include "common/file_io.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+namespace {
+
+constexpr size_t kMiB = size_t{1} << 20;
+
+// Writes `data` through an AtomicOutputFile in pieces of the given sizes, cycling through them.
+bool write_in_pieces(const std::string& path, const Bytes& data, const std::vector<size_t>& pieces)
+{
+    AtomicOutputFile output(path);
+    if (!output.open())
+        return false;
+    size_t at = 0;
+    for (size_t i = 0; at < data.size(); ++i) {
+        const size_t take = std::min(pieces[i % pieces.size()], data.size() - at);
+        if (!output.write(data.data() + at, take))
+            return false;
+        at += take;
+    }
+    return output.commit();
+}
+
+// How many of the file's pages are in the page cache.
+size_t cached_pages(const std::string& path)
+{
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    if (descriptor < 0)
+        return 0;
+    const off_t size = lseek(descriptor, 0, SEEK_END);
+    void* mapped = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, descriptor, 0);
+    ::close(descriptor);
+    if (mapped == MAP_FAILED)
+        return 0;
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident((static_cast<size_t>(size) + page - 1) / page);
+    size_t count = 0;
+    if (mincore(mapped, static_cast<size_t>(size), resident.data()) == 0)
+        for (const unsigned char flag : resident)
+            count += flag & 1;
+    munmap(mapped, static_cast<size_t>(size));
+    return count;
+}
+
+bool direct_writes_possible(const TempDir& dir)
+{
+    const std::string probe = dir.file("probe");
+    const int descriptor = ::open(probe.c_str(), O_WRONLY | O_CREAT, 0600);
+    const bool possible = descriptor >= 0 && DirectOutput::attach(descriptor) != nullptr;
+    if (descriptor >= 0)
+        ::close(descriptor);
+    ::unlink(probe.c_str());
+    return possible;
+}
+
+int entries_in(const TempDir& dir)
+{
+    return static_cast<int>(
+        QDir(QString::fromStdString(dir.path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size());
+}
+
+} // namespace
+
+// Sizes around the aligned units and blocks, written in pieces that straddle them: the file holds
+// exactly the bytes, in order, whichever way they went to the disk.
+TEST(DirectOutput, FileHoldsExactlyTheBytesWrittenForEverySizeAndPiecing)
+{
+    TempDir dir;
+    const std::vector<std::vector<size_t>> piecings = {{1, 4095, 7}, {kMiB}, {3 * kMiB + 5}, {4096, 100000}};
+    for (const size_t size : {size_t{0}, size_t{1}, size_t{4095}, size_t{4096}, kMiB - 1, kMiB, kMiB + 1,
+                              5 * kMiB + 123}) {
+        const Bytes data = pattern_bytes(size, static_cast<uint32_t>(size % 251));
+        for (const auto& pieces : piecings) {
+            const std::string path = dir.file("out");
+            ASSERT_TRUE(write_in_pieces(path, data, pieces)) << size;
+            EXPECT_TRUE(read_bytes(path) == data) << size << " bytes in pieces of " << pieces.front();
+        }
+    }
+}
+
+// The point of writing directly: a large output does not fill the page cache. (Only where the file
+// system takes direct writes at all.)
+TEST(DirectOutput, LargeOutputBypassesThePageCache)
+{
+    TempDir dir;
+    if (!direct_writes_possible(dir))
+        GTEST_SKIP() << "the temporary folder's file system takes no direct writes";
+    const std::string path = dir.file("large");
+    const Bytes data = pattern_bytes(16 * kMiB + 10, 3);
+    ASSERT_TRUE(write_in_pieces(path, data, {kMiB}));
+    // Only the last, partial block goes through the cache.
+    EXPECT_LE(cached_pages(path), size_t{2});
+    EXPECT_TRUE(read_bytes(path) == data);
+}
+
+// A write the kernel refuses (the file size limit, as a full disk would) fails the output, whether it
+// hits a direct block or the buffered tail: nothing is committed and nothing is left behind.
+TEST(DirectOutput, KernelWriteFailureFailsTheCommitAndLeavesNothing)
+{
+    TempDir dir;
+    const std::string path = dir.file("out");
+    write_text(path, "old");
+    const Bytes data = pattern_bytes(3 * kMiB + 500, 5);
+    rlimit original{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
+    const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+    for (const rlim_t limit : {rlim_t{kMiB + kMiB / 2}, rlim_t{3 * kMiB + 100}}) {
+        rlimit lowered = original;
+        lowered.rlim_cur = limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+        const bool written = write_in_pieces(path, data, {65536});
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &original), 0);
+        EXPECT_FALSE(written) << "limit " << limit;
+        EXPECT_EQ(read_bytes(path), bytes_of("old"));
+        EXPECT_EQ(entries_in(dir), 1);
+    }
+    std::signal(SIGXFSZ, previous_handler);
+}
