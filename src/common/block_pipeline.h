@@ -21,7 +21,7 @@ public:
     using Consumer = std::function<void(const uint8_t* data, size_t count)>;
 
     static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
-    static constexpr size_t kDefaultBlockCount = 16;
+    static constexpr size_t kDefaultBlockCount = 8;
     static constexpr size_t kBlockAlignment = 4096;
 
     explicit BlockPipeline(std::vector<Consumer> consumers, size_t block_size = kDefaultBlockSize,
