@@ -6,8 +6,16 @@
 
 #include <atomic>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 #ifdef __linux__
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace kestrane {
@@ -73,25 +81,131 @@ bool remove_file(const std::string& path)
     return QFile::remove(to_qpath(path));
 }
 
+#ifdef __linux__
+
+namespace {
+
+// Smaller files are read from the page cache whatever their state: too little to matter.
+constexpr uint64_t kDirectReadMinimum = uint64_t{8} << 20;
+constexpr size_t kDirectReadBlock = size_t{1} << 20;
+constexpr size_t kDirectReadAlignment = 4096;
+
+// Whether less than half of the file's pages are in the page cache.
+bool mostly_uncached(int descriptor, uint64_t size)
+{
+    void* mapped = mmap(nullptr, size, PROT_READ, MAP_SHARED, descriptor, 0);
+    if (mapped == MAP_FAILED)
+        return false;
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident((size + page - 1) / page);
+    size_t cached = resident.size();
+    if (mincore(mapped, size, resident.data()) == 0)
+        cached = static_cast<size_t>(std::count_if(resident.begin(), resident.end(),
+                                                   [](unsigned char flag) { return flag & 1; }));
+    munmap(mapped, size);
+    return cached * 2 < resident.size();
+}
+
+} // namespace
+
+// Reading past the page cache: aligned blocks into a buffer of our own, handed out from there.
+struct InputFile::DirectReading {
+    struct AlignedFree {
+        void operator()(uint8_t* bytes) const { std::free(bytes); }
+    };
+    std::unique_ptr<uint8_t[], AlignedFree> buffer{
+        static_cast<uint8_t*>(std::aligned_alloc(kDirectReadAlignment, kDirectReadBlock))};
+    uint64_t position = 0;        // the next byte the caller reads
+    uint64_t buffer_offset = 0;   // the file offset of buffer[0]
+    size_t buffer_count = 0;      // bytes held in the buffer
+};
+
 bool InputFile::open(const std::string& path)
 {
-    m_file.close();
+    close();
     // Regular files only: opening a FIFO for reading waits for a writer that may never come, and a
     // device may never end.
+    if (path.empty() || !QFileInfo(to_qpath(path)).isFile())
+        return false;
+    m_file.setFileName(to_qpath(path));
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    const int descriptor = m_file.handle();
+    const uint64_t file_size = size();
+    if (file_size >= kDirectReadMinimum && mostly_uncached(descriptor, file_size)) {
+        const int flags = fcntl(descriptor, F_GETFL);
+        if (flags >= 0 && fcntl(descriptor, F_SETFL, flags | O_DIRECT) == 0) {
+            m_direct = std::make_unique<DirectReading>();
+            if (!m_direct->buffer)
+                leave_direct_mode();
+        }
+    }
+    return true;
+}
+
+bool InputFile::leave_direct_mode()
+{
+    const uint64_t position = m_direct->position;
+    m_direct.reset();
+    const int descriptor = m_file.handle();
+    const int flags = fcntl(descriptor, F_GETFL);
+    return flags >= 0 && fcntl(descriptor, F_SETFL, flags & ~O_DIRECT) == 0
+        && m_file.seek(static_cast<qint64>(position));
+}
+
+int64_t InputFile::read_some(void* destination, size_t count)
+{
+    if (!m_direct)
+        return m_file.read(static_cast<char*>(destination), static_cast<qint64>(count));
+    DirectReading& direct = *m_direct;
+    if (direct.position < direct.buffer_offset || direct.position >= direct.buffer_offset + direct.buffer_count) {
+        const uint64_t aligned = direct.position / kDirectReadAlignment * kDirectReadAlignment;
+        ssize_t got;
+        do {
+            got = pread(m_file.handle(), direct.buffer.get(), kDirectReadBlock, static_cast<off_t>(aligned));
+        } while (got < 0 && errno == EINTR);
+        // Some file systems take the flag and then refuse the reads: go through the page cache.
+        if (got < 0 && errno == EINVAL)
+            return leave_direct_mode() ? read_some(destination, count) : -1;
+        if (got < 0)
+            return -1;
+        direct.buffer_offset = aligned;
+        direct.buffer_count = static_cast<size_t>(got);
+        if (direct.position >= aligned + direct.buffer_count)
+            return 0; // the end of the file
+    }
+    const size_t available = static_cast<size_t>(direct.buffer_offset + direct.buffer_count - direct.position);
+    const size_t taken = std::min(count, available);
+    std::memcpy(destination, direct.buffer.get() + (direct.position - direct.buffer_offset), taken);
+    direct.position += taken;
+    return static_cast<int64_t>(taken);
+}
+
+bool InputFile::seek(uint64_t offset)
+{
+    if (m_direct) {
+        m_direct->position = offset;
+        return true;
+    }
+    return m_file.seek(static_cast<qint64>(offset));
+}
+
+#else
+
+struct InputFile::DirectReading {};
+
+bool InputFile::open(const std::string& path)
+{
+    close();
     if (path.empty() || !QFileInfo(to_qpath(path)).isFile())
         return false;
     m_file.setFileName(to_qpath(path));
     return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
-uint64_t InputFile::size() const
+bool InputFile::leave_direct_mode()
 {
-    return static_cast<uint64_t>(m_file.size());
-}
-
-bool InputFile::seek(uint64_t offset)
-{
-    return m_file.seek(static_cast<qint64>(offset));
+    return true;
 }
 
 int64_t InputFile::read_some(void* destination, size_t count)
@@ -99,12 +213,34 @@ int64_t InputFile::read_some(void* destination, size_t count)
     return m_file.read(static_cast<char*>(destination), static_cast<qint64>(count));
 }
 
+bool InputFile::seek(uint64_t offset)
+{
+    return m_file.seek(static_cast<qint64>(offset));
+}
+
+#endif
+
+InputFile::InputFile() = default;
+
+InputFile::~InputFile() = default;
+
+void InputFile::close()
+{
+    m_direct.reset();
+    m_file.close();
+}
+
+uint64_t InputFile::size() const
+{
+    return static_cast<uint64_t>(m_file.size());
+}
+
 int64_t InputFile::read_up_to(void* destination, size_t count)
 {
     auto* bytes = static_cast<char*>(destination);
     size_t done = 0;
     while (done < count) {
-        const qint64 got = m_file.read(bytes + done, static_cast<qint64>(count - done));
+        const int64_t got = read_some(bytes + done, count - done);
         if (got < 0)
             return -1;
         if (got == 0)

@@ -24,9 +24,15 @@ bool is_regular_file(const std::string& path);
 bool remove_file(const std::string& path);
 
 // A file opened for sequential binary reading. Reads are unbuffered: callers read in large
-// blocks of their own.
+// blocks of their own. A large file that is not in the page cache is read past it (see
+// DirectOutput for why); one that is cached is read from the cache.
 class InputFile {
 public:
+    InputFile();
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
     // False when the path cannot be opened for reading (missing, unreadable, not a regular file).
     bool open(const std::string& path);
     bool is_open() const { return m_file.isOpen(); }
@@ -38,10 +44,16 @@ public:
     int64_t read_up_to(void* destination, size_t count);
     // True only when exactly `count` bytes were read.
     bool read_exact(void* destination, size_t count);
-    void close() { m_file.close(); }
+    void close();
+    // Whether the file is being read past the page cache.
+    bool reads_directly() const { return m_direct != nullptr; }
 
 private:
+    struct DirectReading;
+    bool leave_direct_mode();
+
     QFile m_file;
+    std::unique_ptr<DirectReading> m_direct;
 };
 
 enum class FileAccess { Default, OwnerOnly };

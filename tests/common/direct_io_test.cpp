@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 
 #include <csignal>
 #include <fcntl.h>
@@ -66,6 +67,17 @@ bool direct_writes_possible(const TempDir& dir)
         ::close(descriptor);
     ::unlink(probe.c_str());
     return possible;
+}
+
+// A file of `data` whose pages are not in the page cache: written, flushed, then dropped from it.
+void write_uncached(const std::string& path, const Bytes& data)
+{
+    write_bytes(path, data);
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(descriptor, 0);
+    ASSERT_EQ(fdatasync(descriptor), 0);
+    ASSERT_EQ(posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED), 0);
+    ::close(descriptor);
 }
 
 int entries_in(const TempDir& dir)
@@ -130,4 +142,78 @@ TEST(DirectOutput, KernelWriteFailureFailsTheCommitAndLeavesNothing)
         EXPECT_EQ(entries_in(dir), 1);
     }
     std::signal(SIGXFSZ, previous_handler);
+}
+
+// An uncached large file is read past the cache, and every way of reading it (a header, then
+// blocks from an unaligned offset, a seek back, a read past the end) gives the file's bytes.
+TEST(InputFile, UncachedLargeFileReadsDirectlyAndGivesItsBytes)
+{
+    TempDir dir;
+    if (!direct_writes_possible(dir))
+        GTEST_SKIP() << "the temporary folder's file system takes no direct reads";
+    const std::string path = dir.file("cold");
+    const Bytes data = pattern_bytes(9 * kMiB + 4097, 8);
+    write_uncached(path, data);
+    ASSERT_LE(cached_pages(path), data.size() / 4096 / 2);
+
+    InputFile input;
+    ASSERT_TRUE(input.open(path));
+    EXPECT_TRUE(input.reads_directly());
+    EXPECT_EQ(input.size(), data.size());
+    Bytes read(data.size() + 100);
+    ASSERT_TRUE(input.read_exact(read.data(), 140));
+    size_t at = 140;
+    while (at < data.size()) {
+        const int64_t got = input.read_up_to(read.data() + at, kMiB + 3);
+        ASSERT_GT(got, 0);
+        at += static_cast<size_t>(got);
+    }
+    EXPECT_EQ(input.read_up_to(read.data() + at, 100), 0);
+    read.resize(at);
+    EXPECT_TRUE(read == data);
+    EXPECT_LE(cached_pages(path), data.size() / 4096 / 2) << "reading filled the page cache";
+
+    ASSERT_TRUE(input.seek(5));
+    uint8_t five[5];
+    ASSERT_TRUE(input.read_exact(five, sizeof five));
+    EXPECT_TRUE(std::equal(five, five + 5, data.begin() + 5));
+}
+
+// A cached file is read from the cache; a small one whatever its state.
+TEST(InputFile, CachedOrSmallFilesReadThroughTheCache)
+{
+    TempDir dir;
+    const std::string cached = dir.file("cached");
+    write_bytes(cached, pattern_bytes(9 * kMiB, 2));
+    const std::string small = dir.file("small");
+    write_uncached(small, pattern_bytes(kMiB, 2));
+    for (const std::string& path : {cached, small}) {
+        InputFile input;
+        ASSERT_TRUE(input.open(path));
+        EXPECT_FALSE(input.reads_directly()) << path;
+    }
+}
+
+// Bytes appended while the file is read directly are read too: a reader that checks that its
+// input did not grow must see the growth.
+TEST(InputFile, DirectReadingSeesBytesAppendedMeanwhile)
+{
+    TempDir dir;
+    if (!direct_writes_possible(dir))
+        GTEST_SKIP() << "the temporary folder's file system takes no direct reads";
+    const std::string path = dir.file("growing");
+    const Bytes data = pattern_bytes(8 * kMiB + 10, 4);
+    write_uncached(path, data);
+    InputFile input;
+    ASSERT_TRUE(input.open(path));
+    ASSERT_TRUE(input.reads_directly());
+    Bytes read(data.size());
+    ASSERT_TRUE(input.read_exact(read.data(), read.size()));
+    QFile appending(QString::fromStdString(path));
+    ASSERT_TRUE(appending.open(QIODevice::Append));
+    ASSERT_EQ(appending.write("more", 4), 4);
+    appending.close();
+    char beyond[8];
+    EXPECT_EQ(input.read_up_to(beyond, sizeof beyond), 4);
+    EXPECT_EQ(std::string(beyond, 4), "more");
 }
