@@ -4,9 +4,8 @@
 
 #include <QFileInfo>
 
-#include <atomic>
-
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
