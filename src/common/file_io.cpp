@@ -117,6 +117,7 @@ struct InputFile::DirectReading {
     uint64_t position = 0;        // the next byte the caller reads
     uint64_t buffer_offset = 0;   // the file offset of buffer[0]
     size_t buffer_count = 0;      // bytes held in the buffer
+    bool streaming = false;       // read on from where the last read ended
 };
 
 bool InputFile::open(const std::string& path)
@@ -159,9 +160,17 @@ int64_t InputFile::read_some(void* destination, size_t count)
     DirectReading& direct = *m_direct;
     if (direct.position < direct.buffer_offset || direct.position >= direct.buffer_offset + direct.buffer_count) {
         const uint64_t aligned = direct.position / kDirectReadAlignment * kDirectReadAlignment;
+        // A first read takes only what is asked (a header, say); reading on takes whole blocks.
+        size_t want = kDirectReadBlock;
+        if (!direct.streaming) {
+            const uint64_t asked = direct.position - aligned + count;
+            want = static_cast<size_t>(std::min<uint64_t>(
+                (asked + kDirectReadAlignment - 1) / kDirectReadAlignment * kDirectReadAlignment, kDirectReadBlock));
+            direct.streaming = true;
+        }
         ssize_t got;
         do {
-            got = pread(m_file.handle(), direct.buffer.get(), kDirectReadBlock, static_cast<off_t>(aligned));
+            got = pread(m_file.handle(), direct.buffer.get(), want, static_cast<off_t>(aligned));
         } while (got < 0 && errno == EINTR);
         // Some file systems take the flag and then refuse the reads: go through the page cache.
         if (got < 0 && errno == EINVAL)
@@ -184,6 +193,7 @@ bool InputFile::seek(uint64_t offset)
 {
     if (m_direct) {
         m_direct->position = offset;
+        m_direct->streaming = false;
         return true;
     }
     return m_file.seek(static_cast<qint64>(offset));

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <fstream>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -78,6 +79,18 @@ void write_uncached(const std::string& path, const Bytes& data)
     ASSERT_EQ(fdatasync(descriptor), 0);
     ASSERT_EQ(posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED), 0);
     ::close(descriptor);
+}
+
+// Bytes this process has read so far, as the kernel counts them.
+uint64_t bytes_read_by_process()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return 0;
 }
 
 int entries_in(const TempDir& dir)
@@ -216,4 +229,23 @@ TEST(InputFile, DirectReadingSeesBytesAppendedMeanwhile)
     char beyond[8];
     EXPECT_EQ(input.read_up_to(beyond, sizeof beyond), 4);
     EXPECT_EQ(std::string(beyond, 4), "more");
+}
+
+// Reading a header off a large uncached file (the package scan does it for every file) reads a
+// page, not a whole block.
+TEST(InputFile, HeaderOfAnUncachedFileCostsOnePage)
+{
+    TempDir dir;
+    if (!direct_writes_possible(dir))
+        GTEST_SKIP() << "the temporary folder's file system takes no direct reads";
+    const std::string path = dir.file("cold");
+    write_uncached(path, pattern_bytes(9 * kMiB, 6));
+    InputFile input;
+    ASSERT_TRUE(input.open(path));
+    ASSERT_TRUE(input.reads_directly());
+    const uint64_t before = bytes_read_by_process();
+    uint8_t header[64];
+    ASSERT_TRUE(input.read_exact(header, sizeof header));
+    // A page, and the few bytes of reading the count itself; a block would be 1 MiB.
+    EXPECT_LT(bytes_read_by_process() - before, uint64_t{16384});
 }
