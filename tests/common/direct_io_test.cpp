@@ -157,21 +157,37 @@ TEST(DirectOutput, KernelWriteFailureFailsTheCommitAndLeavesNothing)
     std::signal(SIGXFSZ, previous_handler);
 }
 
+// Reading a large file that is not in the page cache (where the file system reads past it at all).
+class UncachedInput : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!direct_writes_possible(m_dir))
+            GTEST_SKIP() << "the temporary folder's file system takes no direct reads";
+    }
+
+    // Writes `data` uncached and opens it; the test stops when it is not read directly.
+    void open_uncached(const Bytes& data)
+    {
+        m_path = m_dir.file("cold");
+        write_uncached(m_path, data);
+        ASSERT_LE(cached_pages(m_path), data.size() / 4096 / 2);
+        ASSERT_TRUE(m_input.open(m_path));
+        ASSERT_TRUE(m_input.reads_directly());
+    }
+
+    TempDir m_dir;
+    std::string m_path;
+    InputFile m_input;
+};
+
 // An uncached large file is read past the cache, and every way of reading it (a header, then
 // blocks from an unaligned offset, a seek back, a read past the end) gives the file's bytes.
-TEST(InputFile, UncachedLargeFileReadsDirectlyAndGivesItsBytes)
+TEST_F(UncachedInput, GivesTheFileBytesWhicheverWayItIsRead)
 {
-    TempDir dir;
-    if (!direct_writes_possible(dir))
-        GTEST_SKIP() << "the temporary folder's file system takes no direct reads";
-    const std::string path = dir.file("cold");
     const Bytes data = pattern_bytes(9 * kMiB + 4097, 8);
-    write_uncached(path, data);
-    ASSERT_LE(cached_pages(path), data.size() / 4096 / 2);
-
-    InputFile input;
-    ASSERT_TRUE(input.open(path));
-    EXPECT_TRUE(input.reads_directly());
+    ASSERT_NO_FATAL_FAILURE(open_uncached(data));
+    InputFile& input = m_input;
     EXPECT_EQ(input.size(), data.size());
     Bytes read(data.size() + 100);
     ASSERT_TRUE(input.read_exact(read.data(), 140));
@@ -184,7 +200,7 @@ TEST(InputFile, UncachedLargeFileReadsDirectlyAndGivesItsBytes)
     EXPECT_EQ(input.read_up_to(read.data() + at, 100), 0);
     read.resize(at);
     EXPECT_TRUE(read == data);
-    EXPECT_LE(cached_pages(path), data.size() / 4096 / 2) << "reading filled the page cache";
+    EXPECT_LE(cached_pages(m_path), data.size() / 4096 / 2) << "reading filled the page cache";
 
     ASSERT_TRUE(input.seek(5));
     uint8_t five[5];
@@ -209,43 +225,29 @@ TEST(InputFile, CachedOrSmallFilesReadThroughTheCache)
 
 // Bytes appended while the file is read directly are read too: a reader that checks that its
 // input did not grow must see the growth.
-TEST(InputFile, DirectReadingSeesBytesAppendedMeanwhile)
+TEST_F(UncachedInput, SeesBytesAppendedMeanwhile)
 {
-    TempDir dir;
-    if (!direct_writes_possible(dir))
-        GTEST_SKIP() << "the temporary folder's file system takes no direct reads";
-    const std::string path = dir.file("growing");
     const Bytes data = pattern_bytes(8 * kMiB + 10, 4);
-    write_uncached(path, data);
-    InputFile input;
-    ASSERT_TRUE(input.open(path));
-    ASSERT_TRUE(input.reads_directly());
+    ASSERT_NO_FATAL_FAILURE(open_uncached(data));
     Bytes read(data.size());
-    ASSERT_TRUE(input.read_exact(read.data(), read.size()));
-    QFile appending(QString::fromStdString(path));
+    ASSERT_TRUE(m_input.read_exact(read.data(), read.size()));
+    QFile appending(QString::fromStdString(m_path));
     ASSERT_TRUE(appending.open(QIODevice::Append));
     ASSERT_EQ(appending.write("more", 4), 4);
     appending.close();
     char beyond[8];
-    EXPECT_EQ(input.read_up_to(beyond, sizeof beyond), 4);
+    EXPECT_EQ(m_input.read_up_to(beyond, sizeof beyond), 4);
     EXPECT_EQ(std::string(beyond, 4), "more");
 }
 
 // Reading a header off a large uncached file (the package scan does it for every file) reads a
 // page, not a whole block.
-TEST(InputFile, HeaderOfAnUncachedFileCostsOnePage)
+TEST_F(UncachedInput, HeaderCostsOnePage)
 {
-    TempDir dir;
-    if (!direct_writes_possible(dir))
-        GTEST_SKIP() << "the temporary folder's file system takes no direct reads";
-    const std::string path = dir.file("cold");
-    write_uncached(path, pattern_bytes(9 * kMiB, 6));
-    InputFile input;
-    ASSERT_TRUE(input.open(path));
-    ASSERT_TRUE(input.reads_directly());
+    ASSERT_NO_FATAL_FAILURE(open_uncached(pattern_bytes(9 * kMiB, 6)));
     const uint64_t before = bytes_read_by_process();
     uint8_t header[64];
-    ASSERT_TRUE(input.read_exact(header, sizeof header));
+    ASSERT_TRUE(m_input.read_exact(header, sizeof header));
     // A page, and the few bytes of reading the count itself; a block would be 1 MiB.
     EXPECT_LT(bytes_read_by_process() - before, uint64_t{16384});
 }
