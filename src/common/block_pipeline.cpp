@@ -7,19 +7,24 @@
 
 namespace kestrane {
 
-void BlockPipeline::AlignedFree::operator()(uint8_t* bytes) const
+void AlignedFree::operator()(uint8_t* bytes) const
 {
     std::free(bytes);
+}
+
+AlignedBytes allocate_page_aligned(size_t size)
+{
+    // aligned_alloc wants a whole number of alignment units.
+    const size_t rounded = (std::max<size_t>(size, 1) + kPageAlignment - 1) / kPageAlignment * kPageAlignment;
+    return AlignedBytes(static_cast<uint8_t*>(std::aligned_alloc(kPageAlignment, rounded)));
 }
 
 BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count)
     : m_consumers(std::move(consumers)), m_block_size(std::max<size_t>(block_size, 1)),
       m_blocks(std::max<size_t>(block_count, 2)), m_consumed(m_consumers.size(), 0)
 {
-    // aligned_alloc wants a whole number of alignment units.
-    const size_t allocated = (m_block_size + kBlockAlignment - 1) / kBlockAlignment * kBlockAlignment;
     for (Block& block : m_blocks) {
-        block.bytes.reset(static_cast<uint8_t*>(std::aligned_alloc(kBlockAlignment, allocated)));
+        block.bytes = allocate_page_aligned(m_block_size);
         if (!block.bytes)
             throw std::bad_alloc();
     }

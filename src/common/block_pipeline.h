@@ -12,6 +12,17 @@
 
 namespace kestrane {
 
+inline constexpr size_t kPageAlignment = 4096;
+
+struct AlignedFree {
+    void operator()(uint8_t* bytes) const;
+};
+using AlignedBytes = std::unique_ptr<uint8_t[], AlignedFree>;
+
+// At least `size` bytes starting on a page boundary (what reads and writes past the page cache
+// need); empty when memory ran out.
+AlignedBytes allocate_page_aligned(size_t size);
+
 // Hands a byte stream, block by block and in order, to consumers that each run on a thread of
 // their own (a digest, say), so that the producer can read and write the next block meanwhile.
 // Memory stays at block_count blocks whatever the stream's length. Blocks start on a page boundary,
@@ -22,7 +33,6 @@ public:
 
     static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
     static constexpr size_t kDefaultBlockCount = 8;
-    static constexpr size_t kBlockAlignment = 4096;
 
     explicit BlockPipeline(std::vector<Consumer> consumers, size_t block_size = kDefaultBlockSize,
                            size_t block_count = kDefaultBlockCount);
@@ -41,11 +51,8 @@ public:
     void finish();
 
 private:
-    struct AlignedFree {
-        void operator()(uint8_t* bytes) const;
-    };
     struct Block {
-        std::unique_ptr<uint8_t[], AlignedFree> bytes;
+        AlignedBytes bytes;
         size_t used = 0;
     };
 

@@ -89,7 +89,7 @@ void DirectOutput::write_block(const uint8_t* data, size_t count)
         return;
     // Direct writes take whole aligned units at aligned offsets; the rest (the file's end) goes
     // through the page cache.
-    const size_t unit = BlockPipeline::kBlockAlignment;
+    const size_t unit = kPageAlignment;
     size_t direct = 0;
     if (m_direct && m_offset % unit == 0)
         direct = count - count % unit;

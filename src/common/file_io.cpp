@@ -1,5 +1,6 @@
 #include "common/file_io.h"
 
+#include "common/block_pipeline.h"
 #include "common/direct_output.h"
 
 #include <QFileInfo>
@@ -80,6 +81,50 @@ bool remove_file(const std::string& path)
     return QFile::remove(to_qpath(path));
 }
 
+// Reading past the page cache: aligned blocks into a buffer of our own, handed out from there.
+struct InputFile::DirectReading {
+    AlignedBytes buffer;
+    uint64_t position = 0;      // the next byte the caller reads
+    uint64_t buffer_offset = 0; // the file offset of buffer[0]
+    size_t buffer_count = 0;    // bytes held in the buffer
+    bool streaming = false;     // read on from where the last read ended
+};
+
+InputFile::InputFile() = default;
+
+InputFile::~InputFile() = default;
+
+bool InputFile::open(const std::string& path)
+{
+    close();
+    // Regular files only: opening a FIFO for reading waits for a writer that may never come, and a
+    // device may never end.
+    if (path.empty() || !QFileInfo(to_qpath(path)).isFile())
+        return false;
+    m_file.setFileName(to_qpath(path));
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    start_direct_reading_if_uncached();
+    return true;
+}
+
+int64_t InputFile::read_some(void* destination, size_t count)
+{
+    if (m_direct)
+        return read_some_directly(destination, count);
+    return m_file.read(static_cast<char*>(destination), static_cast<qint64>(count));
+}
+
+bool InputFile::seek(uint64_t offset)
+{
+    if (m_direct) {
+        m_direct->position = offset;
+        m_direct->streaming = false;
+        return true;
+    }
+    return m_file.seek(static_cast<qint64>(offset));
+}
+
 #ifdef __linux__
 
 namespace {
@@ -87,7 +132,6 @@ namespace {
 // Smaller files are read from the page cache whatever their state: too little to matter.
 constexpr uint64_t kDirectReadMinimum = uint64_t{8} << 20;
 constexpr size_t kDirectReadBlock = size_t{1} << 20;
-constexpr size_t kDirectReadAlignment = 4096;
 
 // Whether less than half of the file's pages are in the page cache.
 bool mostly_uncached(int descriptor, uint64_t size)
@@ -107,40 +151,18 @@ bool mostly_uncached(int descriptor, uint64_t size)
 
 } // namespace
 
-// Reading past the page cache: aligned blocks into a buffer of our own, handed out from there.
-struct InputFile::DirectReading {
-    struct AlignedFree {
-        void operator()(uint8_t* bytes) const { std::free(bytes); }
-    };
-    std::unique_ptr<uint8_t[], AlignedFree> buffer{
-        static_cast<uint8_t*>(std::aligned_alloc(kDirectReadAlignment, kDirectReadBlock))};
-    uint64_t position = 0;        // the next byte the caller reads
-    uint64_t buffer_offset = 0;   // the file offset of buffer[0]
-    size_t buffer_count = 0;      // bytes held in the buffer
-    bool streaming = false;       // read on from where the last read ended
-};
-
-bool InputFile::open(const std::string& path)
+void InputFile::start_direct_reading_if_uncached()
 {
-    close();
-    // Regular files only: opening a FIFO for reading waits for a writer that may never come, and a
-    // device may never end.
-    if (path.empty() || !QFileInfo(to_qpath(path)).isFile())
-        return false;
-    m_file.setFileName(to_qpath(path));
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
     const int descriptor = m_file.handle();
     const uint64_t file_size = size();
-    if (file_size >= kDirectReadMinimum && mostly_uncached(descriptor, file_size)) {
-        const int flags = fcntl(descriptor, F_GETFL);
-        if (flags >= 0 && fcntl(descriptor, F_SETFL, flags | O_DIRECT) == 0) {
-            m_direct = std::make_unique<DirectReading>();
-            if (!m_direct->buffer)
-                leave_direct_mode();
-        }
+    if (file_size < kDirectReadMinimum || !mostly_uncached(descriptor, file_size))
+        return;
+    AlignedBytes buffer = allocate_page_aligned(kDirectReadBlock);
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (buffer && flags >= 0 && fcntl(descriptor, F_SETFL, flags | O_DIRECT) == 0) {
+        m_direct = std::make_unique<DirectReading>();
+        m_direct->buffer = std::move(buffer);
     }
-    return true;
 }
 
 bool InputFile::leave_direct_mode()
@@ -153,19 +175,17 @@ bool InputFile::leave_direct_mode()
         && m_file.seek(static_cast<qint64>(position));
 }
 
-int64_t InputFile::read_some(void* destination, size_t count)
+int64_t InputFile::read_some_directly(void* destination, size_t count)
 {
-    if (!m_direct)
-        return m_file.read(static_cast<char*>(destination), static_cast<qint64>(count));
     DirectReading& direct = *m_direct;
     if (direct.position < direct.buffer_offset || direct.position >= direct.buffer_offset + direct.buffer_count) {
-        const uint64_t aligned = direct.position / kDirectReadAlignment * kDirectReadAlignment;
+        const uint64_t aligned = direct.position / kPageAlignment * kPageAlignment;
         // A first read takes only what is asked (a header, say); reading on takes whole blocks.
         size_t want = kDirectReadBlock;
         if (!direct.streaming) {
             const uint64_t asked = direct.position - aligned + count;
-            want = static_cast<size_t>(std::min<uint64_t>(
-                (asked + kDirectReadAlignment - 1) / kDirectReadAlignment * kDirectReadAlignment, kDirectReadBlock));
+            want = static_cast<size_t>(
+                std::min<uint64_t>((asked + kPageAlignment - 1) / kPageAlignment * kPageAlignment, kDirectReadBlock));
             direct.streaming = true;
         }
         ssize_t got;
@@ -189,49 +209,22 @@ int64_t InputFile::read_some(void* destination, size_t count)
     return static_cast<int64_t>(taken);
 }
 
-bool InputFile::seek(uint64_t offset)
-{
-    if (m_direct) {
-        m_direct->position = offset;
-        m_direct->streaming = false;
-        return true;
-    }
-    return m_file.seek(static_cast<qint64>(offset));
-}
-
 #else
 
-struct InputFile::DirectReading {};
-
-bool InputFile::open(const std::string& path)
-{
-    close();
-    if (path.empty() || !QFileInfo(to_qpath(path)).isFile())
-        return false;
-    m_file.setFileName(to_qpath(path));
-    return m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-}
+// Elsewhere every file is read through the cache.
+void InputFile::start_direct_reading_if_uncached() {}
 
 bool InputFile::leave_direct_mode()
 {
     return true;
 }
 
-int64_t InputFile::read_some(void* destination, size_t count)
+int64_t InputFile::read_some_directly(void*, size_t)
 {
-    return m_file.read(static_cast<char*>(destination), static_cast<qint64>(count));
-}
-
-bool InputFile::seek(uint64_t offset)
-{
-    return m_file.seek(static_cast<qint64>(offset));
+    return -1;
 }
 
 #endif
-
-InputFile::InputFile() = default;
-
-InputFile::~InputFile() = default;
 
 void InputFile::close()
 {

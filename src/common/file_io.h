@@ -50,6 +50,8 @@ public:
 
 private:
     struct DirectReading;
+    void start_direct_reading_if_uncached();
+    int64_t read_some_directly(void* destination, size_t count);
     bool leave_direct_mode();
 
     QFile m_file;
