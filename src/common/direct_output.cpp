@@ -17,12 +17,12 @@ constexpr size_t kBlockCount = 4;
 
 #ifdef __linux__
 
-std::unique_ptr<DirectOutput> DirectOutput::attach(int descriptor)
+std::unique_ptr<DirectOutput> DirectOutput::attach(int descriptor, uint64_t offset)
 {
     const int flags = fcntl(descriptor, F_GETFL);
     if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_DIRECT) != 0)
         return nullptr;
-    return std::unique_ptr<DirectOutput>(new DirectOutput(descriptor));
+    return std::unique_ptr<DirectOutput>(new DirectOutput(descriptor, offset));
 }
 
 bool DirectOutput::leave_direct_mode()
@@ -54,7 +54,7 @@ bool DirectOutput::write_at_offset(const uint8_t* data, size_t count)
 
 #else
 
-std::unique_ptr<DirectOutput> DirectOutput::attach(int)
+std::unique_ptr<DirectOutput> DirectOutput::attach(int, uint64_t)
 {
     return nullptr;
 }
@@ -71,7 +71,7 @@ bool DirectOutput::write_at_offset(const uint8_t*, size_t)
 
 #endif
 
-DirectOutput::DirectOutput(int descriptor) : m_descriptor(descriptor)
+DirectOutput::DirectOutput(int descriptor, uint64_t offset) : m_descriptor(descriptor), m_offset(offset)
 {
     m_pipeline = std::make_unique<BlockPipeline>(
         std::vector<BlockPipeline::Consumer>{[this](const uint8_t* data, size_t count) { write_block(data, count); }},

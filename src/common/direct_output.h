@@ -18,8 +18,9 @@ namespace kestrane {
 // The file still has to be flushed to be durable.
 class DirectOutput {
 public:
-    // Nothing when the descriptor cannot write past the page cache (platform or file system).
-    static std::unique_ptr<DirectOutput> attach(int descriptor);
+    // Writes on from `offset` (a multiple of the page alignment). Nothing when the descriptor cannot
+    // write past the page cache (platform or file system).
+    static std::unique_ptr<DirectOutput> attach(int descriptor, uint64_t offset);
     ~DirectOutput();
     DirectOutput(const DirectOutput&) = delete;
     DirectOutput& operator=(const DirectOutput&) = delete;
@@ -33,7 +34,7 @@ public:
     bool failed() const { return m_failed.load(); }
 
 private:
-    explicit DirectOutput(int descriptor);
+    DirectOutput(int descriptor, uint64_t offset);
     void write_block(const uint8_t* data, size_t count);
     bool write_at_offset(const uint8_t* data, size_t count);
     bool leave_direct_mode();

@@ -27,6 +27,9 @@ std::atomic<int64_t> g_write_budget{-1};
 // committed has little left to wait for.
 constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
 
+// Where an output starts to bypass the page cache (see DirectOutput): an aligned offset.
+constexpr uint64_t kDirectFrom = uint64_t{1} << 20;
+
 // Takes `count` bytes from the test write budget; false when the budget runs out.
 bool take_write_budget(size_t count)
 {
@@ -278,7 +281,6 @@ bool AtomicOutputFile::open(FileAccess access)
         m_failed = true;
         return false;
     }
-    m_direct = DirectOutput::attach(m_file.handle());
     return true;
 }
 
@@ -286,18 +288,35 @@ bool AtomicOutputFile::write(const void* data, size_t count)
 {
     if (m_failed || !m_file.isOpen())
         return false;
-    const auto* bytes = static_cast<const char*>(data);
     if (!take_write_budget(count)) {
         m_failed = true;
         return false;
     }
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    if (!m_direct && m_written < kDirectFrom) {
+        // The head goes through the cache: small outputs never start a writer of their own.
+        const size_t head = static_cast<size_t>(std::min<uint64_t>(count, kDirectFrom - m_written));
+        if (!write_through_cache(bytes, head))
+            return false;
+        bytes += head;
+        count -= head;
+        if (m_written == kDirectFrom)
+            m_direct = DirectOutput::attach(m_file.handle(), m_written);
+    }
+    if (count == 0)
+        return true;
     if (m_direct) {
-        m_failed = !m_direct->write(data, count);
+        m_failed = !m_direct->write(bytes, count);
         return !m_failed;
     }
+    return write_through_cache(bytes, count);
+}
+
+bool AtomicOutputFile::write_through_cache(const uint8_t* bytes, size_t count)
+{
     size_t done = 0;
     while (done < count) {
-        const qint64 written = m_file.write(bytes + done, static_cast<qint64>(count - done));
+        const qint64 written = m_file.write(reinterpret_cast<const char*>(bytes) + done, static_cast<qint64>(count - done));
         if (written <= 0) {
             m_failed = true;
             return false;

@@ -65,8 +65,9 @@ class DirectOutput;
 // An output that replaces its destination atomically: bytes go to a temporary file beside the
 // destination, which is renamed over it by commit(). Until then the destination is untouched;
 // a file that is never committed leaves nothing behind. Every write is checked; the first
-// failure sticks and makes commit() fail. Where the file system allows, the bytes bypass the page
-// cache (see DirectOutput), so a write failure may show only at a later write or at commit().
+// failure sticks and makes commit() fail. Past its first MiB, where the file system allows, an
+// output bypasses the page cache (see DirectOutput), so a write failure may show only at a later
+// write or at commit().
 class AtomicOutputFile {
 public:
     explicit AtomicOutputFile(const std::string& path);
@@ -84,6 +85,7 @@ public:
     void discard();
 
 private:
+    bool write_through_cache(const uint8_t* bytes, size_t count);
     void start_writeback();
 
     QSaveFile m_file;
