@@ -31,7 +31,6 @@ public:
     bool finish();
     // Stops without writing what is still queued.
     void abandon();
-    bool failed() const { return m_failed.load(); }
 
 private:
     DirectOutput(int descriptor, uint64_t offset);
