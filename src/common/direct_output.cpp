@@ -17,21 +17,10 @@ constexpr size_t kBlockCount = 4;
 
 #ifdef __linux__
 
-std::unique_ptr<DirectOutput> DirectOutput::attach(int descriptor, uint64_t offset)
+bool set_direct_io(int descriptor, bool on)
 {
     const int flags = fcntl(descriptor, F_GETFL);
-    if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_DIRECT) != 0)
-        return nullptr;
-    return std::unique_ptr<DirectOutput>(new DirectOutput(descriptor, offset));
-}
-
-bool DirectOutput::leave_direct_mode()
-{
-    const int flags = fcntl(m_descriptor, F_GETFL);
-    if (flags < 0 || fcntl(m_descriptor, F_SETFL, flags & ~O_DIRECT) != 0)
-        return false;
-    m_direct = false;
-    return true;
+    return flags >= 0 && fcntl(descriptor, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
 }
 
 bool DirectOutput::write_at_offset(const uint8_t* data, size_t count)
@@ -54,12 +43,7 @@ bool DirectOutput::write_at_offset(const uint8_t* data, size_t count)
 
 #else
 
-std::unique_ptr<DirectOutput> DirectOutput::attach(int, uint64_t)
-{
-    return nullptr;
-}
-
-bool DirectOutput::leave_direct_mode()
+bool set_direct_io(int, bool)
 {
     return false;
 }
@@ -70,6 +54,21 @@ bool DirectOutput::write_at_offset(const uint8_t*, size_t)
 }
 
 #endif
+
+std::unique_ptr<DirectOutput> DirectOutput::attach(int descriptor, uint64_t offset)
+{
+    if (!set_direct_io(descriptor, true))
+        return nullptr;
+    return std::unique_ptr<DirectOutput>(new DirectOutput(descriptor, offset));
+}
+
+bool DirectOutput::leave_direct_mode()
+{
+    if (!set_direct_io(m_descriptor, false))
+        return false;
+    m_direct = false;
+    return true;
+}
 
 DirectOutput::DirectOutput(int descriptor, uint64_t offset) : m_descriptor(descriptor), m_offset(offset)
 {

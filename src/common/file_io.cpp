@@ -161,8 +161,7 @@ void InputFile::start_direct_reading_if_uncached()
     if (file_size < kDirectReadMinimum || !mostly_uncached(descriptor, file_size))
         return;
     AlignedBytes buffer = allocate_page_aligned(kDirectReadBlock);
-    const int flags = fcntl(descriptor, F_GETFL);
-    if (buffer && flags >= 0 && fcntl(descriptor, F_SETFL, flags | O_DIRECT) == 0) {
+    if (buffer && set_direct_io(descriptor, true)) {
         m_direct = std::make_unique<DirectReading>();
         m_direct->buffer = std::move(buffer);
     }
@@ -172,10 +171,7 @@ bool InputFile::leave_direct_mode()
 {
     const uint64_t position = m_direct->position;
     m_direct.reset();
-    const int descriptor = m_file.handle();
-    const int flags = fcntl(descriptor, F_GETFL);
-    return flags >= 0 && fcntl(descriptor, F_SETFL, flags & ~O_DIRECT) == 0
-        && m_file.seek(static_cast<qint64>(position));
+    return set_direct_io(m_file.handle(), false) && m_file.seek(static_cast<qint64>(position));
 }
 
 int64_t InputFile::read_some_directly(void* destination, size_t count)
