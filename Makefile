@@ -11,7 +11,8 @@ PRESET    := default
 # Debian packages that building and running need (the dialogs' Korean labels need the font)...
 PACKAGES := cmake ninja-build g++ qt6-base-dev libmbedtls-dev tar fonts-nanum
 # ...and what the tests and the benchmark add.
-TEST_PACKAGES := libgtest-dev openssl u-boot-tools xvfb xauth x11-utils xdotool time bc
+TEST_PACKAGES := libgtest-dev openssl u-boot-tools xvfb xauth x11-utils xdotool time bc file \
+                 desktop-file-utils appstream groff-base man-db
 
 # The fuzz build needs clang and its libFuzzer runtime besides.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
