@@ -4,6 +4,7 @@
 #include "format/program_directory.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace kestrane {
@@ -16,10 +17,9 @@ const char* const kIniFileName = "Kestrane.ini";
 const char* const kIniSection = "PATH";
 const char* const kIniKeyFileKey = "vid";
 
-QSettings profile()
+QSettings profile(QSettings::Format format = QSettings::NativeFormat)
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganisation,
-                     QString::fromStdString(settings_application_name()));
+    return QSettings(format, QSettings::UserScope, kOrganisation, QString::fromStdString(settings_application_name()));
 }
 
 bool synced(QSettings& settings)
@@ -28,9 +28,27 @@ bool synced(QSettings& settings)
     return settings.status() == QSettings::NoError;
 }
 
+// The folder of the per-user profile ($XDG_CONFIG_HOME/Tev). Where the profile is not a file of
+// its own (the registry, a property list), the folder an .ini profile would live in.
+std::string user_configuration_directory()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+    const QSettings settings = profile(QSettings::IniFormat);
+#else
+    const QSettings settings = profile();
+#endif
+    return QFileInfo(settings.fileName()).absolutePath().toStdString();
+}
+
+// Kestrane.ini lives beside the program, so that a copy of the program in a folder of its own keeps
+// its settings with it. An installed program cannot write there (/usr/bin), and the file is replaced
+// as a whole, which needs the folder: then it lives beside the per-user profile instead.
 CProfileFile private_profile()
 {
-    return CProfileFile(join_path(program_directory(), kIniFileName));
+    const std::string directory = program_directory();
+    if (QFileInfo(QString::fromStdString(directory)).isWritable())
+        return CProfileFile(join_path(directory, kIniFileName));
+    return CProfileFile(join_path(user_configuration_directory(), kIniFileName));
 }
 
 QString setting_key(const std::string& section, const std::string& key)

@@ -7,7 +7,8 @@ namespace kestrane {
 
 // The persisted values. The per-user profile lives under the organisation "Tev" and the
 // application name (on Linux $XDG_CONFIG_HOME/Tev/kestrane.conf); the company key file path lives
-// in "Kestrane.ini" in the program directory. Every value is read when it is needed and written at
+// in "Kestrane.ini" in the program directory, or beside the profile when the program directory
+// cannot be written (an installed program). Every value is read when it is needed and written at
 // once; nothing is cached.
 std::string read_source_path_setting();
 bool write_source_path_setting(const std::string& path);

@@ -36,7 +36,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -88,7 +87,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent) : QDialog(parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull())
-        icon = style()->standardIcon(QStyle::SP_ComputerIcon);
+        icon = QIcon(QStringLiteral(":/icons/kestrane-256.png"));
     setWindowIcon(icon);
     setAcceptDrops(true);
 

@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace kestrane {
@@ -87,7 +86,7 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent)
 
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull())
-        icon = style()->standardIcon(QStyle::SP_ComputerIcon);
+        icon = QIcon(QStringLiteral(":/icons/kestrane-256.png"));
     auto* picture = new QLabel(this);
     picture->setPixmap(icon.pixmap(32, 32));
     auto* name = new QLabel(QStringLiteral("Kestrane"), this);

@@ -11,6 +11,10 @@
 
 #include <QSettings>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace kestrane;
 using namespace kestrane::test;
 
@@ -68,6 +72,27 @@ TEST_F(SettingsTest, KeyFilePathLivesInKestraneIni)
     const std::string long_path = "/" + std::string(700, 'k') + "/한글 key, file.wrp";
     write_key_file_path_setting(long_path);
     EXPECT_EQ(read_key_file_path_setting("/fallback"), long_path);
+}
+
+// An installed program cannot write beside itself. Permissions do not bind root: as root the check
+// runs in the child process as the user nobody.
+TEST_F(SettingsTest, KeyFilePathBesideTheProfileWhenTheProgramFolderIsReadOnly)
+{
+    ASSERT_EQ(chmod(m_profile.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(m_program.path().c_str(), 0555), 0);
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                std::exit(2);
+            write_key_file_path_setting("/keys/acme.wrp");
+            const Bytes ini = read_bytes(m_profile.file("Tev/Kestrane.ini"));
+            const bool beside_profile = std::string(ini.begin(), ini.end()) == "[PATH]\nvid=/keys/acme.wrp\n" &&
+                                        read_key_file_path_setting("/fallback") == "/keys/acme.wrp" &&
+                                        !path_exists(ini_file());
+            std::exit(beside_profile ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    chmod(m_program.path().c_str(), 0755);
 }
 
 TEST_F(SettingsTest, ProfileFileReadsAndWrites)

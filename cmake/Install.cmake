@@ -1,0 +1,46 @@
+# What `cmake --install` puts where: the program, its menu entry and icon, its AppStream metadata,
+# its man page and its bash completion. Nothing from tests/ is installed (test data, the development
+# sealing key's private half).
+include(GNUInstallDirs)
+
+set(KESTRANE_DIST_DIR ${PROJECT_SOURCE_DIR}/dist)
+set(KESTRANE_APP_ID com.tev.Kestrane)
+
+if(KESTRANE_BUILD_GUI)
+  install(TARGETS kestrane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${KESTRANE_DIST_DIR}/${KESTRANE_APP_ID}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${KESTRANE_DIST_DIR}/${KESTRANE_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES ${KESTRANE_DIST_DIR}/icons/kestrane.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  foreach(size 16 24 32 48 64 128 256)
+    install(FILES ${KESTRANE_DIST_DIR}/icons/kestrane-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME kestrane.png)
+  endforeach()
+endif()
+
+install(FILES ${KESTRANE_DIST_DIR}/kestrane.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME kestrane)
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/release.sh
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrane/examples)
+
+# The man page carries the project version; installed compressed where gzip is at hand (Debian
+# wants it so).
+set(man_page ${PROJECT_BINARY_DIR}/dist/kestrane.1)
+configure_file(${KESTRANE_DIST_DIR}/kestrane.1.in ${man_page} @ONLY)
+find_program(GZIP_PROGRAM gzip)
+if(GZIP_PROGRAM)
+  add_custom_command(
+    OUTPUT ${man_page}.gz
+    COMMAND ${GZIP_PROGRAM} --best --no-name --keep --force ${man_page}
+    DEPENDS ${man_page}
+    COMMENT "Compressing the man page"
+    VERBATIM)
+  add_custom_target(kestrane_man_page ALL DEPENDS ${man_page}.gz)
+  install(FILES ${man_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
