@@ -17,6 +17,9 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS  ?= 60
 FUZZ_TARGETS  ?=
 
+# Made once the packages were checked; remade when this file (and so the package list) changes.
+DEPS_STAMP := $(BUILD_DIR)/.deps-checked
+
 SUDO := $(shell if [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then echo sudo; fi)
 
 .PHONY: all deps deps-fuzz build test test-asan fuzz run bench clean
@@ -39,10 +42,14 @@ endef
 deps:
 	$(call install_missing,$(PACKAGES))
 
+$(DEPS_STAMP): Makefile
+	$(call install_missing,$(PACKAGES))
+	@mkdir -p $(@D) && touch $@
+
 deps-fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 
-build: deps
+build: $(DEPS_STAMP)
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET)
 
@@ -50,7 +57,7 @@ test: build
 	QT_QPA_PLATFORM=offscreen ctest --preset $(PRESET) --parallel 2
 
 # The core, the dialogs, the program and every test, built with ASan and UBSan (build-asan/).
-test-asan: deps
+test-asan: $(DEPS_STAMP)
 	cmake --preset asan
 	cmake --build --preset asan -j2
 	ctest --preset asan --parallel 2
