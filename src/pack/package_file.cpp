@@ -1,6 +1,6 @@
 #include "pack/package_file.h"
 
-#include "common/file_io.h"
+#include "common/input_file.h"
 #include "common/messages.h"
 #include "common/progress.h"
 #include "format/path_rules.h"

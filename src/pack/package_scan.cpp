@@ -1,6 +1,6 @@
 #include "pack/package_scan.h"
 
-#include "common/file_io.h"
+#include "common/paths.h"
 #include "common/messages.h"
 #include "common/text_format.h"
 #include "format/path_rules.h"

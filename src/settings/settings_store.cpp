@@ -1,7 +1,7 @@
 #include "settings/settings_store.h"
 
 #include "format/path_rules.h"
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 
 #include <QCoreApplication>
 #include <QSettings>

@@ -6,7 +6,7 @@
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
 #include "format/path_rules.h"
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 #include "format/tagged_file.h"
 #include "settings/encrypt_operation.h"
 #include "settings/settings_store.h"

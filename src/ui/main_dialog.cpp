@@ -5,7 +5,7 @@
 #include "common/text_format.h"
 #include "crypt/company_key_file.h"
 #include "format/path_rules.h"
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 #include "format/tagged_file.h"
 #include "settings/encrypt_operation.h"
 #include "settings/settings_store.h"

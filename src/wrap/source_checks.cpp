@@ -1,7 +1,8 @@
 #include "wrap/source_checks.h"
 
-#include "common/file_io.h"
+#include "common/input_file.h"
 #include "common/messages.h"
+#include "common/paths.h"
 #include "common/text_format.h"
 #include "wrap/wrapping.h"
 

@@ -4,7 +4,7 @@
 #include "common/file_io.h"
 #include "common/messages.h"
 #include "crypt/company_key_file.h"
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

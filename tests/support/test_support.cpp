@@ -19,6 +19,15 @@ TempDir::TempDir() : m_path(m_dir.path().toStdString())
         throw std::runtime_error("cannot create a temporary folder");
 }
 
+std::vector<std::string> TempDir::entries() const
+{
+    std::vector<std::string> names;
+    const QDir::Filters filter = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    for (const QString& name : QDir(QString::fromStdString(m_path)).entryList(filter, QDir::Name))
+        names.push_back(name.toStdString());
+    return names;
+}
+
 Bytes read_bytes(const std::string& path)
 {
     QFile file(QString::fromStdString(path));

@@ -19,6 +19,9 @@ public:
     TempDir();
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
+    // The names of everything in the folder, hidden entries and sub-folders too, sorted.
+    std::vector<std::string> entries() const;
+    size_t entry_count() const { return entries().size(); }
 
 private:
     QTemporaryDir m_dir;

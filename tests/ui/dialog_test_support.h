@@ -1,6 +1,6 @@
 #pragma once
 
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "ui/choosers.h"
