@@ -1,9 +1,9 @@
 #include "app/startup.h"
 
-#include "app/command_line.h"
-#include "app/command_operations.h"
-#include "app/console.h"
-#include "app/release_commands.h"
+#include "cli/command_line.h"
+#include "cli/command_operations.h"
+#include "cli/console.h"
+#include "cli/release_commands.h"
 #include "common/file_io.h"
 #include "common/version_prompt.h"
 #include "ui/input_version_dialog.h"

@@ -7,8 +7,8 @@
 #include "common/messages.h"
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
+#include "ops/encryption.h"
 #include "pack/package_file.h"
-#include "settings/encrypt_operation.h"
 #include "wrap/wrapping.h"
 
 #include "support/test_support.h"

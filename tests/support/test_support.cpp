@@ -1,7 +1,11 @@
 #include "support/test_support.h"
 
+#include "common/program_directory.h"
+
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +30,17 @@ std::vector<std::string> TempDir::entries() const
     for (const QString& name : QDir(QString::fromStdString(m_path)).entryList(filter, QDir::Name))
         names.push_back(name.toStdString());
     return names;
+}
+
+void IsolatedSettings::SetUp()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(m_profile.path()));
+    set_program_directory(m_program.path());
+}
+
+void IsolatedSettings::TearDown()
+{
+    set_program_directory("");
 }
 
 Bytes read_bytes(const std::string& path)

@@ -28,6 +28,17 @@ private:
     std::string m_path;
 };
 
+// Points the per-user profile and the program directory (Kestrane.ini, the default company key
+// files) at temporary folders, never at the user's own.
+class IsolatedSettings : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TempDir m_profile;
+    TempDir m_program;
+};
+
 Bytes read_bytes(const std::string& path);
 void write_bytes(const std::string& path, const Bytes& bytes);
 void write_text(const std::string& path, const std::string& text);

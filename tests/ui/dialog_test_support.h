@@ -1,6 +1,5 @@
 #pragma once
 
-#include "common/program_directory.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "ui/choosers.h"
@@ -49,19 +48,9 @@ private:
     Chooser m_previous;
 };
 
-// Points the per-user profile and the program directory (Kestrane.ini, default key files) at
-// temporary folders, never at the user's own.
-class DialogTest : public testing::Test {
+// Settings and the program directory in temporary folders, and a folder to work in.
+class DialogTest : public IsolatedSettings {
 protected:
-    void SetUp() override
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(m_profile.path()));
-        set_program_directory(m_program.path());
-    }
-    void TearDown() override { set_program_directory(""); }
-
-    TempDir m_profile;
-    TempDir m_program;
     TempDir m_work;
 };
 
