@@ -91,12 +91,8 @@ void CGenerateKeyDlg::OnUpdateKey()
 void CGenerateKeyDlg::OnSelectPath()
 {
     UpdateData(true);
-    ChooserRequest request;
-    request.kind = ChooserKind::SaveFile;
-    request.parent = this;
-    request.title = QStringLiteral("Select file");
-    request.initial_path = m_strDestPath;
-    request.filter = QStringLiteral("Dest File(*.wrp)|*.wrp||");
+    ChooserRequest request =
+        select_file_request(ChooserKind::SaveFile, this, m_strDestPath, QStringLiteral("Dest File(*.wrp)|*.wrp||"));
     request.default_suffix = QStringLiteral("wrp");
     if (const auto chosen = choose_path(request)) {
         m_strDestPath = *chosen;

@@ -209,12 +209,8 @@ void CPackagingFilesDlg::OnBrowsePath()
 void CPackagingFilesDlg::OnBrowseDest()
 {
     UpdateData(true);
-    ChooserRequest request;
-    request.kind = ChooserKind::SaveFile;
-    request.parent = this;
-    request.title = QStringLiteral("Select file");
-    request.initial_path = m_strDestFile;
-    request.filter = QStringLiteral("Dest File|*||");
+    const ChooserRequest request =
+        select_file_request(ChooserKind::SaveFile, this, m_strDestFile, QStringLiteral("Dest File|*||"));
     if (const std::optional<QString> chosen = choose_path(request)) {
         m_strDestFile = *chosen;
         UpdateData(false);
