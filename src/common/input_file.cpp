@@ -98,9 +98,9 @@ int64_t InputFile::read_some_directly(void* destination, size_t count)
         const int64_t got = read_at(m_file.handle(), direct.buffer.get(), want, aligned);
         // Some file systems take the flag and then refuse the reads: go through the page cache.
         if (got == kIoDirectRefused)
-            return leave_direct_mode() ? read_some(destination, count) : -1;
+            return leave_direct_mode() ? read_some(destination, count) : kReadError;
         if (got < 0)
-            return -1;
+            return kReadError;
         direct.buffer_offset = aligned;
         direct.buffer_count = static_cast<size_t>(got);
         if (direct.position >= aligned + direct.buffer_count)
@@ -131,7 +131,7 @@ int64_t InputFile::read_up_to(void* destination, size_t count)
     while (done < count) {
         const int64_t got = read_some(bytes + done, count - done);
         if (got < 0)
-            return -1;
+            return kReadError;
         if (got == 0)
             break;
         done += static_cast<size_t>(got);

@@ -24,9 +24,12 @@ public:
     bool is_open() const { return m_file.isOpen(); }
     uint64_t size() const;
     bool seek(uint64_t offset);
-    // Reads up to `count` bytes; the number read (0 at the end of the file), or -1 on a read error.
+    // What the reads answer on a read error.
+    static constexpr int64_t kReadError = -1;
+
+    // Reads up to `count` bytes; the number read (0 at the end of the file), or kReadError.
     int64_t read_some(void* destination, size_t count);
-    // Reads as much of `count` bytes as the file still holds; the number read, or -1 on error.
+    // Reads as much of `count` bytes as the file still holds; the number read, or kReadError.
     int64_t read_up_to(void* destination, size_t count);
     // True only when exactly `count` bytes were read.
     bool read_exact(void* destination, size_t count);

@@ -67,7 +67,8 @@ int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input
 
 int encrypt_for_company(const std::string& key_file, const std::string& input, const std::string& output)
 {
-    return encrypt_for_company(load_company_key_file(key_file), input, output);
+    return or_cannot_create(kEncryptionFailed,
+                            [&] { return encrypt_for_company(load_company_key_file(key_file), input, output); });
 }
 
 int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output)
@@ -79,7 +80,8 @@ int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& inpu
 
 int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output)
 {
-    return encrypt_wrapped_file(load_company_key_file(key_file), input, output);
+    return or_cannot_create(kEncryptionFailed,
+                            [&] { return encrypt_wrapped_file(load_company_key_file(key_file), input, output); });
 }
 
 int report_wrapped_file_encryption(int package_result, const std::string& output)

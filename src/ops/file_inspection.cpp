@@ -4,7 +4,22 @@
 #include "crypt/encrypted_package.h"
 #include "ops/company_key.h"
 
+#include <new>
+
 namespace kestrane {
+namespace {
+
+// A check reads the file in blocks of its own: without the memory for them it could not read it.
+template <typename Check> IntegrityCheck run_check(Check check)
+{
+    try {
+        return check();
+    } catch (const std::bad_alloc&) {
+        return IntegrityCheck::Unreadable;
+    }
+}
+
+} // namespace
 
 bool FileInspection::passed() const
 {
@@ -39,12 +54,12 @@ FileInspection inspect_file(const std::string& path, const std::optional<std::st
     const std::string& attribute = inspection.summary.attribute_tag;
     if (attribute == tags::kPlain) {
         inspection.kind = FileInspection::Kind::Plain;
-        inspection.trailer = check_md5_trailer(path);
+        inspection.trailer = run_check([&] { return check_md5_trailer(path); });
     } else if (attribute == tags::kEncryptBasic || attribute == tags::kEncryptNew) {
         inspection.kind = FileInspection::Kind::Package;
         inspection.body_length = package_body_length(path);
         if (inspection.body_length && key_file)
-            inspection.tag = check_package_tag(path, key.key);
+            inspection.tag = run_check([&] { return check_package_tag(path, key.key); });
     }
     return inspection;
 }

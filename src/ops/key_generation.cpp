@@ -59,9 +59,7 @@ int write_key_file(const std::string& digits, const KeyFileRequest& request)
     return kKeyFileWritten;
 }
 
-} // namespace
-
-int generate_company_key_file(const KeyFileRequest& request)
+int generate(const KeyFileRequest& request)
 {
     if (!request_fields_pass(request))
         return kKeyFileRefused;
@@ -76,6 +74,13 @@ int generate_company_key_file(const KeyFileRequest& request)
     if (request.digits_drawn)
         request.digits_drawn(*drawn);
     return write_key_file(*drawn, request);
+}
+
+} // namespace
+
+int generate_company_key_file(const KeyFileRequest& request)
+{
+    return or_cannot_create(kKeyFileCannotCreate, [&] { return generate(request); });
 }
 
 } // namespace kestrane

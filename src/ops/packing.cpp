@@ -1,6 +1,7 @@
 #include "ops/packing.h"
 
 #include "common/messages.h"
+#include "common/resource_failures.h"
 #include "common/text_format.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
@@ -35,31 +36,8 @@ bool key_file_fits(const std::string& key_file, const PackagingForm& form)
     return true;
 }
 
-} // namespace
-
-void scan_folder_for_packing(PackagingForm& form, const std::string& folder)
-{
-    scan_package_sources(form, folder);
-    pick_package_version(form);
-    update_package_destination(form);
-}
-
-void propose_package_destination(PackagingForm& form)
-{
-    update_package_destination(form);
-}
-
-int pack_listed_packages(const PackagingForm& form)
-{
-    const int result = pack_files(form.version, form.path, listed_file_names(form), form.dest_file);
-    if (result > 0)
-        show_message("Success");
-    else
-        show_message(format_text("Fail with error[%d]", result));
-    return result;
-}
-
-int pack_folder(const PackRequest& request)
+// The whole job; pack_folder guards it.
+int scan_pack_and_encrypt(const PackRequest& request)
 {
     PackagingForm form;
     scan_folder_for_packing(form, request.folder);
@@ -80,6 +58,36 @@ int pack_folder(const PackRequest& request)
     // The package file is encrypted as any file is, with the key file as it is now.
     const std::string output = encrypted_package_file_path(form.dest_file, form.company_name);
     return encrypt_wrapped_file(*request.key_file, form.dest_file, output) == kEncrypted ? kPackOk : kPackNotEncrypted;
+}
+
+} // namespace
+
+void scan_folder_for_packing(PackagingForm& form, const std::string& folder)
+{
+    scan_package_sources(form, folder);
+    pick_package_version(form);
+    update_package_destination(form);
+}
+
+void propose_package_destination(PackagingForm& form)
+{
+    update_package_destination(form);
+}
+
+int pack_listed_packages(const PackagingForm& form)
+{
+    const int result = or_cannot_create(
+        kPackCannotCreate, [&] { return pack_files(form.version, form.path, listed_file_names(form), form.dest_file); });
+    if (result > 0)
+        show_message("Success");
+    else
+        show_message(format_text("Fail with error[%d]", result));
+    return result;
+}
+
+int pack_folder(const PackRequest& request)
+{
+    return or_cannot_create(kPackCannotCreate, [&] { return scan_pack_and_encrypt(request); });
 }
 
 } // namespace kestrane

@@ -1,5 +1,6 @@
 #include "ops/wrapping_jobs.h"
 
+#include "common/resource_failures.h"
 #include "ops/encryption.h"
 #include "ops/output_names.h"
 #include "wrap/source_checks.h"
@@ -9,7 +10,9 @@ namespace kestrane {
 
 int wrap_source(const WrapRequest& request)
 {
-    return wrap_file(request.type, request.version, request.source, request.destination);
+    return or_cannot_create(kWrapCannotCreate, [&] {
+        return wrap_file(request.type, request.version, request.source, request.destination);
+    });
 }
 
 std::optional<std::string> read_image_version(unsigned type, const std::string& source)
@@ -29,15 +32,18 @@ WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption)
 
 int WrapThenEncrypt::wrap()
 {
-    m_alongside_ready = m_alongside.prepare(m_key_file, m_output);
-    return wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer());
+    return or_cannot_create(kWrapCannotCreate, [this] {
+        m_alongside_ready = m_alongside.prepare(m_key_file, m_output);
+        return wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer());
+    });
 }
 
 int WrapThenEncrypt::encrypt()
 {
-    if (m_alongside_ready)
-        return m_alongside.finish();
-    return encrypt_wrapped_file(m_key_file, m_wrap.destination, m_output);
+    return or_cannot_create(kEncryptionFailed, [this] {
+        return m_alongside_ready ? m_alongside.finish()
+                                 : encrypt_wrapped_file(m_key_file, m_wrap.destination, m_output);
+    });
 }
 
 } // namespace kestrane
