@@ -104,7 +104,8 @@ bool run_wrap_command(const std::string& file_path, const std::string& wrapping_
     if (!report_wrapping(wrapping_word, job.wrap()))
         return false;
     if (job.key_file_result() <= 0) {
-        show_message(format_text("invalid company key file[file:%s][error:%d]", key_file.c_str(), job.key_file_result()));
+        show_message(
+            format_text("invalid company key file[file:%s][error:%d]", key_file.c_str(), job.key_file_result()));
         return false;
     }
     return report_encryption_after_wrapping(job.encrypt());

@@ -39,8 +39,8 @@ bool mostly_uncached(int descriptor, uint64_t size)
     std::vector<unsigned char> resident((size + page - 1) / page);
     size_t cached = resident.size();
     if (mincore(mapped, size, resident.data()) == 0)
-        cached = static_cast<size_t>(std::count_if(resident.begin(), resident.end(),
-                                                   [](unsigned char flag) { return flag & 1; }));
+        cached = static_cast<size_t>(
+            std::count_if(resident.begin(), resident.end(), [](unsigned char flag) { return flag & 1; }));
     munmap(mapped, size);
     return cached * 2 < resident.size();
 }

@@ -76,8 +76,9 @@ void propose_package_destination(PackagingForm& form)
 
 int pack_listed_packages(const PackagingForm& form)
 {
-    const int result = or_cannot_create(
-        kPackCannotCreate, [&] { return pack_files(form.version, form.path, listed_file_names(form), form.dest_file); });
+    const int result = or_cannot_create(kPackCannotCreate, [&] {
+        return pack_files(form.version, form.path, listed_file_names(form), form.dest_file);
+    });
     if (result > 0)
         show_message("Success");
     else

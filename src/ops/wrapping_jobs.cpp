@@ -27,8 +27,7 @@ WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption)
     : m_wrap(std::move(wrap)), m_key_file(load_company_key_file(encryption.key_file)),
       m_output(encryption.output.empty() ? encrypted_file_path(m_wrap.destination, m_key_file.company_name)
                                          : std::move(encryption.output))
-{
-}
+{}
 
 int WrapThenEncrypt::wrap()
 {

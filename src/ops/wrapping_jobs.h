@@ -9,7 +9,7 @@
 namespace kestrane {
 
 struct WrapRequest {
-    unsigned type = 0;       // index into wrapping_types()
+    unsigned type = 0; // index into wrapping_types()
     std::string version;
     std::string source;
     std::string destination; // the wrapped file

@@ -12,8 +12,7 @@ namespace kestrane {
 
 CompanyKeyField::CompanyKeyField(QString& keyFile, QString& companyName, std::function<void(bool)> updateData)
     : m_keyFile(keyFile), m_companyName(companyName), m_updateData(std::move(updateData))
-{
-}
+{}
 
 void CompanyKeyField::LoadStored(const char* fallbackName)
 {
