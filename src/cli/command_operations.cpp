@@ -67,12 +67,14 @@ bool run_encrypt_command(const std::string& file_path, const std::string& key_fi
         show_message(format_text("invalid argument [%s]", raw_arguments.c_str()));
         return false;
     }
-    const std::optional<std::string> company = company_of_key_file(key_file);
-    if (!company) {
+    // Read once: its company names the output, its key encrypts.
+    const CompanyKeyFile company_key = load_company_key_file(key_file);
+    if (!company_key.read()) {
         show_message(format_text("invalid company key file[file:%s]", key_file.c_str()));
         return false;
     }
-    const int result = encrypt_wrapped_file(key_file, file_path, encrypted_file_path(file_path, *company));
+    const std::string output = encrypted_file_path(file_path, company_key.company_name);
+    const int result = encrypt_wrapped_file(company_key, file_path, output);
     if (result > 0) {
         show_message("Success encrypt");
         return true;

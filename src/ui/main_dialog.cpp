@@ -55,7 +55,6 @@ QString source_filter(int type)
     }
 }
 
-
 // The local files among dropped URLs, in drop order.
 QStringList dropped_local_files(const QMimeData* data)
 {
