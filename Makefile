@@ -22,6 +22,10 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS  ?= 60
 FUZZ_TARGETS  ?=
 
+# Made once the packages were checked (those to build and run; with the test tools); remade when this file (and so the package list) changes.
+DEPS_STAMP      := $(BUILD_DIR)/.deps-checked
+TEST_DEPS_STAMP := $(BUILD_DIR)/.test-deps-checked
+
 SUDO := $(shell if [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then echo sudo; fi)
 
 .PHONY: all deps deps-test deps-package deps-fuzz build test test-asan fuzz run bench package clean
@@ -50,18 +54,26 @@ deps-test: deps
 deps-package: deps
 	$(call install_missing,$(PACKAGE_PACKAGES))
 
+$(DEPS_STAMP): Makefile
+	$(call install_missing,$(PACKAGES))
+	@mkdir -p $(@D) && touch $@
+
+$(TEST_DEPS_STAMP): Makefile
+	$(call install_missing,$(PACKAGES) $(TEST_PACKAGES))
+	@mkdir -p $(@D) && touch $@
+
 deps-fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 
-build: deps
+build: $(DEPS_STAMP)
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET)
 
-test: deps-test build
+test: $(TEST_DEPS_STAMP) build
 	QT_QPA_PLATFORM=offscreen ctest --preset $(PRESET) --parallel 2 --no-tests=error
 
 # The core, the dialogs, the program and every test, built with ASan and UBSan (build-asan/).
-test-asan: deps-test
+test-asan: $(TEST_DEPS_STAMP)
 	cmake --preset asan
 	cmake --build --preset asan -j2
 	ctest --preset asan --parallel 2
@@ -77,7 +89,7 @@ run: build
 	./$(BUILD_DIR)/kestrane
 
 # Throughput beside the physical limit (see tools/bench.sh for BENCH_SIZE_MIB and friends).
-bench: deps-test build
+bench: $(TEST_DEPS_STAMP) build
 	tools/bench.sh $(BUILD_DIR)/kestrane
 
 package: deps-package build

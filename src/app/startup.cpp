@@ -1,10 +1,10 @@
 #include "app/startup.h"
 
-#include "app/command_line.h"
-#include "app/command_operations.h"
-#include "app/console.h"
-#include "app/release_commands.h"
-#include "common/file_io.h"
+#include "cli/command_line.h"
+#include "cli/command_operations.h"
+#include "cli/console.h"
+#include "cli/release_commands.h"
+#include "common/paths.h"
 #include "common/version_prompt.h"
 #include "ui/input_version_dialog.h"
 #include "ui/main_dialog.h"
@@ -19,6 +19,11 @@
 
 namespace kestrane {
 namespace {
+
+// The process's exit status.
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1; // a command-line operation did not reach its success message
+constexpr int kExitUsage = 2;   // a start the usage text does not describe
 
 // The file argument as a full path against the current directory, without resolving links.
 std::string full_path(const std::string& file_argument)
@@ -50,13 +55,13 @@ int run_gui_mode(bool display)
 {
     if (!display) {
         std::fputs(usage_text(), stderr);
-        return 2;
+        return kExitUsage;
     }
     install_message_box_presenter();
     install_progress_dialog_presenter();
     CKestraneDlg dialog;
     dialog.exec();
-    return 0;
+    return kExitSuccess;
 }
 
 void install_presenters(bool display)
@@ -112,13 +117,13 @@ int run_kestrane(int argc, char** argv)
         return run_gui_mode(display);
     case Operation::Help:
         std::fputs(usage_text(), stdout);
-        return 0;
+        return kExitSuccess;
     case Operation::Conflict:
         std::fputs(usage_text(), stderr);
-        return 2;
+        return kExitUsage;
     default:
         install_presenters(display);
-        return run_command(operation, *command_line, argc, argv) ? 0 : 1;
+        return run_command(operation, *command_line, argc, argv) ? kExitSuccess : kExitFailure;
     }
 }
 

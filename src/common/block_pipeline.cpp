@@ -1,11 +1,32 @@
 #include "common/block_pipeline.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <system_error>
 
 namespace kestrane {
+namespace {
+
+std::atomic<int> g_thread_starts_left{-1};
+
+// Starts a thread as std::thread does, failing as it does when the system has no thread to give
+// once the test limit is spent.
+template <typename Function> std::thread start_thread(Function function)
+{
+    int left = g_thread_starts_left.load();
+    while (left >= 0) {
+        if (left == 0)
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        if (g_thread_starts_left.compare_exchange_weak(left, left - 1))
+            break;
+    }
+    return std::thread(std::move(function));
+}
+
+} // namespace
 
 void AlignedFree::operator()(uint8_t* bytes) const
 {
@@ -29,13 +50,24 @@ BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size,
             throw std::bad_alloc();
     }
     m_threads.reserve(m_consumers.size());
-    for (size_t index = 0; index < m_consumers.size(); ++index)
-        m_threads.emplace_back([this, index] { run_consumer(index); });
+    try {
+        for (size_t index = 0; index < m_consumers.size(); ++index)
+            m_threads.push_back(start_thread([this, index] { run_consumer(index); }));
+    } catch (...) {
+        // No destructor runs for a half-made pipeline: the threads already started end here.
+        stop_consumers();
+        throw;
+    }
 }
 
 BlockPipeline::~BlockPipeline()
 {
     finish();
+    stop_consumers();
+}
+
+void BlockPipeline::stop_consumers()
+{
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
@@ -43,6 +75,7 @@ BlockPipeline::~BlockPipeline()
     m_changed.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
+    m_threads.clear();
 }
 
 BlockPipeline::Block& BlockPipeline::current_block()
@@ -127,6 +160,11 @@ void BlockPipeline::run_consumer(size_t index)
         ++m_consumed[index];
         m_changed.notify_all();
     }
+}
+
+void set_thread_start_limit_for_tests(int starts)
+{
+    g_thread_starts_left.store(starts);
 }
 
 } // namespace kestrane

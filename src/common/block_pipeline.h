@@ -34,6 +34,8 @@ public:
     static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
     static constexpr size_t kDefaultBlockCount = 8;
 
+    // Throws what allocation and thread start throw (std::bad_alloc, std::system_error); threads
+    // started before such a failure have ended when it arrives.
     explicit BlockPipeline(std::vector<Consumer> consumers, size_t block_size = kDefaultBlockSize,
                            size_t block_count = kDefaultBlockCount);
     ~BlockPipeline();
@@ -59,6 +61,7 @@ private:
     Block& current_block();
     void submit_current();
     void run_consumer(size_t index);
+    void stop_consumers();
 
     std::vector<Consumer> m_consumers;
     size_t m_block_size;
@@ -73,5 +76,9 @@ private:
 
     std::vector<std::thread> m_threads;
 };
+
+// Test seam: after `starts` more thread starts, every start fails as when the system has no thread
+// left (std::system_error). A negative value lifts the limit.
+void set_thread_start_limit_for_tests(int starts);
 
 } // namespace kestrane

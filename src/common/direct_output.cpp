@@ -1,10 +1,6 @@
 #include "common/direct_output.h"
 
-#ifdef __linux__
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "common/platform_io.h"
 
 namespace kestrane {
 namespace {
@@ -15,22 +11,12 @@ constexpr size_t kBlockCount = 4;
 
 } // namespace
 
-#ifdef __linux__
-
-bool set_direct_io(int descriptor, bool on)
-{
-    const int flags = fcntl(descriptor, F_GETFL);
-    return flags >= 0 && fcntl(descriptor, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
-}
-
 bool DirectOutput::write_at_offset(const uint8_t* data, size_t count)
 {
     while (count > 0) {
-        const ssize_t written = pwrite(m_descriptor, data, count, static_cast<off_t>(m_offset));
-        if (written < 0 && errno == EINTR)
-            continue;
+        const int64_t written = write_at(m_descriptor, data, count, m_offset);
         // Some file systems take the flag and then refuse the writes: go through the page cache.
-        if (written < 0 && errno == EINVAL && m_direct && leave_direct_mode())
+        if (written == kIoDirectRefused && m_direct && leave_direct_mode())
             continue;
         if (written <= 0)
             return false;
@@ -40,20 +26,6 @@ bool DirectOutput::write_at_offset(const uint8_t* data, size_t count)
     }
     return true;
 }
-
-#else
-
-bool set_direct_io(int, bool)
-{
-    return false;
-}
-
-bool DirectOutput::write_at_offset(const uint8_t*, size_t)
-{
-    return false;
-}
-
-#endif
 
 std::unique_ptr<DirectOutput> DirectOutput::attach(int descriptor, uint64_t offset)
 {

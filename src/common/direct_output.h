@@ -9,10 +9,6 @@
 
 namespace kestrane {
 
-// Turns reading and writing past the page cache on or off for an open file. False when the platform
-// or the file system does not have it.
-bool set_direct_io(int descriptor, bool on);
-
 // Writes a file's bytes past the page cache, on a thread of its own, in whole aligned blocks.
 //
 // Outputs here are large and written once: copying them into the page cache costs as much CPU as a

@@ -1,6 +1,6 @@
 #include "format/integrity.h"
 
-#include "common/file_io.h"
+#include "common/input_file.h"
 #include "format/md5.h"
 #include "format/tagged_file.h"
 

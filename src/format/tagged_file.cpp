@@ -1,5 +1,7 @@
 #include "format/tagged_file.h"
 
+#include "common/resource_failures.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -143,12 +145,14 @@ int write_tagged_file(const std::string& destination, std::string_view type_tag,
                       std::string_view attribute_tag, const InformationField& information,
                       std::span<const uint8_t> payload, FileAccess access)
 {
-    TaggedFileWriter writer(destination, access);
-    if (payload.size() > UINT32_MAX
-        || !writer.begin(type_tag, attribute_tag, information, static_cast<uint32_t>(payload.size())))
-        return kCannotCreateDestination;
-    writer.append(payload.data(), payload.size());
-    return writer.finish();
+    return or_cannot_create(kCannotCreateDestination, [&] {
+        TaggedFileWriter writer(destination, access);
+        if (payload.size() > UINT32_MAX
+            || !writer.begin(type_tag, attribute_tag, information, static_cast<uint32_t>(payload.size())))
+            return kCannotCreateDestination;
+        writer.append(payload.data(), payload.size());
+        return writer.finish();
+    });
 }
 
 HeaderSummary summarize_header(std::span<const uint8_t> header, const std::string& path)
@@ -175,13 +179,13 @@ int read_header_summary(const std::string& path, HeaderSummary& summary)
 {
     InputFile file;
     if (!file.open(path))
-        return -1;
+        return kSummaryUnreadable;
     uint8_t header[layout::kSummaryBytes] = {};
     const int64_t got = file.read_up_to(header, sizeof header);
     if (got < 0)
-        return -1;
+        return kSummaryUnreadable;
     summary = summarize_header(std::span(header, static_cast<size_t>(got)), path);
-    return 1;
+    return kSummaryRead;
 }
 
 } // namespace kestrane

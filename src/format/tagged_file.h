@@ -114,7 +114,8 @@ private:
 };
 
 // Writes a whole tagged file: type tag, attribute tag, information field, payload length, payload
-// and the MD5 trailer. kWriteOk or kCannotCreateDestination.
+// and the MD5 trailer. kWriteOk, or kCannotCreateDestination (also when the system runs short of
+// memory or threads).
 int write_tagged_file(const std::string& destination, std::string_view type_tag,
                       std::string_view attribute_tag, const InformationField& information,
                       std::span<const uint8_t> payload, FileAccess access = FileAccess::Default);
@@ -129,8 +130,13 @@ struct HeaderSummary {
     std::string company_name;
 };
 
+// Results of read_header_summary.
+inline constexpr int kSummaryRead = 1;
+inline constexpr int kSummaryUnreadable = -1;
+
 // Reads the header bytes of `path` (64 bytes, not the whole file); bytes missing from a short file
-// read as zero. 1 on success, -1 when the file cannot be opened (the summary is then untouched).
+// read as zero. kSummaryRead, or kSummaryUnreadable when the file cannot be opened or read (the
+// summary is then untouched).
 int read_header_summary(const std::string& path, HeaderSummary& summary);
 
 // The summary of header bytes already in memory (missing bytes read as zero).

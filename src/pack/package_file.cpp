@@ -1,8 +1,9 @@
 #include "pack/package_file.h"
 
-#include "common/file_io.h"
+#include "common/input_file.h"
 #include "common/messages.h"
 #include "common/progress.h"
+#include "common/resource_failures.h"
 #include "format/path_rules.h"
 #include "format/tagged_file.h"
 
@@ -91,6 +92,32 @@ InformationField package_information(const std::string& version)
     return build_information_field("", version);
 }
 
+// Writes the package file of the sized files; the destination is replaced only when all of it was
+// written.
+int write_listed_files(const std::vector<ListedFile>& files, uint32_t length, const std::string& version,
+                       const std::string& destination)
+{
+    // Until finish() commits, the package lives in a temporary file beside the destination; any
+    // early return below discards it.
+    TaggedFileWriter writer(destination);
+    if (!writer.begin(tags::kPackage, tags::kPlain, package_information(version), length))
+        return kPackCannotCreate;
+    uint8_t count_field[kCountFieldSize];
+    store_u32_le(count_field, static_cast<uint32_t>(files.size()));
+    if (!writer.append(count_field, sizeof count_field))
+        return kPackCannotCreate;
+    uint64_t total = 0;
+    for (const ListedFile& file : files)
+        total += file.size;
+    Progress progress("Packing " + last_path_component(destination), total);
+    for (const ListedFile& file : files) {
+        const int result = append_listed_file(writer, file, progress);
+        if (result != kPackOk)
+            return result;
+    }
+    return writer.finish() == kWriteOk ? kPackOk : kPackCannotCreate;
+}
+
 } // namespace
 
 int pack_files(const std::string& version, const std::string& source_directory,
@@ -108,26 +135,8 @@ int pack_files(const std::string& version, const std::string& source_directory,
     const auto length = payload_length(*files);
     if (!length)
         return kPackPayloadTooLarge;
-
-    // Until finish() commits, the package lives in a temporary file beside the destination; any
-    // early return below discards it.
-    TaggedFileWriter writer(destination);
-    if (!writer.begin(tags::kPackage, tags::kPlain, package_information(version), *length))
-        return kPackCannotCreate;
-    uint8_t count_field[kCountFieldSize];
-    store_u32_le(count_field, static_cast<uint32_t>(files->size()));
-    if (!writer.append(count_field, sizeof count_field))
-        return kPackCannotCreate;
-    uint64_t total = 0;
-    for (const ListedFile& file : *files)
-        total += file.size;
-    Progress progress("Packing " + last_path_component(destination), total);
-    for (const ListedFile& file : *files) {
-        const int result = append_listed_file(writer, file, progress);
-        if (result != kPackOk)
-            return result;
-    }
-    return writer.finish() == kWriteOk ? kPackOk : kPackCannotCreate;
+    return or_cannot_create(kPackCannotCreate,
+                            [&] { return write_listed_files(*files, *length, version, destination); });
 }
 
 int write_package_file(const uint8_t* payload, size_t length, const std::string& destination,

@@ -16,7 +16,8 @@ namespace kestrane {
 inline constexpr int kPackOk = 1;
 // Empty version; "Input version" is shown.
 inline constexpr int kPackVersionMissing = -1;
-// The destination cannot be created or a write to it failed.
+// The destination cannot be created or a write to it failed (or the system ran short of memory or
+// threads on the way).
 inline constexpr int kPackCannotCreate = -2;
 // Version longer than 20 characters.
 inline constexpr int kPackVersionTooLong = -3;

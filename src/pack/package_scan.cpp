@@ -1,6 +1,6 @@
 #include "pack/package_scan.h"
 
-#include "common/file_io.h"
+#include "common/paths.h"
 #include "common/messages.h"
 #include "common/text_format.h"
 #include "format/path_rules.h"
@@ -151,9 +151,9 @@ int pick_package_version(PackagingForm& form)
     const auto is_firmware = [](const HeaderSummary& entry) { return entry.type_tag == tags::kFirmware; };
     const auto firmware = std::find_if(form.entries.begin(), form.entries.end(), is_firmware);
     if (firmware == form.entries.end())
-        return -1;
+        return kNoKernelPackage;
     form.version = firmware->version;
-    return 1;
+    return kVersionPicked;
 }
 
 int update_package_destination(PackagingForm& form)

@@ -35,8 +35,12 @@ PackageListRow package_list_row(const HeaderSummary& entry);
 // of list_directory_names. A folder that is not a directory changes nothing.
 void scan_package_sources(PackagingForm& form, const std::string& folder);
 
-// Copies the version of the first "FRM0" entry into the Version field: 1, or -1 when there is none
-// (the field then stays as it was).
+// Results of pick_package_version.
+inline constexpr int kVersionPicked = 1;
+inline constexpr int kNoKernelPackage = -1;
+
+// Copies the version of the first "FRM0" entry into the Version field: kVersionPicked, or
+// kNoKernelPackage when there is none (the field then stays as it was).
 int pick_package_version(PackagingForm& form);
 
 // Dest file = parent directory of Path joined with (last component of Path + "-K" + Version +

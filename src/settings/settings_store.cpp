@@ -1,7 +1,7 @@
 #include "settings/settings_store.h"
 
 #include "format/path_rules.h"
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -95,9 +95,9 @@ std::string read_key_file_path_setting(const std::string& fallback)
     return stored.empty() ? fallback : stored;
 }
 
-void write_key_file_path_setting(const std::string& path)
+bool write_key_file_path_setting(const std::string& path)
 {
-    private_profile().write(kIniSection, kIniKeyFileKey, path);
+    return private_profile().write(kIniSection, kIniKeyFileKey, path) == CProfileFile::kWritten;
 }
 
 CProfileFile::~CProfileFile() = default;
@@ -121,10 +121,10 @@ int CProfileFile::write(const std::optional<std::string>& section, const std::op
                         const std::optional<std::string>& value)
 {
     if (!section || !key || m_path.empty())
-        return 0;
+        return kNotWritten;
     QSettings file(QString::fromStdString(m_path), QSettings::IniFormat);
     file.setValue(setting_key(*section, *key), QString::fromStdString(value.value_or(std::string())));
-    return synced(file) ? 1 : 0;
+    return synced(file) ? kWritten : kNotWritten;
 }
 
 } // namespace kestrane

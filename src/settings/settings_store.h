@@ -9,14 +9,14 @@ namespace kestrane {
 // application name (on Linux $XDG_CONFIG_HOME/Tev/kestrane.conf); the company key file path lives
 // in "Kestrane.ini" in the program directory, or beside the profile when the program directory
 // cannot be written (an installed program). Every value is read when it is needed and written at
-// once; nothing is cached.
+// once; nothing is cached. A writer answers whether the value was stored.
 std::string read_source_path_setting();
 bool write_source_path_setting(const std::string& path);
 int read_encrypt_mode_setting();
 bool write_encrypt_mode_setting(int mode);
 // The stored company key file path, or `fallback` when none (or an empty one) is stored.
 std::string read_key_file_path_setting(const std::string& fallback);
-void write_key_file_path_setting(const std::string& path);
+bool write_key_file_path_setting(const std::string& path);
 
 // The name the per-user profile is filed under: the executable's base name.
 std::string settings_application_name();
@@ -36,8 +36,12 @@ public:
     // section or the key missing the file is not touched.
     std::string read(const std::optional<std::string>& section, const std::optional<std::string>& key,
                      const std::optional<std::string>& default_value = std::nullopt) const;
-    // Writes the value (no value: empty text). 0 and nothing written when the section or the key
-    // is missing or the file cannot be written; 1 otherwise.
+    // Results of write().
+    static constexpr int kWritten = 1;
+    static constexpr int kNotWritten = 0;
+
+    // Writes the value (no value: empty text). kNotWritten when the section or the key is missing
+    // (nothing is written then) or the file cannot be written; kWritten otherwise.
     int write(const std::optional<std::string>& section, const std::optional<std::string>& key,
               const std::optional<std::string>& value);
 

@@ -1,7 +1,7 @@
 #include "ui/choosers.h"
 
 #include "common/messages.h"
-#include "crypt/company_key_file.h"
+#include "ops/company_key.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -118,7 +118,7 @@ std::optional<QString> choose_company_key_file(QWidget* parent, const QString& c
 {
     const std::optional<QString> chosen =
         choose_path(select_file_request(ChooserKind::OpenFile, parent, current, kWrpFileFilter));
-    if (chosen && !is_company_key_file(chosen->toStdString())) {
+    if (chosen && !company_of_key_file(chosen->toStdString())) {
         show_message("Not company key file");
         return std::nullopt;
     }

@@ -1,16 +1,8 @@
 #pragma once
 
-#include "common/file_io.h"
-#include "common/messages.h"
-#include "common/text_format.h"
-#include "crypt/encrypted_package.h"
-#include "format/tagged_file.h"
-
 #include <QLineEdit>
 #include <QString>
-#include <QValidator>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,39 +45,6 @@ private:
         QLineEdit* edit;
     };
     std::vector<Field> m_fields;
-};
-
-// The header of a file chosen to be encrypted; nothing (after "Path[%s] is invalid") when the
-// path is not a file.
-inline std::optional<HeaderSummary> chosen_file_summary(const QString& path)
-{
-    const std::string native = to_std(path);
-    HeaderSummary summary;
-    if (!is_regular_file(native) || read_header_summary(native, summary) != 1) {
-        show_message(format_text("Path[%s] is invalid", native.c_str()));
-        return std::nullopt;
-    }
-    return summary;
-}
-
-// The destination proposed for a chosen file and a company.
-inline QString proposed_destination(const QString& path, const QString& company, const HeaderSummary& summary)
-{
-    return QString::fromStdString(proposed_package_path(to_std(path), to_std(company), summary.type_tag));
-}
-
-// Refuses an input whose UTF-8 form would be longer than a number of bytes.
-class Utf8LengthValidator : public QValidator {
-public:
-    Utf8LengthValidator(qsizetype max_bytes, QObject* parent) : QValidator(parent), m_maxBytes(max_bytes) {}
-
-    State validate(QString& input, int&) const override
-    {
-        return input.toUtf8().size() <= m_maxBytes ? Acceptable : Invalid;
-    }
-
-private:
-    qsizetype m_maxBytes;
 };
 
 } // namespace kestrane

@@ -1,18 +1,13 @@
 #include "ui/encrypt_file_dialog.h"
 
-#include "common/file_io.h"
 #include "common/messages.h"
+#include "common/paths.h"
 #include "common/text_format.h"
-#include "crypt/company_key_file.h"
-#include "crypt/encrypted_package.h"
-#include "format/path_rules.h"
-#include "format/program_directory.h"
-#include "format/tagged_file.h"
-#include "settings/encrypt_operation.h"
-#include "settings/settings_store.h"
+#include "ops/encryption.h"
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 #include "ui/dialog_keys.h"
+#include "ui/widgets.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,47 +17,34 @@
 #include <QShowEvent>
 
 namespace kestrane {
-namespace {
-
-
-
-} // namespace
 
 CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     : QDialog(parent),
-      m_keyFileEdit(new QLineEdit(this)),
-      m_companyEdit(new QLineEdit(this)),
-      m_sourceEdit(new QLineEdit(this)),
-      m_destEdit(new QLineEdit(this))
+      m_keyFileEdit(new_edit("1007", this)),
+      m_companyEdit(new_edit("1004", this)),
+      m_sourceEdit(new_edit("1000", this)),
+      m_destEdit(new_edit("1001", this)),
+      m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Encrypt file"));
-    m_keyFileEdit->setObjectName(QStringLiteral("1007"));
-    m_companyEdit->setObjectName(QStringLiteral("1004"));
     m_companyEdit->setReadOnly(true);
-    m_sourceEdit->setObjectName(QStringLiteral("1000"));
-    m_destEdit->setObjectName(QStringLiteral("1001"));
 
-    auto button = [this](const char* text, const char* id) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        b->setObjectName(QString::fromLatin1(id));
-        return b;
-    };
-    QPushButton* selectKeyFile = button("Select", "1008");
-    QPushButton* browseSource = button("Browse", "1005");
-    QPushButton* browseDest = button("Browse", "1006");
-    QPushButton* encrypt = button("Encrypt", "1002");
-    QPushButton* close = button("Close", "1003");
+    QPushButton* selectKeyFile = new_button("Select", "1008", this);
+    QPushButton* browseSource = new_button("Browse", "1005", this);
+    QPushButton* browseDest = new_button("Browse", "1006", this);
+    QPushButton* encrypt = new_button("Encrypt", "1002", this);
+    QPushButton* close = new_button("Close", "1003", this);
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Company key"), this), 0, 0);
+    layout->addWidget(new_label("Company key", this), 0, 0);
     layout->addWidget(m_keyFileEdit, 0, 1);
     layout->addWidget(selectKeyFile, 0, 2);
-    layout->addWidget(new QLabel(QStringLiteral("Company name"), this), 1, 0);
+    layout->addWidget(new_label("Company name", this), 1, 0);
     layout->addWidget(m_companyEdit, 1, 1);
-    layout->addWidget(new QLabel(QStringLiteral("Src file"), this), 2, 0);
+    layout->addWidget(new_label("Src file", this), 2, 0);
     layout->addWidget(m_sourceEdit, 2, 1);
     layout->addWidget(browseSource, 2, 2);
-    layout->addWidget(new QLabel(QStringLiteral("Dest file"), this), 3, 0);
+    layout->addWidget(new_label("Dest file", this), 3, 0);
     layout->addWidget(m_destEdit, 3, 1);
     layout->addWidget(browseDest, 3, 2);
     auto* buttons = new QHBoxLayout;
@@ -101,55 +83,26 @@ void CEncryptFileDlg::UpdateData(bool saveAndValidate)
 void CEncryptFileDlg::OnInitDialog()
 {
     UpdateData(false);
-    UpdateData(true);
-    const std::string fallback = join_path(program_directory(), kDefaultKeyFileName);
-    m_strKeyFile = QString::fromStdString(read_key_file_path_setting(fallback));
-    UpdateData(false);
-    LoadCompanyName();
+    m_keyField.LoadStored(kDefaultKeyFileName);
     if (!m_strPresetSource.isEmpty())
         SetSource(m_strPresetSource);
 }
 
-bool CEncryptFileDlg::LoadCompanyName()
-{
-    UpdateData(true);
-    CompanyKey key{};
-    std::string name;
-    if (read_company_key_file(to_std(m_strKeyFile), key, name) < 0) {
-        m_strCompanyName.clear();
-        UpdateData(false);
-        show_message("Could not load vid from vid.wrp");
-        return false;
-    }
-    m_strCompanyName = QString::fromStdString(name);
-    UpdateData(false);
-    return true;
-}
-
 void CEncryptFileDlg::SetSource(const QString& path)
 {
-    const std::optional<HeaderSummary> summary = chosen_file_summary(path);
-    if (!summary)
-        return;
     UpdateData(true);
+    const std::optional<EncryptionSource> source = inspect_encryption_source(to_std(path), to_std(m_strCompanyName));
+    if (!source)
+        return;
     m_strSource = path;
-    m_strDest = proposed_destination(path, m_strCompanyName, *summary);
+    m_strDest = QString::fromStdString(source->proposed_output);
     UpdateData(false);
 }
 
 void CEncryptFileDlg::OnSelectKeyFile()
 {
-    UpdateData(true);
-    const std::optional<QString> chosen = choose_company_key_file(this, m_strKeyFile);
-    if (!chosen)
-        return;
-    m_strKeyFile = *chosen;
-    UpdateData(false);
-    if (!LoadCompanyName())
-        return;
-    write_key_file_path_setting(to_std(m_strKeyFile));
     // The destination follows the new company name; with no source yet there is nothing to redo.
-    if (!m_strSource.isEmpty())
+    if (m_keyField.Browse(this) && !m_strSource.isEmpty())
         SetSource(m_strSource);
 }
 
@@ -187,25 +140,12 @@ void CEncryptFileDlg::OnEncrypt()
         show_message("don't exists file");
         return;
     }
-    if (to_std(m_strCompanyName).size() > package::kMaxCompanyName) {
+    if (to_std(m_strCompanyName).size() > kCompanyNameFieldBytes) {
         show_message("Brand error");
         return;
     }
-    CompanyKey key{};
-    std::string company_name;
-    if (read_company_key_file(to_std(m_strKeyFile), key, company_name) < 0) {
-        show_message("Could not load vid from vid.wrp");
+    if (encrypt_for_company(to_std(m_strKeyFile), source, to_std(m_strDest)) != kEncrypted)
         return;
-    }
-    set_company_key(key);
-
-    HeaderSummary summary;
-    read_header_summary(source, summary);
-    const int result = encrypt_package(source, to_std(m_strDest), company_name, use_new_encrypt_mode(summary.type_tag));
-    if (result < 0) {
-        show_message(format_text("encrypt_package() Failed with error [%d]", result));
-        return;
-    }
     show_message("Success to encrypt file for tev");
     accept();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/company_key_field.h"
 #include "ui/dialog_data.h"
 
 #include <QDialog>
@@ -18,7 +19,8 @@ class CEncryptFileDlg : public QDialog {
 public:
     explicit CEncryptFileDlg(QWidget* parent = nullptr);
 
-    // The company key file used when none is stored in the settings, in the program directory.
+    // The company key file used when none is stored in the settings, in the program directory. Its
+    // hyphen is the dialog's own: the main dialog falls back to "vid_tev.wrp", with an underscore.
     static constexpr const char* kDefaultKeyFileName = "vid-tev.wrp";
 
     QString m_strPresetSource;    // set by the opener; not shown
@@ -34,7 +36,6 @@ protected:
 private:
     void UpdateData(bool saveAndValidate);
     void OnInitDialog();
-    bool LoadCompanyName();
     void SetSource(const QString& path);
     void OnSelectKeyFile();
     void OnBrowseSource();
@@ -46,6 +47,7 @@ private:
     QLineEdit* m_sourceEdit;
     QLineEdit* m_destEdit;
     FieldExchange m_exchange;
+    CompanyKeyField m_keyField;
 };
 
 } // namespace kestrane

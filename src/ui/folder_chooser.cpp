@@ -1,6 +1,6 @@
 #include "ui/folder_chooser.h"
 
-#include "common/file_io.h"
+#include "common/paths.h"
 #include "common/messages.h"
 #include "common/text_format.h"
 #include "ui/choosers.h"

@@ -18,9 +18,6 @@ class CGenerateKeyDlg : public QDialog {
 public:
     explicit CGenerateKeyDlg(QWidget* parent = nullptr);
 
-    static constexpr int kKeyDigits = 12;
-    static constexpr int kMaxCompanyName = 16; // bytes of the name as written
-
     QString m_strKey;         // edit 1000
     QString m_strDestPath;    // edit 1001
     QString m_strCompanyName; // edit 1004

@@ -1,47 +1,38 @@
 #include "ui/main_dialog.h"
 
-#include "common/file_io.h"
 #include "common/messages.h"
+#include "common/paths.h"
 #include "common/text_format.h"
-#include "crypt/company_key_file.h"
-#include "format/path_rules.h"
-#include "format/program_directory.h"
-#include "format/tagged_file.h"
-#include "settings/encrypt_operation.h"
+#include "ops/encryption.h"
+#include "ops/output_names.h"
+#include "ops/wrapping_jobs.h"
 #include "settings/settings_store.h"
 #include "ui/choosers.h"
 #include "ui/dialog_chains.h"
 #include "ui/dialog_data.h"
-#include "ui/dialog_keys.h"
 #include "ui/file_version_reader.h"
 #include "ui/folder_chooser.h"
 #include "ui/packaging_files_dialog.h"
 #include "ui/setting_dialog.h"
+#include "ui/widgets.h"
 #include "wrap/source_checks.h"
 #include "wrap/wrapping.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QUrl>
-#include <QVBoxLayout>
 
 namespace kestrane {
 namespace {
-
 
 // The open-file filter of the source "Browse" for each wrapping type (the folder types have none).
 QString source_filter(int type)
@@ -64,7 +55,6 @@ QString source_filter(int type)
     }
 }
 
-
 // The local files among dropped URLs, in drop order.
 QStringList dropped_local_files(const QMimeData* data)
 {
@@ -79,145 +69,6 @@ QStringList dropped_local_files(const QMimeData* data)
 }
 
 } // namespace
-
-CKestraneDlg::CKestraneDlg(QWidget* parent) : QDialog(parent)
-{
-    setWindowTitle(QStringLiteral("Kestrane"));
-    setWindowFlag(Qt::WindowMinimizeButtonHint, true);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull())
-        icon = QIcon(QStringLiteral(":/icons/kestrane-256.png"));
-    setWindowIcon(icon);
-    setAcceptDrops(true);
-
-    auto edit = [this](const char* id, QWidget* owner) {
-        auto* e = new QLineEdit(owner);
-        e->setObjectName(QString::fromLatin1(id));
-        return e;
-    };
-    auto button = [](const char* text, const char* id, QWidget* owner) {
-        auto* b = new QPushButton(QString::fromUtf8(text), owner);
-        b->setObjectName(QString::fromLatin1(id));
-        return b;
-    };
-    auto label = [](const char* text, QWidget* owner) { return new QLabel(QString::fromUtf8(text), owner); };
-
-    // "Company key"
-    auto* keyGroup = new QGroupBox(QStringLiteral("Company key"), this);
-    m_keyFileEdit = edit("1018", keyGroup);
-    QPushButton* browseKeyFile = button("Browse", "1019", keyGroup);
-    m_companyEdit = edit("1017", keyGroup);
-    m_companyEdit->setReadOnly(true);
-    m_modeLabel = label("Static", keyGroup);
-    m_modeLabel->setObjectName(QStringLiteral("1033"));
-    auto* keyLayout = new QGridLayout(keyGroup);
-    keyLayout->addWidget(label("Company key", keyGroup), 0, 0);
-    keyLayout->addWidget(m_keyFileEdit, 0, 1, 1, 3);
-    keyLayout->addWidget(browseKeyFile, 0, 4);
-    keyLayout->addWidget(label("Company name", keyGroup), 1, 0);
-    keyLayout->addWidget(m_companyEdit, 1, 1);
-    keyLayout->addWidget(m_modeLabel, 1, 3, 1, 2, Qt::AlignRight);
-    keyLayout->setColumnStretch(1, 2);
-    keyLayout->setColumnStretch(2, 1);
-
-    QPushButton* close = button("Close", "1003", this);
-
-    // The encryption of an existing file (a box without a title).
-    auto* encryptGroup = new QGroupBox(this);
-    m_sourceEdit = edit("1007", encryptGroup);
-    QPushButton* browseSource = button("Browse", "1010", encryptGroup);
-    m_destEdit = edit("1008", encryptGroup);
-    m_sourceVersionEdit = edit("1025", encryptGroup);
-    m_sourceVersionEdit->setReadOnly(true);
-    m_toggle = button(">>", "1024", encryptGroup);
-    QPushButton* encrypt = button("Encrypt", "1009", encryptGroup);
-    auto* encryptLayout = new QGridLayout(encryptGroup);
-    encryptLayout->addWidget(label("Src file", encryptGroup), 0, 0);
-    encryptLayout->addWidget(m_sourceEdit, 0, 1, 1, 3);
-    encryptLayout->addWidget(browseSource, 0, 4);
-    encryptLayout->addWidget(label("Dest file", encryptGroup), 1, 0);
-    encryptLayout->addWidget(m_destEdit, 1, 1, 1, 3);
-    encryptLayout->addWidget(label("Version", encryptGroup), 2, 0);
-    encryptLayout->addWidget(m_sourceVersionEdit, 2, 1);
-    encryptLayout->addWidget(m_toggle, 2, 3, Qt::AlignRight);
-    encryptLayout->addWidget(encrypt, 2, 4);
-    encryptLayout->setColumnStretch(1, 2);
-    encryptLayout->setColumnStretch(2, 1);
-
-    // "Wrapping & encrypt"
-    m_wrappingGroup = new QGroupBox(QStringLiteral("Wrapping && encrypt"), this);
-    m_cbType = new QComboBox(m_wrappingGroup);
-    m_cbType->setObjectName(QStringLiteral("1023"));
-    for (const WrappingType& type : wrapping_types())
-        m_cbType->addItem(QString::fromUtf8(type.list_text.data(), static_cast<qsizetype>(type.list_text.size())));
-    m_cbType->setCurrentIndex(-1);
-    m_sourcePathEdit = edit("1029", m_wrappingGroup);
-    QPushButton* browseSourcePath = button("Browse", "1027", m_wrappingGroup);
-    m_versionEdit = edit("1004", m_wrappingGroup);
-    QPushButton* wrap = button("org -> wrp", "1026", m_wrappingGroup);
-    QPushButton* wrapAndEncrypt = button("org -> wrp -> enc", "1012", m_wrappingGroup);
-    auto* wrappingLayout = new QGridLayout(m_wrappingGroup);
-    wrappingLayout->addWidget(label("Type", m_wrappingGroup), 0, 0);
-    wrappingLayout->addWidget(m_cbType, 0, 1);
-    wrappingLayout->addWidget(label("Src path", m_wrappingGroup), 1, 0);
-    wrappingLayout->addWidget(m_sourcePathEdit, 1, 1, 1, 4);
-    wrappingLayout->addWidget(browseSourcePath, 1, 5);
-    wrappingLayout->addWidget(label("Version", m_wrappingGroup), 2, 0);
-    wrappingLayout->addWidget(m_versionEdit, 2, 1);
-    wrappingLayout->addWidget(label("Max 20 bytes - ex> 1.5.2", m_wrappingGroup), 2, 2);
-    wrappingLayout->addWidget(wrap, 2, 4);
-    wrappingLayout->addWidget(wrapAndEncrypt, 2, 5);
-    wrappingLayout->setColumnStretch(1, 2);
-    wrappingLayout->setColumnStretch(3, 1);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(keyGroup, 1);
-    top->addWidget(close, 0, Qt::AlignTop);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(encryptGroup);
-    layout->addWidget(m_wrappingGroup);
-    layout->addStretch(1);
-    m_sourceEdit->setMinimumWidth(360);
-
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    connect(browseSourcePath, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseSourcePath);
-    connect(browseKeyFile, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseKeyFile);
-    connect(m_toggle, &QPushButton::clicked, this, &CKestraneDlg::OnToggleExpand);
-    connect(browseSource, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseSource);
-    connect(wrap, &QPushButton::clicked, this, &CKestraneDlg::OnWrap);
-    connect(encrypt, &QPushButton::clicked, this, &CKestraneDlg::OnEncrypt);
-    connect(wrapAndEncrypt, &QPushButton::clicked, this, &CKestraneDlg::OnWrapAndEncrypt);
-    connect(m_cbType, &QComboBox::currentIndexChanged, this, &CKestraneDlg::OnTypeChanged);
-    m_exchange.bind(m_strSourcePath, m_sourcePathEdit);
-    m_exchange.bind(m_strVersion, m_versionEdit);
-    m_exchange.bind(m_strDest, m_destEdit);
-    m_exchange.bind(m_strSource, m_sourceEdit);
-    m_exchange.bind(m_strSourceVersion, m_sourceVersionEdit);
-    m_exchange.bind(m_strCompanyName, m_companyEdit);
-    m_exchange.bind(m_strKeyFile, m_keyFileEdit);
-    swallow_enter_and_escape(this);
-
-    // The menus come after the key filter: Enter still chooses an item of an open menu.
-    auto* menuBar = new QMenuBar(this);
-    layout->setMenuBar(menuBar);
-    auto command = [this](QMenu* menu, const char* text, const char* id, void (CKestraneDlg::*handler)()) {
-        QAction* action = menu->addAction(QString::fromUtf8(text));
-        action->setObjectName(QString::fromLatin1(id));
-        connect(action, &QAction::triggered, this, handler);
-    };
-    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
-    command(file, "&Exit", "32771", &CKestraneDlg::accept);
-    QMenu* generate = menuBar->addMenu(QStringLiteral("&Generate"));
-    command(generate, "Generate CompanyKey", "32772", &CKestraneDlg::OnGenerateCompanyKey);
-    command(generate, "Packaging Files", "32773", &CKestraneDlg::OnPackagingFiles);
-    QMenu* option = menuBar->addMenu(QStringLiteral("Option"));
-    command(option, "Setting", "32776", &CKestraneDlg::OnSetting);
-    // There is no system menu to extend here: the About entry follows "Setting".
-    option->addSeparator();
-    command(option, "Kestrane 정보(&A)...", "16", &CKestraneDlg::OnAbout);
-}
 
 void CKestraneDlg::showEvent(QShowEvent* event)
 {
@@ -244,9 +95,7 @@ void CKestraneDlg::OnInitDialog()
 
     RefreshCompanyKey();
     UpdateModeLabel();
-    // The version goes into a 20-byte field: the limit counts its bytes.
-    m_versionEdit->setMaxLength(kMaxVersion);
-    m_versionEdit->setValidator(new Utf8LengthValidator(kMaxVersion, m_versionEdit));
+    limit_to_bytes(m_versionEdit, kVersionFieldBytes);
 }
 
 void CKestraneDlg::OnToggleExpand()
@@ -267,26 +116,7 @@ void CKestraneDlg::OnToggleExpand()
 
 void CKestraneDlg::RefreshCompanyKey()
 {
-    UpdateData(true);
-    m_strKeyFile = QString::fromStdString(read_key_file_path_setting(join_path(program_directory(), kDefaultKeyFileName)));
-    UpdateData(false);
-    LoadCompanyName();
-}
-
-bool CKestraneDlg::LoadCompanyName()
-{
-    UpdateData(true);
-    CompanyKey key{};
-    std::string name;
-    if (read_company_key_file(to_std(m_strKeyFile), key, name) < 0) {
-        m_strCompanyName.clear();
-        UpdateData(false);
-        show_message("Could not load vid from vid.wrp");
-        return false;
-    }
-    m_strCompanyName = QString::fromStdString(name);
-    UpdateData(false);
-    return true;
+    m_keyField.LoadStored(kDefaultKeyFileName);
 }
 
 void CKestraneDlg::UpdateModeLabel()
@@ -341,6 +171,7 @@ void CKestraneDlg::ChooseSourcePath(const QString& path)
     UpdateData(true);
     m_strSourcePath = path;
     UpdateData(false);
+    // Only where the next Browse starts: when the settings cannot be written it starts elsewhere.
     write_source_path_setting(native);
 }
 
@@ -354,17 +185,8 @@ void CKestraneDlg::OnTypeChanged()
 
 void CKestraneDlg::OnBrowseKeyFile()
 {
-    UpdateData(true);
-    const std::optional<QString> chosen = choose_company_key_file(nullptr, m_strKeyFile);
-    if (!chosen)
-        return;
-    m_strKeyFile = *chosen;
-    UpdateData(false);
-    if (!LoadCompanyName())
-        return;
-    write_key_file_path_setting(to_std(m_strKeyFile));
     // The destination follows the new company name.
-    if (!m_strSource.isEmpty())
+    if (m_keyField.Browse(nullptr) && !m_strSource.isEmpty())
         ChooseSourceFile(m_strSource);
 }
 
@@ -378,13 +200,13 @@ void CKestraneDlg::OnBrowseSource()
 
 void CKestraneDlg::ChooseSourceFile(const QString& path)
 {
-    const std::optional<HeaderSummary> summary = chosen_file_summary(path);
-    if (!summary)
-        return;
     UpdateData(true);
+    const std::optional<EncryptionSource> source = inspect_encryption_source(to_std(path), to_std(m_strCompanyName));
+    if (!source)
+        return;
     m_strSource = path;
-    m_strSourceVersion = QString::fromStdString(summary->version);
-    m_strDest = proposed_destination(path, m_strCompanyName, *summary);
+    m_strSourceVersion = QString::fromStdString(source->version);
+    m_strDest = QString::fromStdString(source->proposed_output);
     UpdateData(false);
 }
 
@@ -395,7 +217,7 @@ void CKestraneDlg::OnEncrypt()
         show_message("don't exists file");
         return;
     }
-    if (to_std(m_strCompanyName).size() > kMaxCompanyName) {
+    if (to_std(m_strCompanyName).size() > kCompanyNameFieldBytes) {
         show_message("Company name error");
         return;
     }
@@ -417,19 +239,24 @@ bool CKestraneDlg::CheckWrapInput(bool checkVersionLength)
         show_message("Input version");
         return false;
     }
-    if (checkVersionLength && to_std(m_strVersion).size() > kMaxVersion) {
+    if (checkVersionLength && to_std(m_strVersion).size() > kVersionFieldBytes) {
         show_message("Invalid version length(max 20)");
         return false;
     }
     return true;
 }
 
+WrapRequest CKestraneDlg::WrapRequestOfFields() const
+{
+    const std::string source = to_std(m_strSourcePath);
+    return {static_cast<unsigned>(SelectedType()), to_std(m_strVersion), source, wrapped_file_path(source)};
+}
+
 void CKestraneDlg::OnWrap()
 {
     if (!CheckWrapInput(true))
         return;
-    const std::string source = to_std(m_strSourcePath);
-    wrap_file(static_cast<unsigned>(SelectedType()), to_std(m_strVersion), source, source + ".wrp");
+    wrap_source(WrapRequestOfFields());
     RefreshCompanyKey();
 }
 
@@ -438,18 +265,11 @@ void CKestraneDlg::OnWrapAndEncrypt()
     // The wrapping itself refuses a version that is too long ("Version error").
     if (!CheckWrapInput(false))
         return;
-    const std::string wrapped = to_std(m_strSourcePath) + ".wrp";
-    const std::string package = wrapped + "-" + to_std(m_strCompanyName) + ".enc";
-    // With a usable company key file the package is written while the wrapped file is.
-    EncryptionAlongside alongside;
-    const bool alongside_ready = alongside.prepare(to_std(m_strKeyFile), package);
-    if (wrap_file(static_cast<unsigned>(SelectedType()), to_std(m_strVersion), to_std(m_strSourcePath), wrapped,
-                  alongside.observer()) <= 0)
-        return;
-    if (alongside_ready)
-        alongside.finish();
-    else
-        encrypt_wrapped_file(to_std(m_strKeyFile), wrapped, package);
+    const WrapRequest request = WrapRequestOfFields();
+    // The package is named after the company the dialog shows.
+    WrapThenEncrypt job(request, {to_std(m_strKeyFile), encrypted_file_path(request.destination, to_std(m_strCompanyName))});
+    if (job.wrap() > 0)
+        job.encrypt();
 }
 
 void CKestraneDlg::OnGenerateCompanyKey()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/company_key_field.h"
 #include "ui/dialog_data.h"
 
 #include <QDialog>
@@ -14,6 +15,8 @@ class QPushButton;
 
 namespace kestrane {
 
+struct WrapRequest;
+
 // The main window: wraps a file or folder, encrypts the result (or an existing wrapped file or
 // package file) for the company of the current company key file, and opens the company key
 // generator, the package builder, the Setting dialog and the About box from its menus. Exit and
@@ -25,9 +28,8 @@ public:
     explicit CKestraneDlg(QWidget* parent = nullptr);
 
     static constexpr int kCollapsedHeight = 270;
-    static constexpr int kMaxVersion = 20;       // bytes of the version as written
-    static constexpr int kMaxCompanyName = 16;   // bytes of the name in an encrypted package
-    // The company key file used when none is stored in the settings, in the program directory.
+    // The company key file used when none is stored in the settings, in the program directory. Its
+    // underscore is the main dialog's own: the encrypt-file dialog falls back to "vid-tev.wrp".
     static constexpr const char* kDefaultKeyFileName = "vid_tev.wrp";
 
     QString m_strSourcePath;    // edit 1029
@@ -50,7 +52,6 @@ private:
     void OnInitDialog();
     void OnToggleExpand();
     void RefreshCompanyKey();
-    bool LoadCompanyName();
     void UpdateModeLabel();
     int SelectedType() const;
     void OnBrowseSourcePath();
@@ -61,6 +62,7 @@ private:
     void ChooseSourceFile(const QString& path);
     void OnEncrypt();
     bool CheckWrapInput(bool checkVersionLength);
+    WrapRequest WrapRequestOfFields() const;
     void OnWrap();
     void OnWrapAndEncrypt();
     void OnGenerateCompanyKey();
@@ -81,6 +83,7 @@ private:
     QPushButton* m_toggle;
     QGroupBox* m_wrappingGroup;
     FieldExchange m_exchange;
+    CompanyKeyField m_keyField;
 };
 
 } // namespace kestrane

@@ -1,11 +1,11 @@
 #include "ui/packaging_files_dialog.h"
 
 #include "common/messages.h"
-#include "common/text_format.h"
-#include "pack/package_file.h"
+#include "ops/packing.h"
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 #include "ui/folder_chooser.h"
+#include "ui/widgets.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -35,42 +35,35 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Packaging files"));
 
-    auto edit = [this](const char* id) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(QString::fromLatin1(id));
-        return e;
-    };
     auto button = [this](const char* text, const char* id) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        b->setObjectName(QString::fromLatin1(id));
+        QPushButton* b = new_button(text, id, this);
         // Enter presses no button: the dialog ends only through PACK, Close or Esc.
         b->setAutoDefault(false);
         return b;
     };
-    auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
 
     // Created in the order of the template, which is also the tab order.
-    QLabel* pathLabel = label("Path");
-    m_pathEdit = edit("1000");
-    QLabel* destLabel = label("Dest file");
-    m_destEdit = edit("1001");
+    QLabel* pathLabel = new_label("Path", this);
+    m_pathEdit = new_edit("1000", this);
+    QLabel* destLabel = new_label("Dest file", this);
+    m_destEdit = new_edit("1001", this);
     QPushButton* pack = button("PACK", "1002");
     QPushButton* close = button("Close", "1003");
     QPushButton* browsePath = button("Browse", "1005");
     QPushButton* browseDest = button("Browse", "1006");
     auto* information = new QGroupBox(QStringLiteral("Information"), this);
-    QLabel* companyLabel = label("Company name");
-    m_companyEdit = edit("1004");
+    QLabel* companyLabel = new_label("Company name", this);
+    m_companyEdit = new_edit("1004", this);
     m_companyEdit->setReadOnly(true);
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("1007"));
-    QLabel* statusLabel = label("Status");
-    m_statusEdit = edit("1008");
+    QLabel* statusLabel = new_label("Status", this);
+    m_statusEdit = new_edit("1008", this);
     m_statusEdit->setReadOnly(true);
-    QLabel* versionLabel = label("Version");
-    m_versionEdit = edit("1009");
+    QLabel* versionLabel = new_label("Version", this);
+    m_versionEdit = new_edit("1009", this);
     QPushButton* apply = button("Apply", "1010");
-    QLabel* versionHint = label("ex> 1.5.2");
+    QLabel* versionHint = new_label("ex> 1.5.2", this);
 
     // A list view in report mode: one line per entry, no tree, no sorting.
     m_list->setRootIsDecorated(false);
@@ -146,9 +139,7 @@ void CPackagingFilesDlg::UpdateData(bool saveAndValidate)
 void CPackagingFilesDlg::OnInitDialog()
 {
     UpdateData(false);
-    // The version goes into a 20-byte field: the limit counts its bytes.
-    m_versionEdit->setMaxLength(kMaxVersion);
-    m_versionEdit->setValidator(new Utf8LengthValidator(kMaxVersion, m_versionEdit));
+    limit_to_bytes(m_versionEdit, kVersionFieldBytes);
 
     QStringList headings;
     for (const std::string& heading : package_list_headings())
@@ -209,9 +200,7 @@ void CPackagingFilesDlg::OnBrowsePath()
     UpdateData(false);
 
     FieldsToForm();
-    scan_package_sources(m_form, to_std(*folder));
-    pick_package_version(m_form);
-    update_package_destination(m_form);
+    scan_folder_for_packing(m_form, to_std(*folder));
     FormToFields();
     UpdateData(false);
     RebuildRows();
@@ -220,12 +209,8 @@ void CPackagingFilesDlg::OnBrowsePath()
 void CPackagingFilesDlg::OnBrowseDest()
 {
     UpdateData(true);
-    ChooserRequest request;
-    request.kind = ChooserKind::SaveFile;
-    request.parent = this;
-    request.title = QStringLiteral("Select file");
-    request.initial_path = m_strDestFile;
-    request.filter = QStringLiteral("Dest File|*||");
+    const ChooserRequest request =
+        select_file_request(ChooserKind::SaveFile, this, m_strDestFile, QStringLiteral("Dest File|*||"));
     if (const std::optional<QString> chosen = choose_path(request)) {
         m_strDestFile = *chosen;
         UpdateData(false);
@@ -242,7 +227,7 @@ void CPackagingFilesDlg::OnApply()
         return;
     }
     FieldsToForm();
-    update_package_destination(m_form);
+    propose_package_destination(m_form);
     FormToFields();
     UpdateData(false);
 }
@@ -250,14 +235,9 @@ void CPackagingFilesDlg::OnApply()
 void CPackagingFilesDlg::OnPack()
 {
     UpdateData(true);
-    std::vector<std::string> names;
-    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
-        names.push_back(to_std(m_list->topLevelItem(row)->text(0)));
-    const int result = pack_files(to_std(m_strVersion), to_std(m_strPath), std::move(names), to_std(m_strDestFile));
-    if (result > 0)
-        show_message("Success");
-    else
-        show_message(format_text("Fail with error[%d]", result));
+    // The list shows the form's entries: those are packed, from the folder in the Path field.
+    FieldsToForm();
+    pack_listed_packages(m_form);
     accept();
 }
 

@@ -23,8 +23,6 @@ class CPackagingFilesDlg : public QDialog {
 public:
     explicit CPackagingFilesDlg(QWidget* parent = nullptr);
 
-    static constexpr int kMaxVersion = 20; // bytes of the version as written
-
     QString m_strDestFile;    // edit 1001
     QString m_strPath;        // edit 1000
     QString m_strCompanyName; // edit 1004, read-only

@@ -73,8 +73,13 @@ void CSettingDlg::OnInitDialog()
 void CSettingDlg::OnOK()
 {
     UpdateData(true);
-    write_encrypt_mode_setting(m_nUseNewEncrypt);
+    const bool saved = write_encrypt_mode_setting(m_nUseNewEncrypt);
     UpdateData(false);
+    if (!saved) {
+        // The dialog stays open: the user may try again or cancel.
+        show_message("Could not save setting value", MessageIcon::Exclamation);
+        return;
+    }
     show_message("Save setting value", MessageIcon::Exclamation);
     accept();
 }

@@ -6,8 +6,9 @@ class QCheckBox;
 
 namespace kestrane {
 
-// Lets the user choose the encrypt mode. "Save" (id 1) stores the check box and ends with OK;
-// "Cancel" (id 2), Esc or the close box end with Cancel and store nothing.
+// Lets the user choose the encrypt mode. "Save" (id 1) stores the check box and ends with OK; when
+// the setting cannot be stored it says so and the dialog stays open. "Cancel" (id 2), Esc or the
+// close box end with Cancel and store nothing.
 class CSettingDlg : public QDialog {
     Q_OBJECT
 public:

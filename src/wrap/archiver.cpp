@@ -1,9 +1,9 @@
 #include "wrap/archiver.h"
 
-#include "common/file_io.h"
+#include "common/paths.h"
 #include "common/progress.h"
 #include "format/path_rules.h"
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,7 +1,8 @@
 #include "wrap/source_checks.h"
 
-#include "common/file_io.h"
+#include "common/input_file.h"
 #include "common/messages.h"
+#include "common/paths.h"
 #include "common/text_format.h"
 #include "wrap/wrapping.h"
 
@@ -83,10 +84,10 @@ int read_image_name(const std::string& path, ImageName& name)
 {
     InputFile file;
     if (!file.open(path))
-        return -1;
+        return kImageUnreadable;
     uint8_t head[kImageHeadSize] = {};
     if (file.read_up_to(head, sizeof head) <= kShortestImage)
-        return -2;
+        return kImageTooShort;
     name.fill('\0');
     std::memcpy(name.data(), head + kNameOffset, kNameSize);
     for (char& c : name) {
@@ -95,7 +96,7 @@ int read_image_name(const std::string& path, ImageName& name)
         if (c == 'r')
             c = '.';
     }
-    return 1;
+    return kImageNameRead;
 }
 
 std::optional<std::string> kernel_version(const ImageName& name)

@@ -10,7 +10,11 @@ namespace kestrane {
 // zero-terminated string in which every lower-case 'r' has been turned into '.'.
 using ImageName = std::array<char, 33>;   // 32 name bytes + terminator
 
-// 1, -1 when the file cannot be opened, -2 when 90 bytes or fewer could be read from it.
+// Results of read_image_name.
+inline constexpr int kImageNameRead = 1;
+inline constexpr int kImageUnreadable = -1; // the file cannot be opened
+inline constexpr int kImageTooShort = -2;   // 90 bytes or fewer could be read from it
+
 int read_image_name(const std::string& path, ImageName& name);
 
 // The rules for each image kind; nullopt when the name does not match.

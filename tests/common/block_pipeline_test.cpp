@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <system_error>
 #include <thread>
 
 using namespace kestrane;
@@ -59,4 +61,20 @@ TEST(BlockPipeline, MemoryStaysAtItsBlocks)
     pipeline.finish();
     EXPECT_EQ(total, 1'000'000u);
     EXPECT_EQ(largest, 1024u);
+}
+
+// The second of three threads cannot start: the first one ends, nothing is left running, and the
+// next pipeline starts as usual.
+TEST(BlockPipeline, FailedThreadStartEndsTheThreadsAlreadyStarted)
+{
+    std::atomic<int> calls{0};
+    const BlockPipeline::Consumer consumer = [&](const uint8_t*, size_t) { ++calls; };
+    set_thread_start_limit_for_tests(1);
+    EXPECT_THROW(BlockPipeline({consumer, consumer, consumer}, 64, 2), std::system_error);
+    set_thread_start_limit_for_tests(-1);
+
+    BlockPipeline pipeline({consumer, consumer}, 64, 2);
+    pipeline.feed("x", 1);
+    pipeline.finish();
+    EXPECT_EQ(calls.load(), 2);
 }

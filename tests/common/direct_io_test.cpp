@@ -93,11 +93,6 @@ uint64_t bytes_read_by_process()
     return 0;
 }
 
-int entries_in(const TempDir& dir)
-{
-    return static_cast<int>(
-        QDir(QString::fromStdString(dir.path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size());
-}
 
 } // namespace
 
@@ -151,7 +146,7 @@ TEST(DirectOutput, KernelWriteFailureFailsTheCommitAndLeavesNothing)
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &original), 0);
         EXPECT_FALSE(written) << "limit " << limit;
         EXPECT_EQ(read_bytes(path), bytes_of("old"));
-        EXPECT_EQ(entries_in(dir), 1);
+        EXPECT_EQ(dir.entry_count(), 1u);
     }
     std::signal(SIGXFSZ, previous_handler);
 }

@@ -14,10 +14,6 @@ using namespace kestrane::test;
 
 namespace {
 
-int entries_in(const TempDir& dir)
-{
-    return static_cast<int>(QDir(QString::fromStdString(dir.path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size());
-}
 
 } // namespace
 
@@ -34,7 +30,7 @@ TEST(AtomicOutputFile, DestinationAppearsOnlyOnCommit)
         ASSERT_TRUE(output.commit());
     }
     EXPECT_EQ(read_bytes(path), bytes_of("new content"));
-    EXPECT_EQ(entries_in(dir), 1);
+    EXPECT_EQ(dir.entry_count(), 1u);
 }
 
 TEST(AtomicOutputFile, UncommittedOutputLeavesNothing)
@@ -45,7 +41,7 @@ TEST(AtomicOutputFile, UncommittedOutputLeavesNothing)
         ASSERT_TRUE(output.open());
         output.write("x", 1);
     }
-    EXPECT_EQ(entries_in(dir), 0);
+    EXPECT_EQ(dir.entry_count(), 0u);
 }
 
 TEST(AtomicOutputFile, WriteFailureSticksAndCommitRefuses)
@@ -62,7 +58,7 @@ TEST(AtomicOutputFile, WriteFailureSticksAndCommitRefuses)
     EXPECT_FALSE(output.write("1", 1)); // the first failure sticks
     EXPECT_FALSE(output.commit());
     EXPECT_EQ(read_bytes(path), bytes_of("old"));
-    EXPECT_EQ(entries_in(dir), 1);
+    EXPECT_EQ(dir.entry_count(), 1u);
 }
 
 TEST(AtomicOutputFile, ReadOnlyFolderCannotBeWritten)

@@ -7,8 +7,8 @@
 #include "common/messages.h"
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
+#include "ops/encryption.h"
 #include "pack/package_file.h"
-#include "settings/encrypt_operation.h"
 #include "wrap/wrapping.h"
 
 #include "support/test_support.h"
@@ -30,14 +30,6 @@ public:
     explicit WriteLimit(int64_t bytes) { set_output_write_limit_for_tests(bytes); }
     ~WriteLimit() { set_output_write_limit_for_tests(-1); }
 };
-
-std::vector<std::string> entries(const std::string& dir)
-{
-    std::vector<std::string> names;
-    for (const QString& name : QDir(QString::fromStdString(dir)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-        names.push_back(name.toStdString());
-    return names;
-}
 
 struct Writer {
     const char* name;
@@ -126,7 +118,7 @@ TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
         }
         EXPECT_EQ(result, writer.cannot_create);
         EXPECT_EQ(read_bytes(out.file("out")), old);
-        EXPECT_EQ(entries(out.path()), std::vector<std::string>{"out"});
+        EXPECT_EQ(out.entries(), std::vector<std::string>{"out"});
         if (!writer.message.empty()) {
             EXPECT_EQ(messages.messages(), writer.message);
         }
@@ -138,7 +130,7 @@ TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
     const WriteLimit exactly(static_cast<int64_t>(total));
     EXPECT_GT(writer.write(sources, out.file("out")), 0) << writer.name << " does not fit into " << total << " bytes";
     EXPECT_EQ(read_bytes(out.file("out")).size(), total);
-    EXPECT_EQ(entries(out.path()), std::vector<std::string>{"out"});
+    EXPECT_EQ(out.entries(), std::vector<std::string>{"out"});
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWriter, FullDisk, testing::ValuesIn(kWriters),

@@ -5,9 +5,9 @@
 
 #include "fuzz_support.h"
 
-#include "app/command_line.h"
-#include "app/console.h"
-#include "app/param_parser.h"
+#include "cli/command_line.h"
+#include "cli/console.h"
+#include "cli/param_parser.h"
 
 using namespace kestrane;
 using namespace kestrane::fuzz;

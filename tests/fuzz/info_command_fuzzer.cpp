@@ -5,7 +5,7 @@
 
 #include "fuzz_support.h"
 
-#include "app/release_commands.h"
+#include "cli/release_commands.h"
 #include "crypt/company_key_file.h"
 #include "format/tagged_file.h"
 

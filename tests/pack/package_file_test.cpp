@@ -28,11 +28,6 @@ void expect_md5_trailer(const Bytes& file)
     EXPECT_EQ(to_hex(file.data() + covered.size(), 16), openssl_md5_hex(covered));
 }
 
-QStringList folder_entries(const TempDir& dir)
-{
-    return QDir(QString::fromStdString(dir.path()))
-        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
 
 } // namespace
 
@@ -121,13 +116,13 @@ TEST(PackFiles, UnreadableListedFileWritesNothing)
     QDir(QString::fromStdString(dir.path())).mkdir("sub.enc");
     const Bytes previous = bytes_of("an older package");
     write_bytes(dir.file("old.wrp"), previous);
-    const QStringList before = folder_entries(dir);
+    const std::vector<std::string> before = dir.entries();
 
     EXPECT_EQ(pack_files("1.0", dir.path(), {"a.enc", "gone.enc"}, dir.file("new.wrp")), -4);
     EXPECT_EQ(pack_files("1.0", dir.path(), {"a.enc", "gone.enc"}, dir.file("old.wrp")), -4);
     EXPECT_EQ(pack_files("1.0", dir.path(), {"sub.enc"}, dir.file("old.wrp")), -4);
     EXPECT_EQ(read_bytes(dir.file("old.wrp")), previous);
-    EXPECT_EQ(folder_entries(dir), before); // no package, no temporary file
+    EXPECT_EQ(dir.entries(), before); // no package, no temporary file
 }
 
 TEST(PackFiles, FileWhoseContentOutgrowsItsSizeFails)

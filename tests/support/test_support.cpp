@@ -1,7 +1,11 @@
 #include "support/test_support.h"
 
+#include "common/program_directory.h"
+
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,26 @@ TempDir::TempDir() : m_path(m_dir.path().toStdString())
 {
     if (!m_dir.isValid())
         throw std::runtime_error("cannot create a temporary folder");
+}
+
+std::vector<std::string> TempDir::entries() const
+{
+    std::vector<std::string> names;
+    const QDir::Filters filter = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+    for (const QString& name : QDir(QString::fromStdString(m_path)).entryList(filter, QDir::Name))
+        names.push_back(name.toStdString());
+    return names;
+}
+
+void IsolatedSettings::SetUp()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(m_profile.path()));
+    set_program_directory(m_program.path());
+}
+
+void IsolatedSettings::TearDown()
+{
+    set_program_directory("");
 }
 
 Bytes read_bytes(const std::string& path)

@@ -19,10 +19,24 @@ public:
     TempDir();
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
+    // The names of everything in the folder, hidden entries and sub-folders too, sorted.
+    std::vector<std::string> entries() const;
+    size_t entry_count() const { return entries().size(); }
 
 private:
     QTemporaryDir m_dir;
     std::string m_path;
+};
+
+// Points the per-user profile and the program directory (Kestrane.ini, the default company key
+// files) at temporary folders, never at the user's own.
+class IsolatedSettings : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TempDir m_profile;
+    TempDir m_program;
 };
 
 Bytes read_bytes(const std::string& path);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "format/program_directory.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "ui/choosers.h"
@@ -9,6 +8,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 
@@ -49,19 +50,32 @@ private:
     Chooser m_previous;
 };
 
-// Points the per-user profile and the program directory (Kestrane.ini, default key files) at
-// temporary folders, never at the user's own.
-class DialogTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(m_profile.path()));
-        set_program_directory(m_program.path());
-    }
-    void TearDown() override { set_program_directory(""); }
+// A control of a dialog by its id.
+template <typename T> T* child(QWidget* parent, const char* id)
+{
+    T* found = parent->findChild<T*>(QString::fromLatin1(id));
+    if (!found)
+        ADD_FAILURE() << "no control " << id;
+    return found;
+}
 
-    TempDir m_profile;
-    TempDir m_program;
+// The keys of the company key files the dialog tests write: "0000A1A2A3A4A5A6" and "0000B1B2B3B4B5B6".
+inline const Bytes kAcmeKey = {0, 0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6};
+inline const Bytes kBetaKey = {0, 0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6};
+
+// Settings and the program directory in temporary folders, and a folder to work in.
+class DialogTest : public IsolatedSettings {
+protected:
+    // Writes a file of the work folder; its path.
+    std::string file(const std::string& name, const Bytes& bytes)
+    {
+        write_bytes(m_work.file(name), bytes);
+        return m_work.file(name);
+    }
+    // The text of an edit, a click on a button, of a dialog by their ids.
+    static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
+    static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
+
     TempDir m_work;
 };
 
@@ -74,14 +88,6 @@ inline void type_text(QWidget* widget, const QString& text)
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
         QApplication::sendEvent(widget, &release);
     }
-}
-
-template <typename T> T* child(QWidget* parent, const char* id)
-{
-    T* found = parent->findChild<T*>(QString::fromLatin1(id));
-    if (!found)
-        ADD_FAILURE() << "no control " << id;
-    return found;
 }
 
 } // namespace kestrane::test

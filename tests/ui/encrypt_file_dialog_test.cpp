@@ -18,9 +18,6 @@ using namespace kestrane::test;
 
 namespace {
 
-const Bytes kAcmeKey = {0, 0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6};
-const Bytes kBetaKey = {0, 0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6};
-
 class EncryptFileDialog : public DialogTest {
 protected:
     void SetUp() override
@@ -29,13 +26,6 @@ protected:
         ASSERT_EQ(write_company_key_file("0000A1A2A3A4A5A6", "Acme", acme), 1);
         ASSERT_EQ(write_company_key_file("0000B1B2B3B4B5B6", "Beta", beta), 1);
     }
-    std::string file(const std::string& name, const Bytes& bytes)
-    {
-        write_bytes(m_work.file(name), bytes);
-        return m_work.file(name);
-    }
-    static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
-    static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
 
     const std::string acme = m_work.file("acme.wrp");
     const std::string beta = m_work.file("beta.wrp");

@@ -30,16 +30,8 @@ using namespace kestrane::test;
 
 namespace {
 
-const Bytes kAcmeKey = {0, 0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6};
-const Bytes kBetaKey = {0, 0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6};
-
 class MainDialog : public DialogTest {
 protected:
-    std::string file(const std::string& name, const Bytes& bytes)
-    {
-        write_bytes(m_work.file(name), bytes);
-        return m_work.file(name);
-    }
     std::string key_file(const std::string& path, const std::string& digits, const std::string& company)
     {
         EXPECT_EQ(write_company_key_file("0000" + digits, company, path), 1);
@@ -51,8 +43,6 @@ protected:
         return key_file(m_program.file("vid_tev.wrp"), "A1A2A3A4A5A6", company);
     }
 
-    static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
-    static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
     static void command(QWidget* modal, const char* id) { child<QAction>(modal, id)->trigger(); }
     static void select_type(QWidget* modal, int type) { child<QComboBox>(modal, "1023")->setCurrentIndex(type); }
     // Drags data onto the dialog and drops it there if the dialog takes it, as the platform does.

@@ -28,8 +28,6 @@ protected:
         write_bytes(folder + "/" + name, bytes);
         return folder + "/" + name;
     }
-    static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
-    static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
     static std::vector<std::vector<std::string>> rows(QWidget* modal)
     {
         std::vector<std::vector<std::string>> result;

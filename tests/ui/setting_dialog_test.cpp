@@ -82,6 +82,23 @@ TEST_F(SettingDialog, EnterSavesEscapeCancels)
     EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Save setting value"});
 }
 
+// A profile that cannot be written: Save says so instead of "Save setting value", and the dialog
+// stays open until Cancel.
+TEST_F(SettingDialog, FailedSaveIsNotReportedAsSaved)
+{
+    write_text(m_work.file("plain-file"), "");
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(m_work.file("plain-file")));
+    MessageRecorder recorder;
+    CSettingDlg dialog;
+    when_modal_opens([&](QWidget* modal) {
+        child<QPushButton>(modal, "1")->click();
+        EXPECT_TRUE(modal->isVisible());
+        child<QPushButton>(modal, "2")->click();
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not save setting value"});
+}
+
 TEST(AboutBox, ShowsNameAndClosesWithItsButton)
 {
     CAboutBoxDlg dialog;

@@ -2,7 +2,7 @@
 
 #include "common/file_io.h"
 #include "common/messages.h"
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 #include "format/tagged_file.h"
 #include "support/test_support.h"
 

@@ -24,11 +24,6 @@ void expect_md5_trailer(const Bytes& file)
     EXPECT_EQ(to_hex(file.data() + file.size() - 16, 16), openssl_md5_hex(Bytes(file.begin(), file.end() - 16)));
 }
 
-QStringList folder_entries(const TempDir& dir)
-{
-    return QDir(QString::fromStdString(dir.path())).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 void make_sparse_file(const std::string& path, uint64_t size)
 {
     QFile file(QString::fromStdString(path));
@@ -110,7 +105,7 @@ TEST(WrapFile, RefusalsComeInTheOrderOfTheChecks)
         EXPECT_EQ(wrap_file(c.type, c.version, c.source, dir.file("out.wrp")), c.result);
         EXPECT_EQ(recorder.messages(), Messages{c.message});
     }
-    EXPECT_EQ(folder_entries(dir), (QStringList{"brand.txt", "web"}));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"brand.txt", "web"}));
 }
 
 TEST(WrapBrand, PayloadOpensBlockByBlockToTheFile)
@@ -153,7 +148,7 @@ TEST(WrapBrand, EmptyFileOrOtherFirstByteIsRefused)
         EXPECT_EQ(recorder.messages(), Messages{"Fail with error code[-4]"});
         EXPECT_EQ(read_bytes(dir.file("old.wrp")), bytes_of("previous"));
     }
-    EXPECT_EQ(folder_entries(dir).size(), 3);
+    EXPECT_EQ(dir.entry_count(), 3u);
 }
 
 TEST(WriteWrappedFile, FieldChecksInOrder)
@@ -165,7 +160,7 @@ TEST(WriteWrappedFile, FieldChecksInOrder)
     EXPECT_EQ(write_wrapped_file(dir.file("src"), dir.file("a.wrp"), "RAW0", "77200", "1"), -3);
     EXPECT_EQ(write_wrapped_file(dir.file("src"), dir.file("a.wrp"), "RAW0", "", std::string(21, '1')), -3);
     EXPECT_EQ(write_wrapped_file(dir.file("src"), dir.path() + "/no/such/dir/a.wrp", "RAW0", "", "1"), -2);
-    EXPECT_EQ(folder_entries(dir), QStringList{"src"});
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"src"});
 }
 
 TEST(WriteWrappedFile, FailedWriteLeavesNothingAndKeepsTheOldFile)
@@ -179,7 +174,7 @@ TEST(WriteWrappedFile, FailedWriteLeavesNothingAndKeepsTheOldFile)
         set_output_write_limit_for_tests(-1);
         EXPECT_EQ(result, -2) << type_tag;
         EXPECT_EQ(read_bytes(dir.file("out.wrp")), bytes_of("previous"));
-        EXPECT_EQ(folder_entries(dir).size(), 2);
+        EXPECT_EQ(dir.entry_count(), 2u);
     }
 }
 
@@ -199,5 +194,5 @@ TEST(WriteWrappedFile, SourceThatChangesSizeOrIsTooLargeIsRefused)
     MessageRecorder recorder;
     EXPECT_EQ(wrap_file(kWrapRaw, "1", dir.file("huge.bin"), dir.file("a.wrp")), kWrapSourceTooLarge);
     EXPECT_EQ(recorder.messages(), Messages{"Fail with error code[-7]"});
-    EXPECT_EQ(folder_entries(dir).size(), 2);
+    EXPECT_EQ(dir.entry_count(), 2u);
 }

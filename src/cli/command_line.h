@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/param_parser.h"
+#include "cli/param_parser.h"
 
 #include <optional>
 #include <string>

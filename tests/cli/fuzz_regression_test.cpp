@@ -1,6 +1,6 @@
 // Inputs the fuzz targets found to break the command-line operations.
 
-#include "app/release_commands.h"
+#include "cli/release_commands.h"
 #include "crypt/company_key_file.h"
 
 #include "support/test_support.h"

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "crypt/encrypted_package.h"
+#include "ops/company_key.h"
+
 #include "format/tagged_file.h"
 
 #include <memory>
@@ -8,13 +9,7 @@
 
 namespace kestrane {
 
-// "ENC1" is used for a "RAW0" input (whatever its case) or when the stored setting asks for it.
-bool use_new_encrypt_mode(const std::string& type_tag);
-
-// Encrypts one file for the company of a company key file, with its messages:
-// "Success to encrypt file. [path:%s]" and 1, or a failure message and -1.
-int encrypt_wrapped_file(const std::string& key_file, const std::string& input_path,
-                         const std::string& output_path);
+class PackageFollower;
 
 // Encrypts a wrapped file for the company of a company key file while the wrapped file is being
 // written, so that the source is read once and both digests run side by side.
@@ -22,11 +17,14 @@ class EncryptionAlongside {
 public:
     EncryptionAlongside();
     ~EncryptionAlongside();
+    EncryptionAlongside(const EncryptionAlongside&) = delete;
+    EncryptionAlongside& operator=(const EncryptionAlongside&) = delete;
 
-    // Reads the company key file and puts its key into the company key slot. False, silently, when
-    // the file cannot be used here (not a company key file, a company name over 16 bytes): the
-    // caller then encrypts afterwards with encrypt_wrapped_file, which tells why.
+    // Puts the company's key into the company key slot. False, silently, when the file cannot be
+    // used here (not a company key file, a company name over 16 bytes): the caller then encrypts
+    // afterwards with encrypt_wrapped_file, which tells why.
     bool prepare(const std::string& key_file, const std::string& output_path);
+    bool prepare(const CompanyKeyFile& key_file, const std::string& output_path);
     const std::string& output_path() const { return m_output_path; }
     // The wrapped file's writer hands every byte here.
     TaggedFileWriter::Observer observer();
@@ -35,8 +33,11 @@ public:
     int finish();
 
 private:
+    void observe(const uint8_t* data, size_t count);
+
     std::string m_output_path;
     std::unique_ptr<PackageFollower> m_follower;
+    bool m_ran_short = false; // the system ran short of memory or threads for the package
 };
 
 } // namespace kestrane

@@ -1,8 +1,7 @@
-#include "format/program_directory.h"
-
-#include "format/path_rules.h"
+#include "common/program_directory.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <mutex>
@@ -33,7 +32,11 @@ std::string program_directory()
         if (!g_override.empty())
             return g_override;
     }
-    return parent_directory(executable_path());
+    const std::string executable = executable_path();
+    if (executable.empty())
+        return {};
+    // The executable's path is absolute: its folder is what the parent-directory rule would cut.
+    return QDir::toNativeSeparators(QFileInfo(QString::fromStdString(executable)).path()).toStdString();
 }
 
 void set_program_directory(const std::string& directory)

@@ -1,4 +1,4 @@
-#include "app/param_parser.h"
+#include "cli/param_parser.h"
 
 #include <gtest/gtest.h>
 

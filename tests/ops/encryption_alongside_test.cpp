@@ -1,31 +1,27 @@
-#include "settings/encrypt_operation.h"
-#include "settings/settings_store.h"
+#include "ops/encryption_alongside.h"
 
-#include "common/file_io.h"
 #include "common/messages.h"
+#include "common/paths.h"
 #include "crypt/company_key_file.h"
-#include "format/program_directory.h"
+#include "ops/encryption.h"
+#include "settings/settings_store.h"
 #include "support/test_support.h"
 #include "wrap/wrapping.h"
 
 #include <gtest/gtest.h>
-
-#include <QSettings>
 
 using namespace kestrane;
 using namespace kestrane::test;
 
 namespace {
 
-class EncryptionAlongsideTest : public testing::Test {
+class EncryptionAlongsideTest : public IsolatedSettings {
 protected:
     void SetUp() override
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(m_profile.path()));
-        set_program_directory(m_work.path());
+        IsolatedSettings::SetUp();
         ASSERT_EQ(write_company_key_file("0000C1C2C3C4C5C6", "Acme", key_file()), 1);
     }
-    void TearDown() override { set_program_directory(""); }
 
     std::string key_file() const { return m_work.file("acme.wrp"); }
 
@@ -39,14 +35,9 @@ protected:
         return alongside.output_path();
     }
 
-    TempDir m_profile;
     TempDir m_work;
     const Bytes m_key = {0, 0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6};
 };
-
-constexpr unsigned kOcx = 3;
-constexpr unsigned kRaw = 9;
-constexpr unsigned kBrand = 2;
 
 } // namespace
 
@@ -58,7 +49,7 @@ TEST_F(EncryptionAlongsideTest, SameStructureAsWrapThenEncrypt)
         SCOPED_TRACE(size);
         const std::string source = m_work.file("fw.bin");
         write_bytes(source, pattern_bytes(size, static_cast<uint32_t>(size)));
-        const std::string fused_path = wrap_alongside(kOcx, source);
+        const std::string fused_path = wrap_alongside(kWrapOcx, source);
         const Bytes wrapped = read_bytes(source + ".wrp");
         const Bytes fused = read_bytes(fused_path);
 
@@ -83,12 +74,12 @@ TEST_F(EncryptionAlongsideTest, RawTypeAndSettingChooseEnc1)
     MessageRecorder recorder;
     const std::string source = m_work.file("any.bin");
     write_bytes(source, pattern_bytes(3000, 2));
-    const std::string raw = wrap_alongside(kRaw, source);
+    const std::string raw = wrap_alongside(kWrapRaw, source);
     EXPECT_TRUE(package_matches(read_bytes(raw), read_bytes(source + ".wrp"), "ENC1", "Acme", m_key));
 
     write_text(m_work.file("brand.conf"), "[brand]\nname=x\n");
     write_encrypt_mode_setting(1);
-    const std::string brand = wrap_alongside(kBrand, m_work.file("brand.conf"));
+    const std::string brand = wrap_alongside(kWrapBrand, m_work.file("brand.conf"));
     EXPECT_TRUE(package_matches(read_bytes(brand), read_bytes(m_work.file("brand.conf.wrp")), "ENC1", "Acme", m_key));
     write_encrypt_mode_setting(0);
 }
@@ -99,7 +90,7 @@ TEST_F(EncryptionAlongsideTest, NothingIsWrittenWhenTheWrapFails)
     write_text(m_work.file("notbrand.conf"), "x");
     EncryptionAlongside alongside;
     ASSERT_TRUE(alongside.prepare(key_file(), m_work.file("notbrand.conf.wrp-Acme.enc")));
-    EXPECT_EQ(wrap_file(kBrand, "1", m_work.file("notbrand.conf"), m_work.file("notbrand.conf.wrp"), alongside.observer()), -4);
+    EXPECT_EQ(wrap_file(kWrapBrand, "1", m_work.file("notbrand.conf"), m_work.file("notbrand.conf.wrp"), alongside.observer()), -4);
     EXPECT_FALSE(path_exists(alongside.output_path()));
     EXPECT_FALSE(path_exists(m_work.file("notbrand.conf.wrp")));
 }

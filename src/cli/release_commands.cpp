@@ -1,0 +1,132 @@
+#include "cli/release_commands.h"
+
+#include "common/text_format.h"
+#include "format/path_rules.h"
+#include "ops/file_inspection.h"
+#include "ops/key_generation.h"
+#include "ops/packing.h"
+#include "pack/package_file.h"
+
+#include <optional>
+
+namespace kestrane {
+namespace {
+
+void print_line(std::FILE* out, const std::string& line)
+{
+    std::fputs(line.c_str(), out);
+    std::fputc('\n', out);
+    std::fflush(out);
+}
+
+// Header fields come from the file: a control character (a line end, an escape sequence) is
+// printed as \xNN, so that a field stays on its own line and cannot pass for another line.
+std::string printable(const std::string& value)
+{
+    std::string text;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += byte < 0x20 || byte == 0x7F ? format_text("\\x%02x", byte) : std::string(1, c);
+    }
+    return text;
+}
+
+void print_field(std::FILE* out, const char* label, const std::string& value)
+{
+    print_line(out, value.empty() ? std::string(label) + ":" : std::string(label) + ": " + printable(value));
+}
+
+const char* trailer_line(IntegrityCheck trailer)
+{
+    switch (trailer) {
+    case IntegrityCheck::Passes:
+        return "MD5 trailer: matches";
+    case IntegrityCheck::Fails:
+        return "MD5 trailer: does not match";
+    case IntegrityCheck::Truncated:
+        return "MD5 trailer: missing, the file's length does not fit its payload length";
+    case IntegrityCheck::Unreadable:
+        break;
+    }
+    return "MD5 trailer: the file cannot be read";
+}
+
+// The body length of an encrypted package and, when it was checked, its tag.
+void print_package_checks(std::FILE* out, const FileInspection& inspection)
+{
+    if (!inspection.body_length) {
+        print_line(out, "Body length: does not fit the file");
+        return;
+    }
+    print_line(out, format_text("Body length: %u", *inspection.body_length));
+    if (inspection.tag)
+        print_line(out, *inspection.tag == IntegrityCheck::Passes ? "Tag: verifies" : "Tag: does not verify");
+}
+
+void print_checks(std::FILE* out, const FileInspection& inspection)
+{
+    switch (inspection.kind) {
+    case FileInspection::Kind::Plain:
+        print_line(out, trailer_line(inspection.trailer));
+        return;
+    case FileInspection::Kind::Package:
+        print_package_checks(out, inspection);
+        return;
+    case FileInspection::Kind::Other:
+        break;
+    }
+    print_line(out, "Integrity: not checked, the attribute is neither PLAN nor an encrypt mode");
+}
+
+} // namespace
+
+bool run_info_command(const std::string& file_path, bool key_given, const std::string& key_file, std::FILE* out)
+{
+    const FileInspection inspection =
+        inspect_file(file_path, key_given ? std::optional<std::string>(key_file) : std::nullopt);
+    switch (inspection.outcome) {
+    case FileInspection::Outcome::KeyFileInvalid:
+        print_line(out, format_text("invalid company key file[file:%s]", key_file.c_str()));
+        return false;
+    case FileInspection::Outcome::FileInvalid:
+        print_line(out, format_text("Path[%s] is invalid", file_path.c_str()));
+        return false;
+    case FileInspection::Outcome::Inspected:
+        break;
+    }
+    const HeaderSummary& summary = inspection.summary;
+    print_field(out, "File", last_path_component(file_path));
+    print_field(out, "Type", summary.type_tag);
+    print_field(out, "Attribute", summary.attribute_tag);
+    print_field(out, "Model", summary.model_tag);
+    print_field(out, "Version", summary.version);
+    print_field(out, "CompanyName", summary.company_name);
+    print_checks(out, inspection);
+    return inspection.passed();
+}
+
+bool run_genkey_command(const std::string& digits, bool company_given, const std::string& company,
+                        const std::string& destination, std::FILE* out)
+{
+    const KeyFileRequest request{
+        .digits = digits,
+        .company_name = company_given ? company : std::string(),
+        .destination = destination,
+        .draw_digits = digits == "random",
+        .digits_drawn = [out](const std::string& drawn) { print_line(out, "Company key digits: " + drawn); },
+    };
+    return generate_company_key_file(request) == kKeyFileWritten;
+}
+
+bool run_pack_command(const std::string& directory, bool version_given, const std::string& version,
+                      bool dest_given, const std::string& destination, bool key_given, const std::string& key_file)
+{
+    const auto given = [](bool is_given, const std::string& value) {
+        return is_given ? std::optional<std::string>(value) : std::nullopt;
+    };
+    return pack_folder({directory, given(version_given, version), given(dest_given, destination),
+                        given(key_given, key_file)})
+        == kPackOk;
+}
+
+} // namespace kestrane

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QSaveFile>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kestrane {
+
+enum class FileAccess { Default, OwnerOnly };
+
+class DirectOutput;
+
+// An output that replaces its destination atomically: bytes go to a temporary file beside the
+// destination, which is renamed over it by commit(). Until then the destination is untouched;
+// a file that is never committed leaves nothing behind. Every write is checked; the first
+// failure sticks and makes commit() fail. Past its first MiB, where the file system allows, an
+// output bypasses the page cache (see DirectOutput), so a write failure may show only at a later
+// write or at commit().
+class AtomicOutputFile {
+public:
+    explicit AtomicOutputFile(const std::string& path);
+    ~AtomicOutputFile();
+    AtomicOutputFile(const AtomicOutputFile&) = delete;
+    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+
+    // False when the destination cannot be created (no temporary file can be made beside it).
+    bool open(FileAccess access = FileAccess::Default);
+    bool write(const void* data, size_t count);
+    bool failed() const { return m_failed; }
+    // Renames the finished file over the destination. False when a write failed or the rename
+    // did not happen; nothing is left behind then.
+    bool commit();
+    void discard();
+
+private:
+    bool write_through_cache(const uint8_t* bytes, size_t count);
+    void hand_written_bytes_to_disk();
+
+    QSaveFile m_file;
+    std::unique_ptr<DirectOutput> m_direct;
+    bool m_failed = false;
+    uint64_t m_written = 0;
+    uint64_t m_written_back = 0; // bytes already handed to the disk
+};
+
+// Test seam: every AtomicOutputFile write after `bytes` bytes in total fails, as on a full disk.
+// A negative value lifts the limit.
+void set_output_write_limit_for_tests(int64_t bytes);
+
+} // namespace kestrane

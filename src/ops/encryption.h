@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ops/company_key.h"
+
+#include <optional>
+#include <string>
+
+namespace kestrane {
+
+// Results of the encryption of a file for a company.
+inline constexpr int kEncrypted = 1;
+// The company key file could not be used or the encryption failed; a message said why.
+inline constexpr int kEncryptionFailed = -1;
+
+// "ENC1" is used for a "RAW0" input (whatever its case) or when the stored setting asks for it.
+bool use_new_encrypt_mode(const std::string& type_tag);
+
+// Encrypts `input` into `output` for the company of a company key file, in the encrypt mode the
+// input's type tag and the setting ask for. Shows why when it fails: "Could not load vid from
+// vid.wrp" (not a company key file), "Company name error" (a company name over 16 bytes),
+// "encrypt_package() Failed with error [%d]" (the encryption's code); on success it shows
+// nothing: the caller tells it. kEncrypted or kEncryptionFailed.
+int encrypt_for_company(const std::string& key_file, const std::string& input, const std::string& output);
+int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output);
+
+// The same, with "Success to encrypt file. [path:%s]" after a success: how the main dialog and the
+// command line encrypt a file.
+int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output);
+int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output);
+
+// Tells the result of writing an encrypted package as encrypt_wrapped_file does: its success
+// message and kEncrypted, or its failure message with the code and kEncryptionFailed.
+int report_wrapped_file_encryption(int package_result, const std::string& output);
+
+// A file chosen to be encrypted: the version in its header and the output proposed for it.
+struct EncryptionSource {
+    std::string version;
+    std::string proposed_output;
+};
+
+// Nothing, after "Path[%s] is invalid", when `input` is not a file that can be read.
+std::optional<EncryptionSource> inspect_encryption_source(const std::string& input, const std::string& company_name);
+
+} // namespace kestrane

@@ -1,0 +1,86 @@
+#include "ops/key_generation.h"
+
+#include "common/messages.h"
+#include "common/resource_failures.h"
+#include "common/text_format.h"
+#include "crypt/company_key_file.h"
+#include "crypt/encrypted_package.h"
+
+#include <optional>
+
+namespace kestrane {
+namespace {
+
+// Digits from the secure generator, upper-case hexadecimal.
+std::optional<std::string> draw_key_digits()
+{
+    uint8_t bytes[kCompanyKeyDigits / 2];
+    if (!secure_random_bytes(bytes, sizeof bytes))
+        return std::nullopt;
+    std::string digits;
+    for (const uint8_t byte : bytes)
+        digits += format_text("%02X", byte);
+    return digits;
+}
+
+// The refusals, in the order the user meets them; true when the request passes.
+bool request_fields_pass(const KeyFileRequest& request)
+{
+    if (request.destination.empty()) {
+        show_message("Select target path");
+        return false;
+    }
+    if (request.company_name.empty()) {
+        show_message("Input brand");
+        return false;
+    }
+    // The name travels in the 16-byte company field of every package made with the key.
+    if (request.company_name.size() > package::kMaxCompanyName) {
+        show_message("Company name error");
+        return false;
+    }
+    return true;
+}
+
+int write_key_file(const std::string& digits, const KeyFileRequest& request)
+{
+    if (digits.size() != kCompanyKeyDigits) {
+        show_message("Invalid vid");
+        return kKeyFileRefused;
+    }
+    const int result = or_cannot_create(kKeyFileCannotCreate, [&] {
+        return write_company_key_file("0000" + digits, request.company_name, request.destination);
+    });
+    if (result < 0) {
+        show_message(format_text("Fail with Error code[%d]", result));
+        return result;
+    }
+    show_message("Success");
+    return kKeyFileWritten;
+}
+
+int generate(const KeyFileRequest& request)
+{
+    if (!request_fields_pass(request))
+        return kKeyFileRefused;
+    if (!request.draw_digits)
+        return write_key_file(request.digits, request);
+    const std::optional<std::string> drawn = draw_key_digits();
+    if (!drawn) {
+        // The message has always shown -1 here.
+        show_message(format_text("Fail with Error code[%d]", -1));
+        return kKeyDigitsNotDrawn;
+    }
+    if (request.digits_drawn)
+        request.digits_drawn(*drawn);
+    return write_key_file(*drawn, request);
+}
+
+} // namespace
+
+int generate_company_key_file(const KeyFileRequest& request)
+{
+    return or_cannot_create(kKeyFileCannotCreate, [&] { return generate(request); });
+}
+
+} // namespace kestrane

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace kestrane {
+
+// The key digits a user gives: 12 hexadecimal digits, bytes 2 to 7 of the company key (bytes 0 and
+// 1 are zero).
+inline constexpr size_t kCompanyKeyDigits = 12;
+
+struct KeyFileRequest {
+    std::string digits;
+    std::string company_name;
+    std::string destination;
+    // Draw the digits from the secure generator instead; `digits_drawn` is told them before the
+    // file is written.
+    bool draw_digits = false;
+    std::function<void(const std::string& digits)> digits_drawn = {};
+};
+
+// Results of generate_company_key_file.
+inline constexpr int kKeyFileWritten = 1;
+// A field is missing or wrong; the message said which.
+inline constexpr int kKeyFileRefused = 0;
+// The digits are not hexadecimal (write_company_key_file's code).
+inline constexpr int kKeyDigitsNotHex = -1;
+// The destination cannot be created (write_company_key_file's code), or the system ran short.
+inline constexpr int kKeyFileCannotCreate = -2;
+// The secure generator failed.
+inline constexpr int kKeyDigitsNotDrawn = -3;
+
+// Checks the request and writes the company key file, telling every outcome: "Select target path",
+// "Input brand", "Company name error", "Invalid vid", "Fail with Error code[%d]", or "Success".
+int generate_company_key_file(const KeyFileRequest& request);
+
+} // namespace kestrane

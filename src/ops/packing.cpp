@@ -1,0 +1,94 @@
+#include "ops/packing.h"
+
+#include "common/messages.h"
+#include "common/resource_failures.h"
+#include "common/text_format.h"
+#include "ops/company_key.h"
+#include "ops/encryption.h"
+#include "ops/output_names.h"
+#include "pack/package_file.h"
+
+#include <vector>
+
+namespace kestrane {
+namespace {
+
+std::vector<std::string> listed_file_names(const PackagingForm& form)
+{
+    std::vector<std::string> names;
+    for (const HeaderSummary& entry : form.entries)
+        names.push_back(package_list_row(entry)[0]);
+    return names;
+}
+
+// A key of another company would make a package nobody can use: refused before anything is written.
+bool key_file_fits(const std::string& key_file, const PackagingForm& form)
+{
+    const std::optional<std::string> company = company_of_key_file(key_file);
+    if (!company) {
+        show_message(format_text("invalid company key file[file:%s]", key_file.c_str()));
+        return false;
+    }
+    if (*company != form.company_name) {
+        show_message(format_text("Doesn't match brand name with [%s]", form.company_name.c_str()));
+        return false;
+    }
+    return true;
+}
+
+// The whole job; pack_folder guards it.
+int scan_pack_and_encrypt(const PackRequest& request)
+{
+    PackagingForm form;
+    scan_folder_for_packing(form, request.folder);
+    if (form.entries.empty())
+        return kPackNothingToPack;
+    if (request.version) {
+        form.version = *request.version;
+        propose_package_destination(form);
+    }
+    if (request.destination)
+        form.dest_file = *request.destination;
+    if (request.key_file && !key_file_fits(*request.key_file, form))
+        return kPackKeyFileRefused;
+    if (const int packed = pack_listed_packages(form); packed <= 0)
+        return packed;
+    if (!request.key_file)
+        return kPackOk;
+    // The package file is encrypted as any file is, with the key file as it is now.
+    const std::string output = encrypted_package_file_path(form.dest_file, form.company_name);
+    return encrypt_wrapped_file(*request.key_file, form.dest_file, output) == kEncrypted ? kPackOk : kPackNotEncrypted;
+}
+
+} // namespace
+
+void scan_folder_for_packing(PackagingForm& form, const std::string& folder)
+{
+    scan_package_sources(form, folder);
+    pick_package_version(form);
+    update_package_destination(form);
+}
+
+void propose_package_destination(PackagingForm& form)
+{
+    update_package_destination(form);
+}
+
+int pack_listed_packages(const PackagingForm& form)
+{
+    const int result = or_cannot_create(kPackCannotCreate, [&] {
+        return pack_files(form.version, form.path, listed_file_names(form), form.dest_file);
+    });
+    if (result > 0)
+        show_message("Success");
+    else
+        show_message(format_text("Fail with error[%d]", result));
+    return result;
+}
+
+int pack_folder(const PackRequest& request)
+{
+    return or_cannot_create(kPackCannotCreate, [&] { return scan_pack_and_encrypt(request); });
+}
+
+} // namespace kestrane

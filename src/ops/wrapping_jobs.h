@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ops/company_key.h"
+#include "ops/encryption_alongside.h"
+
+#include <optional>
+#include <string>
+
+namespace kestrane {
+
+struct WrapRequest {
+    unsigned type = 0; // index into wrapping_types()
+    std::string version;
+    std::string source;
+    std::string destination; // the wrapped file
+};
+
+// Wraps a source: wrap_file's checks, messages and results.
+int wrap_source(const WrapRequest& request);
+
+// The version a kernel, bootloader or emergency image carries in its image name, as its wrapping
+// takes it; nothing, after the message that says why, when the image does not qualify.
+std::optional<std::string> read_image_version(unsigned type, const std::string& source);
+
+// What follows a wrapping: the encryption of the wrapped file for the company of a company key file.
+struct EncryptionRequest {
+    std::string key_file;
+    // Empty: the wrapped file's path, "-", the key file's company and ".enc".
+    std::string output;
+};
+
+// A wrapping followed by the encryption of the wrapped file. The company key file is read once,
+// when the job is made; with a usable key the package is written while the wrapped file is, so
+// that the source is read once.
+class WrapThenEncrypt {
+public:
+    WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption);
+
+    // What reading the company key file gave: 1 when it was read, the reader's negative code when
+    // it is not a company key file.
+    int key_file_result() const { return m_key_file.result; }
+
+    // wrap_file's messages and results.
+    int wrap();
+    // After a successful wrap(): encrypt_wrapped_file's messages and results.
+    int encrypt();
+
+private:
+    WrapRequest m_wrap;
+    CompanyKeyFile m_key_file;
+    std::string m_output;
+    EncryptionAlongside m_alongside;
+    bool m_alongside_ready = false;
+};
+
+} // namespace kestrane

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace kestrane {
+
+// The company-key field of the main dialog and the encrypt-file dialog: the company key file's
+// path, the company name read from it, and the chooser behind its button. The dialog owns both
+// strings and its data exchange; the field works on them through `updateData`.
+class CompanyKeyField {
+public:
+    CompanyKeyField(QString& keyFile, QString& companyName, std::function<void(bool save)> updateData);
+
+    // The company key file stored in the settings, else `fallbackName` in the program directory,
+    // and its company name.
+    void LoadStored(const char* fallbackName);
+    // The company name of the current key file. When the file is not a company key file the name
+    // is emptied, "Could not load vid from vid.wrp" is shown and the answer is false.
+    bool LoadCompanyName();
+    // Lets the user choose another company key file. True when one was chosen and loaded (it is
+    // then stored in the settings): the dialog proposes its destination anew for the new company.
+    bool Browse(QWidget* chooserParent);
+
+private:
+    QString& m_keyFile;
+    QString& m_companyName;
+    std::function<void(bool)> m_updateData;
+};
+
+} // namespace kestrane

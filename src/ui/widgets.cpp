@@ -1,0 +1,51 @@
+#include "ui/widgets.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QValidator>
+
+namespace kestrane {
+namespace {
+
+class Utf8LengthValidator : public QValidator {
+public:
+    Utf8LengthValidator(qsizetype max_bytes, QObject* parent) : QValidator(parent), m_maxBytes(max_bytes) {}
+
+    State validate(QString& input, int&) const override
+    {
+        return input.toUtf8().size() <= m_maxBytes ? Acceptable : Invalid;
+    }
+
+private:
+    qsizetype m_maxBytes;
+};
+
+} // namespace
+
+QLineEdit* new_edit(const char* id, QWidget* owner)
+{
+    auto* edit = new QLineEdit(owner);
+    edit->setObjectName(QString::fromLatin1(id));
+    return edit;
+}
+
+QPushButton* new_button(const char* text, const char* id, QWidget* owner)
+{
+    auto* button = new QPushButton(QString::fromUtf8(text), owner);
+    button->setObjectName(QString::fromLatin1(id));
+    return button;
+}
+
+QLabel* new_label(const char* text, QWidget* owner)
+{
+    return new QLabel(QString::fromUtf8(text), owner);
+}
+
+void limit_to_bytes(QLineEdit* edit, int max_bytes)
+{
+    edit->setMaxLength(max_bytes);
+    edit->setValidator(new Utf8LengthValidator(max_bytes, edit));
+}
+
+} // namespace kestrane

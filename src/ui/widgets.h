@@ -1,0 +1,27 @@
+#pragma once
+
+#include "crypt/encrypted_package.h"
+#include "format/tagged_file.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace kestrane {
+
+// The pieces every dialog's constructor makes. Controls carry their template id as object name,
+// by which the tests find them.
+QLineEdit* new_edit(const char* id, QWidget* owner);
+QPushButton* new_button(const char* text, const char* id, QWidget* owner);
+QLabel* new_label(const char* text, QWidget* owner);
+
+// The longest texts the fields take, in bytes: what the files' fields hold.
+inline constexpr int kVersionFieldBytes = static_cast<int>(layout::kVersionMaxLength);    // 20
+inline constexpr int kCompanyNameFieldBytes = static_cast<int>(package::kMaxCompanyName); // 16
+
+// Refuses input whose UTF-8 form would be longer than `max_bytes` (the limit counts bytes, as the
+// file's field does, not characters).
+void limit_to_bytes(QLineEdit* edit, int max_bytes);
+
+} // namespace kestrane

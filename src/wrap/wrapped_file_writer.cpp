@@ -1,0 +1,167 @@
+#include "wrap/wrapped_file_writer.h"
+
+#include "common/input_file.h"
+#include "common/progress.h"
+#include "common/resource_failures.h"
+#include "crypt/sealing.h"
+#include "format/path_rules.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace kestrane {
+namespace {
+
+
+constexpr size_t kCopyBlockSize = size_t{1} << 20;
+// Brand files are read in whole chunks, so that only the very last chunk of the file is short.
+constexpr size_t kSealBlockChunks = kCopyBlockSize / sealing::kChunkSize;
+constexpr size_t kSealInputBlockSize = kSealBlockChunks * sealing::kChunkSize;
+constexpr uint64_t kMaxPayloadLength = UINT32_MAX;
+
+bool is_brand(std::string_view type_tag)
+{
+    return type_tag == tags::kBrand;
+}
+
+uint64_t payload_length(std::string_view type_tag, uint64_t source_size)
+{
+    return is_brand(type_tag) ? seal_all_size(source_size) : source_size;
+}
+
+// A brand file is text that begins with '[' or ' '. Leaves the file at its start again.
+bool starts_like_brand_file(InputFile& source)
+{
+    uint8_t first = 0;
+    if (!source.read_exact(&first, 1) || !source.seek(0))
+        return false;
+    return first == '[' || first == ' ';
+}
+
+// Reads exactly `count` bytes; a short read means the file shrank while we read it.
+int read_block(InputFile& source, uint8_t* block, size_t count)
+{
+    const int64_t got = source.read_up_to(block, count);
+    if (got < 0)
+        return kWrapSourceUnreadable;
+    return got == static_cast<int64_t>(count) ? kWrapOk : kWrapSourceChanged;
+}
+
+// After its announced size the source must be at its end; anything more means it grew.
+int check_source_end(InputFile& source)
+{
+    uint8_t beyond = 0;
+    const int64_t got = source.read_some(&beyond, 1);
+    if (got < 0)
+        return kWrapSourceUnreadable;
+    return got == 0 ? kWrapOk : kWrapSourceChanged;
+}
+
+int copy_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Progress& progress)
+{
+    for (uint64_t left = size; left > 0;) {
+        // Read straight into the writer's buffer: the digest takes it from there.
+        const std::span<uint8_t> buffer = writer.payload_buffer();
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+        if (const int result = read_block(source, buffer.data(), count); result != kWrapOk)
+            return result;
+        if (!writer.append_buffer(count))
+            return kWrapCannotCreate;
+        left -= count;
+        progress.advance(count);
+    }
+    return check_source_end(source);
+}
+
+// Seals `count` bytes chunk by chunk into `sealed` (one block per chunk, the last chunk possibly
+// short or empty) and appends the blocks.
+int seal_and_append(ChunkSealer& sealer, const uint8_t* data, size_t count, bool final,
+                    std::vector<uint8_t>& sealed, TaggedFileWriter& writer)
+{
+    using namespace sealing;
+    const size_t chunks = count / kChunkSize + (final ? 1 : 0);
+    for (size_t i = 0; i < chunks; ++i) {
+        const size_t offset = i * kChunkSize;
+        const size_t length = std::min(kChunkSize, count - offset);
+        if (!sealer.seal(data + offset, length, sealed.data() + i * kBlockSize))
+            return kWrapSealingFailed;
+    }
+    return writer.append(sealed.data(), chunks * kBlockSize) ? kWrapOk : kWrapCannotCreate;
+}
+
+// The payload of a brand file: exactly what seal_all gives for the whole file, produced one
+// input block at a time.
+int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Progress& progress)
+{
+    ChunkSealer sealer;
+    if (!sealer.ready())
+        return kWrapSealingFailed;
+    std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(size, kSealInputBlockSize)));
+    std::vector<uint8_t> sealed((kSealBlockChunks + 1) * sealing::kBlockSize);
+    uint64_t left = size;
+    do {
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
+        if (const int result = read_block(source, block.data(), count); result != kWrapOk)
+            return result;
+        left -= count;
+        progress.advance(count);
+        const bool final = left == 0;
+        if (const int result = seal_and_append(sealer, block.data(), count, final, sealed, writer);
+            result != kWrapOk)
+            return result;
+    } while (left > 0);
+    return check_source_end(source);
+}
+
+// Writes the header, the payload and the trailer; the destination is replaced only when all of it
+// was written.
+int write_wrapped_payload(InputFile& source, const std::string& source_path, const std::string& destination_path,
+                          std::string_view type_tag, std::string_view model_tag, const std::string& version,
+                          const TaggedFileWriter::Observer& observer)
+{
+    const uint64_t size = source.size();
+    // Until finish() commits, the output lives beside the destination; an early return drops it.
+    TaggedFileWriter writer(destination_path, FileAccess::Default, observer);
+    if (!writer.begin(type_tag, tags::kPlain, build_information_field(model_tag, version),
+                      static_cast<uint32_t>(payload_length(type_tag, size))))
+        return kWrapCannotCreate;
+    Progress progress("Wrapping " + last_path_component(source_path), size);
+    const int result = is_brand(type_tag) ? seal_payload(source, size, writer, progress)
+                                          : copy_payload(source, size, writer, progress);
+    if (result != kWrapOk)
+        return result;
+    return writer.finish() == kWriteOk ? kWrapOk : kWrapCannotCreate;
+}
+
+} // namespace
+
+bool wrapped_version_too_long(const std::string& version)
+{
+    return version.size() > layout::kVersionMaxLength;
+}
+
+int write_wrapped_file(const std::string& source_path, const std::string& destination_path,
+                       std::string_view type_tag, std::string_view model_tag, const std::string& version,
+                       const TaggedFileWriter::Observer& observer)
+{
+    if (type_tag.size() > layout::kTagSize)
+        return kWrapFieldTooLong;
+    InputFile source;
+    if (!source.open(source_path))
+        return kWrapSourceUnreadable;
+    if (model_tag.size() > layout::kModelTagSize || wrapped_version_too_long(version))
+        return kWrapFieldTooLong;
+    const uint64_t size = source.size();
+    const uint64_t length = payload_length(type_tag, size);
+    if (length > kMaxPayloadLength)
+        return kWrapSourceTooLarge;
+    if (is_brand(type_tag) && !starts_like_brand_file(source))
+        return kWrapNotBrandFile;
+
+    return or_cannot_create(kWrapCannotCreate, [&] {
+        return write_wrapped_payload(source, source_path, destination_path, type_tag, model_tag, version, observer);
+    });
+}
+
+} // namespace kestrane
