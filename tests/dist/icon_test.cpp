@@ -1,4 +1,4 @@
-#include "format/program_directory.h"
+#include "common/program_directory.h"
 #include "support/test_support.h"
 #include "ui/main_dialog.h"
 #include "ui/setting_dialog.h"

@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include "common/paths.h"
 #include "common/program_directory.h"
 #include "support/test_support.h"
 
