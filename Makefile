@@ -9,7 +9,7 @@ BUILD_DIR := build
 PRESET    := default
 
 # Debian packages the build and the tests need.
-PACKAGES := cmake ninja-build g++ qt6-base-dev libmbedtls-dev libgtest-dev openssl tar \
+PACKAGES := cmake ninja-build g++ qt6-base-dev libssl-dev libgtest-dev openssl tar \
             u-boot-tools xvfb xauth x11-utils xdotool fonts-nanum time bc
 
 # The fuzz build needs clang and its libFuzzer runtime besides.

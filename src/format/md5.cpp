@@ -1,5 +1,7 @@
 #include "format/md5.h"
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -46,6 +48,12 @@ void store_word_le(uint8_t* bytes, uint32_t word)
 } // namespace
 
 Md5::Md5() : m_state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
+
+Md5::~Md5()
+{
+    OPENSSL_cleanse(m_state.data(), sizeof m_state);
+    OPENSSL_cleanse(m_pending.data(), m_pending.size());
+}
 
 void Md5::compress(const uint8_t* blocks, size_t block_count)
 {

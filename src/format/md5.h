@@ -16,6 +16,7 @@ public:
     static constexpr size_t kBlockSize = 64;
 
     Md5();
+    ~Md5(); // cleanses the state: inside HMAC-MD5 it is derived from the key
     void update(const void* data, size_t count);
     // The digest of everything updated so far; the object is spent afterwards.
     Md5Digest finish();
