@@ -4,6 +4,9 @@
 #   make test-asan  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make fuzz       build the fuzz targets (clang, libFuzzer) and run each for FUZZ_SECONDS
 #   make bench      measure throughput against md5sum, openssl and tar
+#   make release SEALING_KEY=public.pem
+#                   the optimised program for production with the maker's public sealing key
+#                   (build-release/kestrane); refuses a missing key and the development key
 
 BUILD_DIR := build
 PRESET    := default
@@ -19,7 +22,7 @@ FUZZ_TARGETS  ?=
 
 SUDO := $(shell if [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then echo sudo; fi)
 
-.PHONY: all deps deps-fuzz build test test-asan fuzz run bench clean
+.PHONY: all deps deps-fuzz build test test-asan fuzz run bench release clean
 
 all: build
 
@@ -69,5 +72,10 @@ run: build
 bench: build
 	tools/bench.sh $(BUILD_DIR)/kestrane
 
+# An empty SEALING_KEY is passed on too, so that CMake refuses it rather than reusing a cached key.
+release: deps
+	cmake --preset release -DKESTRANE_SEALING_KEY=$(if $(SEALING_KEY),$(abspath $(SEALING_KEY)))
+	cmake --build --preset release -j2
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-fuzz build-release
