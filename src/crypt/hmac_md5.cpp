@@ -1,50 +1,56 @@
 #include "crypt/hmac_md5.h"
 
-#include <openssl/crypto.h>
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
 
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace kestrane {
+namespace {
+
+EVP_MAC* hmac_algorithm()
+{
+    static EVP_MAC* const algorithm = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+    return algorithm;
+}
+
+} // namespace
 
 HmacMd5::HmacMd5(const uint8_t* key, size_t key_length)
 {
-    // A key longer than a block is replaced by its digest; a shorter one is zero-filled.
-    std::array<uint8_t, Md5::kBlockSize> block{};
-    if (key_length > block.size()) {
-        const Md5Digest digest = md5_of(key, key_length);
-        std::memcpy(block.data(), digest.data(), digest.size());
-    } else if (key_length > 0) {
-        std::memcpy(block.data(), key, key_length);
+    if (!hmac_algorithm())
+        throw std::runtime_error("OpenSSL offers no HMAC");
+    m_context = EVP_MAC_CTX_new(hmac_algorithm());
+    if (!m_context)
+        throw std::bad_alloc();
+    char digest[] = "MD5";
+    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
+                                 OSSL_PARAM_construct_end()};
+    // A null key would mean "the key set before"; an empty one is zero-filled like any short key.
+    static const uint8_t kNoKey = 0;
+    if (EVP_MAC_init(m_context, key_length > 0 ? key : &kNoKey, key_length, params) != 1) {
+        EVP_MAC_CTX_free(m_context);
+        throw std::runtime_error("OpenSSL offers no HMAC-MD5");
     }
-    std::array<uint8_t, Md5::kBlockSize> inner_pad;
-    for (size_t i = 0; i < block.size(); ++i) {
-        inner_pad[i] = block[i] ^ 0x36;
-        m_outer_pad[i] = block[i] ^ 0x5c;
-    }
-    m_inner.update(inner_pad.data(), inner_pad.size());
-    OPENSSL_cleanse(block.data(), block.size());
-    OPENSSL_cleanse(inner_pad.data(), inner_pad.size());
 }
 
 HmacMd5::~HmacMd5()
 {
-    OPENSSL_cleanse(m_outer_pad.data(), m_outer_pad.size());
+    EVP_MAC_CTX_free(m_context);
 }
 
 void HmacMd5::update(const void* data, size_t count)
 {
-    m_inner.update(data, count);
+    EVP_MAC_update(m_context, static_cast<const unsigned char*>(data), count);
 }
 
 Tag HmacMd5::finish()
 {
-    const Md5Digest inner = m_inner.finish();
-    Md5 outer;
-    outer.update(m_outer_pad.data(), m_outer_pad.size());
-    outer.update(inner.data(), inner.size());
-    const Md5Digest digest = outer.finish();
-    Tag tag;
-    std::memcpy(tag.data(), digest.data(), tag.size());
+    Tag tag{};
+    size_t length = 0;
+    EVP_MAC_final(m_context, tag.data(), &length, tag.size());
     return tag;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "format/md5.h"
+#include <openssl/types.h>
 
 #include <array>
 #include <cstddef>
@@ -17,7 +17,8 @@ using Tag = std::array<uint8_t, sealing::kTagSize>;
 // HMAC-MD5 (RFC 2104) of data with the given key.
 void hmac_md5(const uint8_t* key, size_t key_length, const uint8_t* data, size_t length, uint8_t* tag);
 
-// Streaming HMAC-MD5. Its key-derived state is cleansed when it goes.
+// Streaming HMAC-MD5, OpenSSL's; it cleanses its key-derived state when it goes. The constructor
+// throws std::bad_alloc when memory runs out, std::runtime_error when OpenSSL offers no HMAC-MD5.
 class HmacMd5 {
 public:
     HmacMd5(const uint8_t* key, size_t key_length);
@@ -28,8 +29,7 @@ public:
     Tag finish();
 
 private:
-    Md5 m_inner;
-    std::array<uint8_t, Md5::kBlockSize> m_outer_pad{}; // the key XOR 0x5c, kept for finish()
+    EVP_MAC_CTX* m_context = nullptr;
 };
 
 } // namespace kestrane
