@@ -1,6 +1,6 @@
 #pragma once
 
-#include "crypt/company_key_slot.h"
+#include "crypt/sealing.h"
 
 #include <string>
 
