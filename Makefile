@@ -5,12 +5,15 @@
 #   make fuzz       build the fuzz targets (clang, libFuzzer) and run each for FUZZ_SECONDS
 #   make bench      measure throughput against md5sum, openssl and tar
 #   make package    build the Debian package kestrane_<version>_<arch>.deb in build/
+#   make release SEALING_KEY=public.pem
+#                   the optimised program for production with the maker's public sealing key
+#                   (build-release/kestrane); refuses a missing key and the development key
 
 BUILD_DIR := build
 PRESET    := default
 
 # Debian packages that building and running need (the dialogs' Korean labels need the font)...
-PACKAGES := cmake ninja-build g++ qt6-base-dev libmbedtls-dev tar fonts-nanum
+PACKAGES := cmake ninja-build g++ qt6-base-dev libssl-dev tar fonts-nanum
 # ...what the tests and the benchmark add...
 TEST_PACKAGES := libgtest-dev openssl u-boot-tools xvfb xauth x11-utils xdotool time bc file \
                  desktop-file-utils appstream groff-base man-db
@@ -28,7 +31,7 @@ TEST_DEPS_STAMP := $(BUILD_DIR)/.test-deps-checked
 
 SUDO := $(shell if [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then echo sudo; fi)
 
-.PHONY: all deps deps-test deps-package deps-fuzz build test test-asan fuzz run bench package clean
+.PHONY: all deps deps-test deps-package deps-fuzz build test test-asan fuzz run bench package release clean
 
 all: build
 
@@ -95,5 +98,10 @@ bench: $(TEST_DEPS_STAMP) build
 package: deps-package build
 	cd $(BUILD_DIR) && cpack -G DEB
 
+# An empty SEALING_KEY is passed on too, so that CMake refuses it rather than reusing a cached key.
+release: $(DEPS_STAMP)
+	cmake --preset release -DKESTRANE_SEALING_KEY=$(if $(SEALING_KEY),$(abspath $(SEALING_KEY)))
+	cmake --build --preset release -j2
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-fuzz build-release

@@ -3,6 +3,8 @@
 #include "common/file_io.h"
 #include "format/tagged_file.h"
 
+#include <openssl/crypto.h>
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -53,14 +55,17 @@ int write_company_key_file(const std::string& hex_key, const std::string& compan
                            const std::string& path)
 {
     CompanyKey key{};
-    if (!convert_key_text(hex_key, key))
-        return -1;
+    if (!convert_key_text(hex_key, key)) {
+        cleanse_key(key);
+        return kKeyFileBadKeyText;
+    }
     std::vector<uint8_t> payload(key.begin(), key.end());
+    cleanse_key(key);
     payload.insert(payload.end(), company_name.begin(), company_name.end());
     const int result = write_tagged_file(path, tags::kCompanyKey, tags::kPlain, InformationField{},
                                          payload, FileAccess::OwnerOnly);
-    std::memset(payload.data(), 0, key.size());
-    return result == kWriteOk ? 1 : -2;
+    OPENSSL_cleanse(payload.data(), payload.size());
+    return result == kWriteOk ? kKeyFileOk : kKeyFileCannotCreate;
 }
 
 int read_company_key_file(const std::string& path, CompanyKey& key, std::string& company_name)
@@ -68,35 +73,37 @@ int read_company_key_file(const std::string& path, CompanyKey& key, std::string&
     using namespace company_key_file;
     InputFile file;
     if (!file.open(path))
-        return -1;
+        return kKeyFileCannotOpen;
     uint8_t header[layout::kHeaderSize] = {};
     const int64_t got = file.read_up_to(header, sizeof header);
     if (got < 0)
-        return -1;
+        return kKeyFileCannotOpen;
     if (std::memcmp(header + layout::kTypeTagOffset, tags::kCompanyKey.data(), layout::kTagSize) != 0)
-        return -3;
+        return kKeyFileNotCompanyKey;
     if (std::memcmp(header + layout::kAttributeTagOffset, tags::kPlain.data(), layout::kTagSize) != 0)
-        return -4;
+        return kKeyFileNotPlain;
     if (got < static_cast<int64_t>(sizeof header))
-        return -2;
+        return kKeyFileBadPayload;
     const int32_t length = static_cast<int32_t>(load_u32_le(header + layout::kLengthOffset));
     if (length < static_cast<int32_t>(kMinPayload) || length > static_cast<int32_t>(kMaxPayload))
-        return -2;
+        return kKeyFileBadPayload;
     uint8_t payload[kMaxPayload + 1] = {};
-    if (!file.read_exact(payload, static_cast<size_t>(length)))
-        return -2;
-
-    std::memcpy(key.data(), payload, key.size());
-    company_name.assign(reinterpret_cast<const char*>(payload + key.size())); // up to the first zero
-    std::memset(payload, 0, sizeof payload);
-    return 1;
+    const bool complete = file.read_exact(payload, static_cast<size_t>(length));
+    if (complete) {
+        std::memcpy(key.data(), payload, key.size());
+        company_name.assign(reinterpret_cast<const char*>(payload + key.size())); // up to the first zero
+    }
+    OPENSSL_cleanse(payload, sizeof payload);
+    return complete ? kKeyFileOk : kKeyFileBadPayload;
 }
 
 bool is_company_key_file(const std::string& path)
 {
     CompanyKey key{};
     std::string name;
-    return read_company_key_file(path, key, name) == 1;
+    const bool readable = read_company_key_file(path, key, name) == kKeyFileOk;
+    cleanse_key(key);
+    return readable;
 }
 
 } // namespace kestrane

@@ -2,89 +2,90 @@
 
 #include "crypt/sealing_key.h"
 
-#include <mbedtls/ctr_drbg.h>
-#include <mbedtls/entropy.h>
-#include <mbedtls/platform_util.h>
-#include <mbedtls/rsa.h>
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/crypto.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/param_build.h>
+#include <openssl/rsa.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
+#include <memory>
 
 namespace kestrane {
 namespace {
 
-// The padding source (and the source of generated company keys): CTR-DRBG seeded once per process
-// from the system's entropy.
-class PaddingGenerator {
-public:
-    static int generate(void* self, unsigned char* output, size_t length)
-    {
-        return static_cast<PaddingGenerator*>(self)->fill(output, length);
-    }
-
-    static PaddingGenerator& instance()
-    {
-        static PaddingGenerator generator;
-        return generator;
-    }
-
-private:
-    PaddingGenerator()
-    {
-        mbedtls_entropy_init(&m_entropy);
-        mbedtls_ctr_drbg_init(&m_drbg);
-        static const unsigned char personalisation[] = "kestrane sealing padding";
-        m_seeded = mbedtls_ctr_drbg_seed(&m_drbg, mbedtls_entropy_func, &m_entropy, personalisation,
-                                         sizeof personalisation - 1) == 0;
-    }
-
-    int fill(unsigned char* output, size_t length)
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_seeded)
-            return MBEDTLS_ERR_CTR_DRBG_ENTROPY_SOURCE_FAILED;
-        return mbedtls_ctr_drbg_random(&m_drbg, output, length);
-    }
-
-    std::mutex m_mutex;
-    mbedtls_entropy_context m_entropy;
-    mbedtls_ctr_drbg_context m_drbg;
-    bool m_seeded = false;
+template <typename T, void (*Free)(T*)> struct Freer {
+    void operator()(T* object) const { Free(object); }
 };
+using Bignum = std::unique_ptr<BIGNUM, Freer<BIGNUM, BN_free>>;
+using ParamBuilder = std::unique_ptr<OSSL_PARAM_BLD, Freer<OSSL_PARAM_BLD, OSSL_PARAM_BLD_free>>;
+using Params = std::unique_ptr<OSSL_PARAM, Freer<OSSL_PARAM, OSSL_PARAM_free>>;
+using PublicKey = std::unique_ptr<EVP_PKEY, Freer<EVP_PKEY, EVP_PKEY_free>>;
+using KeyContext = std::unique_ptr<EVP_PKEY_CTX, Freer<EVP_PKEY_CTX, EVP_PKEY_CTX_free>>;
 
-// The sealing key, set up afresh for each sealing call.
+// The built-in modulus and exponent as an OpenSSL public key; null when that failed.
+PublicKey built_in_sealing_key()
+{
+    const Bignum modulus(BN_bin2bn(kSealingKeyModulus.data(), kSealingKeyModulus.size(), nullptr));
+    const Bignum exponent(BN_bin2bn(kSealingKeyExponent.data(), kSealingKeyExponent.size(), nullptr));
+    const ParamBuilder builder(OSSL_PARAM_BLD_new());
+    if (!modulus || !exponent || !builder
+        || OSSL_PARAM_BLD_push_BN(builder.get(), OSSL_PKEY_PARAM_RSA_N, modulus.get()) != 1
+        || OSSL_PARAM_BLD_push_BN(builder.get(), OSSL_PKEY_PARAM_RSA_E, exponent.get()) != 1)
+        return nullptr;
+    const Params params(OSSL_PARAM_BLD_to_param(builder.get()));
+    const KeyContext context(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    EVP_PKEY* key = nullptr;
+    if (!params || !context || EVP_PKEY_fromdata_init(context.get()) != 1
+        || EVP_PKEY_fromdata(context.get(), &key, EVP_PKEY_PUBLIC_KEY, params.get()) != 1)
+        return nullptr;
+    return PublicKey(key);
+}
+
+// The sealing key, set up afresh for each sealing call: RSA PKCS#1 v1.5 encryption (type 2) in
+// public mode, whose padding bytes OpenSSL draws from its CSPRNG (none of them zero).
 class SealingContext {
 public:
-    SealingContext()
+    SealingContext() : m_key(built_in_sealing_key())
     {
-        mbedtls_rsa_init(&m_rsa, MBEDTLS_RSA_PKCS_V15, 0);
-        m_ready = mbedtls_rsa_import_raw(&m_rsa, kSealingKeyModulus.data(), kSealingKeyModulus.size(),
-                                         nullptr, 0, nullptr, 0, nullptr, 0, kSealingKeyExponent.data(),
-                                         kSealingKeyExponent.size()) == 0
-            && mbedtls_rsa_complete(&m_rsa) == 0 && mbedtls_rsa_check_pubkey(&m_rsa) == 0;
+        if (m_key)
+            m_context.reset(EVP_PKEY_CTX_new_from_pkey(nullptr, m_key.get(), nullptr));
+        m_ready = m_context && EVP_PKEY_encrypt_init(m_context.get()) == 1
+            && EVP_PKEY_CTX_set_rsa_padding(m_context.get(), RSA_PKCS1_PADDING) == 1;
+        if (!m_ready) {
+            m_setup_error = ERR_peek_last_error();
+            ERR_clear_error();
+        }
     }
-    ~SealingContext() { mbedtls_rsa_free(&m_rsa); }
-    SealingContext(const SealingContext&) = delete;
-    SealingContext& operator=(const SealingContext&) = delete;
 
     bool ready() const { return m_ready; }
 
-    // PKCS#1 v1.5 type 2 of up to 116 bytes into one 128-byte block; mbed TLS's code on failure.
-    int seal_chunk(const uint8_t* chunk, size_t length, uint8_t* block)
+    // Seals up to 116 bytes into one 128-byte block: 0, or OpenSSL's (non-zero) error code.
+    unsigned long seal_chunk(const uint8_t* chunk, size_t length, uint8_t* block)
     {
-        return mbedtls_rsa_pkcs1_encrypt(&m_rsa, &PaddingGenerator::generate, &PaddingGenerator::instance(),
-                                         MBEDTLS_RSA_PUBLIC, length, chunk, block);
+        size_t written = sealing::kBlockSize;
+        if (m_ready && EVP_PKEY_encrypt(m_context.get(), block, &written, chunk, length) == 1
+            && written == sealing::kBlockSize)
+            return 0;
+        const unsigned long code = m_ready ? ERR_peek_last_error() : m_setup_error;
+        ERR_clear_error();
+        return code != 0 ? code : ERR_PACK(ERR_LIB_RSA, 0, ERR_R_INTERNAL_ERROR);
     }
 
 private:
-    mbedtls_rsa_context m_rsa;
+    PublicKey m_key;
+    KeyContext m_context;
     bool m_ready = false;
+    unsigned long m_setup_error = 0;
 };
 
-void report_failure(const char* text, int code)
+void report_failure(const char* text, unsigned long code)
 {
-    std::printf(text, static_cast<unsigned>(-code));
+    std::printf(text, static_cast<unsigned>(code));
     std::fflush(stdout);
 }
 
@@ -94,12 +95,12 @@ int64_t seal(const uint8_t* source, uint64_t n, uint8_t* destination, uint64_t f
     using namespace sealing;
     SealingContext context;
     if (!context.ready())
-        return -3;
+        return kSealKeySetupFailed;
     const uint64_t full_chunks = std::min<uint64_t>(n / kChunkSize, full_chunks_allowed);
     for (uint64_t i = 0; i < full_chunks; ++i) {
-        if (const int code = context.seal_chunk(source + i * kChunkSize, kChunkSize, destination + i * kBlockSize)) {
+        if (const unsigned long code = context.seal_chunk(source + i * kChunkSize, kChunkSize, destination + i * kBlockSize)) {
             report_failure("rsa_pkcs1_encrypt failed with error code %x\n", code);
-            return -1;
+            return kSealChunkFailed;
         }
     }
     const uint64_t consumed = full_chunks * kChunkSize;
@@ -109,9 +110,9 @@ int64_t seal(const uint8_t* source, uint64_t n, uint8_t* destination, uint64_t f
         std::memcpy(destination + produced, source + consumed, n - consumed);
         return static_cast<int64_t>(produced + n - consumed);
     }
-    if (const int code = context.seal_chunk(source + consumed, n - consumed, destination + produced)) {
+    if (const unsigned long code = context.seal_chunk(source + consumed, n - consumed, destination + produced)) {
         report_failure("rsa_pkcs1_encrypt failed with error code %x\n", code);
-        return -2;
+        return kSealFinalChunkFailed;
     }
     return static_cast<int64_t>(produced + kBlockSize);
 }
@@ -135,24 +136,11 @@ bool ChunkSealer::seal(const uint8_t* chunk, size_t length, uint8_t* block)
 {
     if (length > sealing::kChunkSize || !ready())
         return false;
-    if (const int code = m_context->sealing.seal_chunk(chunk, length, block)) {
+    if (const unsigned long code = m_context->sealing.seal_chunk(chunk, length, block)) {
         report_failure("rsa_pkcs1_encrypt failed with error code %x\n", code);
         return false;
     }
     return true;
-}
-
-namespace {
-
-// The company key slot, with its built-in default until a company key is set.
-std::mutex g_slot_mutex;
-CompanyKey g_company_key = {0x4B, 0x45, 0x53, 0x54, 0x52, 0x41, 0x4E, 0x45};
-
-} // namespace
-
-bool secure_random_bytes(uint8_t* destination, size_t count)
-{
-    return PaddingGenerator::generate(&PaddingGenerator::instance(), destination, count) == 0;
 }
 
 uint64_t seal_data_size(uint64_t n)
@@ -180,88 +168,20 @@ int make_key_block(uint8_t* destination)
 {
     using namespace sealing;
     uint8_t plaintext[kChunkSize];
-    const CompanyKey key = company_key();
+    CompanyKey key = company_key();
     std::memcpy(plaintext, key.data(), key.size());
+    cleanse_key(key);
     for (size_t i = key.size(); i < kChunkSize; ++i)
         plaintext[i] = static_cast<uint8_t>(i);
 
     SealingContext context;
-    const int code = context.ready() ? context.seal_chunk(plaintext, sizeof plaintext, destination)
-                                     : MBEDTLS_ERR_RSA_BAD_INPUT_DATA;
-    std::memset(plaintext, 0, sizeof plaintext);
+    const unsigned long code = context.seal_chunk(plaintext, sizeof plaintext, destination);
+    OPENSSL_cleanse(plaintext, sizeof plaintext);
     if (code != 0) {
         report_failure("rsa_public failed with error code %x\n", code);
-        return -1;
+        return kKeyBlockFailed;
     }
     return static_cast<int>(kKeyBlockSize);
-}
-
-HmacMd5::HmacMd5(const uint8_t* key, size_t key_length)
-{
-    // A key longer than a block is replaced by its digest; a shorter one is zero-filled.
-    std::array<uint8_t, Md5::kBlockSize> block{};
-    if (key_length > block.size()) {
-        const Md5Digest digest = md5_of(key, key_length);
-        std::memcpy(block.data(), digest.data(), digest.size());
-    } else if (key_length > 0) {
-        std::memcpy(block.data(), key, key_length);
-    }
-    std::array<uint8_t, Md5::kBlockSize> inner_pad;
-    for (size_t i = 0; i < block.size(); ++i) {
-        inner_pad[i] = block[i] ^ 0x36;
-        m_outer_pad[i] = block[i] ^ 0x5c;
-    }
-    m_inner.update(inner_pad.data(), inner_pad.size());
-    mbedtls_platform_zeroize(block.data(), block.size());
-    mbedtls_platform_zeroize(inner_pad.data(), inner_pad.size());
-}
-
-HmacMd5::~HmacMd5()
-{
-    mbedtls_platform_zeroize(m_outer_pad.data(), m_outer_pad.size());
-}
-
-void HmacMd5::update(const void* data, size_t count)
-{
-    m_inner.update(data, count);
-}
-
-Tag HmacMd5::finish()
-{
-    const Md5Digest inner = m_inner.finish();
-    Md5 outer;
-    outer.update(m_outer_pad.data(), m_outer_pad.size());
-    outer.update(inner.data(), inner.size());
-    const Md5Digest digest = outer.finish();
-    Tag tag;
-    std::memcpy(tag.data(), digest.data(), tag.size());
-    return tag;
-}
-
-void hmac_md5(const uint8_t* key, size_t key_length, const uint8_t* data, size_t length, uint8_t* tag)
-{
-    HmacMd5 hmac(key, key_length);
-    hmac.update(data, length);
-    const Tag result = hmac.finish();
-    std::memcpy(tag, result.data(), result.size());
-}
-
-void set_company_key(uint8_t k0, uint8_t k1, uint8_t k2, uint8_t k3, uint8_t k4, uint8_t k5,
-                     uint8_t k6, uint8_t k7)
-{
-    set_company_key(CompanyKey{k0, k1, k2, k3, k4, k5, k6, k7});
-}
-
-void set_company_key(const CompanyKey& key)
-{
-    std::lock_guard lock(g_slot_mutex);
-    g_company_key = key;
-}
-
-CompanyKey company_key()
-{
-    std::lock_guard lock(g_slot_mutex);
-    return g_company_key;
 }
 
 } // namespace kestrane

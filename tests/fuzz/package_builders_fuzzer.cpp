@@ -10,9 +10,9 @@
 #include "crypt/encrypted_package.h"
 #include "crypt/sealing.h"
 
-#include <mbedtls/md.h>
-#include <mbedtls/pk.h>
-#include <mbedtls/rsa.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/rsa.h>
 
 #include <cstring>
 #include <sys/stat.h>
@@ -22,22 +22,35 @@ using namespace kestrane::fuzz;
 
 namespace {
 
-mbedtls_rsa_context* private_key()
+EVP_PKEY* private_key()
 {
-    static mbedtls_pk_context pk;
-    static const bool parsed = [] {
-        mbedtls_pk_init(&pk);
-        return mbedtls_pk_parse_keyfile(&pk, KESTRANE_DEVELOPMENT_PRIVATE_KEY, nullptr) == 0;
+    static EVP_PKEY* const key = [] {
+        BIO* file = BIO_new_file(KESTRANE_DEVELOPMENT_PRIVATE_KEY, "r");
+        EVP_PKEY* parsed = file ? PEM_read_bio_PrivateKey(file, nullptr, nullptr, nullptr) : nullptr;
+        BIO_free(file);
+        return parsed;
     }();
-    FUZZ_REQUIRE(parsed, "cannot parse the development private key");
-    return mbedtls_pk_rsa(pk);
+    FUZZ_REQUIRE(key != nullptr, "cannot parse the development private key");
+    return key;
+}
+
+// The raw RSA private operation: the padded 128-byte block that was sealed.
+bool open_block(const uint8_t* block, uint8_t (&plain)[128])
+{
+    size_t length = sizeof plain;
+    EVP_PKEY_CTX* context = EVP_PKEY_CTX_new(private_key(), nullptr);
+    const bool opened = context && EVP_PKEY_decrypt_init(context) == 1
+        && EVP_PKEY_CTX_set_rsa_padding(context, RSA_NO_PADDING) == 1
+        && EVP_PKEY_decrypt(context, plain, &length, block, 128) == 1 && length == sizeof plain;
+    EVP_PKEY_CTX_free(context);
+    return opened;
 }
 
 // The plaintext of one sealed block: what follows the 00 02 <non-zero padding> 00 prefix.
 Bytes unseal(const uint8_t* block)
 {
     uint8_t plain[128];
-    FUZZ_REQUIRE(mbedtls_rsa_private(private_key(), nullptr, nullptr, block, plain) == 0, "RSA private");
+    FUZZ_REQUIRE(open_block(block, plain), "RSA private");
     FUZZ_REQUIRE(plain[0] == 0 && plain[1] == 2, "not a PKCS#1 v1.5 type 2 block");
     size_t separator = 2;
     while (separator < 128 && plain[separator] != 0)
@@ -102,8 +115,9 @@ void check_package(const Bytes& package, const Bytes& input, bool enc1, const st
     for (size_t i = 8; i < 116; ++i)
         FUZZ_REQUIRE(key_plain[i] == i, "key block filler");
     uint8_t tag[16];
-    mbedtls_md_hmac(mbedtls_md_info_from_type(MBEDTLS_MD_MD5), key.data(), key.size(), package.data(),
-                    package.size() - 16, tag);
+    size_t tag_length = 0;
+    FUZZ_REQUIRE(EVP_Q_mac(nullptr, "HMAC", nullptr, "MD5", nullptr, key.data(), key.size(), package.data(),
+                           package.size() - 16, tag, sizeof tag, &tag_length) != nullptr, "HMAC-MD5");
     FUZZ_REQUIRE(std::memcmp(tag, package.data() + package.size() - 16, 16) == 0, "HMAC-MD5 tag");
 }
 

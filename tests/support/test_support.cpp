@@ -9,8 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <mbedtls/pk.h>
-#include <mbedtls/rsa.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/rsa.h>
 
 #include <mutex>
 #include <stdexcept>
@@ -219,17 +220,19 @@ std::string test_data_path(const std::string& name)
 namespace {
 
 // The development private key, parsed once.
-mbedtls_rsa_context* development_private_key()
+EVP_PKEY* development_private_key()
 {
-    static mbedtls_pk_context pk;
+    static EVP_PKEY* key = nullptr;
     static std::once_flag once;
     std::call_once(once, [] {
-        mbedtls_pk_init(&pk);
         const std::string path = test_data_path("development-sealing-key.private.pem");
-        if (mbedtls_pk_parse_keyfile(&pk, path.c_str(), nullptr) != 0)
+        BIO* file = BIO_new_file(path.c_str(), "r");
+        key = file ? PEM_read_bio_PrivateKey(file, nullptr, nullptr, nullptr) : nullptr;
+        BIO_free(file);
+        if (!key)
             throw std::runtime_error("cannot parse " + path);
     });
-    return mbedtls_pk_rsa(pk);
+    return key;
 }
 
 } // namespace
@@ -237,7 +240,13 @@ mbedtls_rsa_context* development_private_key()
 Bytes unseal_block_raw(const uint8_t* block)
 {
     Bytes plain(128);
-    if (mbedtls_rsa_private(development_private_key(), nullptr, nullptr, block, plain.data()) != 0)
+    size_t length = plain.size();
+    EVP_PKEY_CTX* context = EVP_PKEY_CTX_new(development_private_key(), nullptr);
+    const bool opened = context && EVP_PKEY_decrypt_init(context) == 1
+        && EVP_PKEY_CTX_set_rsa_padding(context, RSA_NO_PADDING) == 1
+        && EVP_PKEY_decrypt(context, plain.data(), &length, block, 128) == 1 && length == plain.size();
+    EVP_PKEY_CTX_free(context);
+    if (!opened)
         throw std::runtime_error("RSA private operation failed");
     return plain;
 }
