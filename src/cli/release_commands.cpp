@@ -115,7 +115,7 @@ bool run_genkey_command(const std::string& digits, bool company_given, const std
         .draw_digits = digits == "random",
         .digits_drawn = [out](const std::string& drawn) { print_line(out, "Company key digits: " + drawn); },
     };
-    return generate_company_key_file(request) == kKeyFileWritten;
+    return generate_company_key_file(request) == kKeyFileGenerated;
 }
 
 bool run_pack_command(const std::string& directory, bool version_given, const std::string& version,

@@ -14,8 +14,6 @@
 namespace kestrane {
 namespace {
 
-// encrypt_package's code for an input that cannot be read or an output that cannot be created.
-constexpr int kPackageCannotCreate = -2;
 
 // Puts the company's key into the company key slot; false, after the message that says why, when
 // the company key file cannot be used.
@@ -40,7 +38,7 @@ int encrypt_in_chosen_mode(const std::string& input, const std::string& output, 
     HeaderSummary summary;
     read_header_summary(input, summary);
     const bool enc1 = use_new_encrypt_mode(summary.type_tag);
-    return or_cannot_create(kPackageCannotCreate, [&] { return encrypt_package(input, output, company_name, enc1); });
+    return or_cannot_create(kEncryptFileFailed, [&] { return encrypt_package(input, output, company_name, enc1); });
 }
 
 int report_failure(int package_result)

@@ -10,8 +10,6 @@
 namespace kestrane {
 namespace {
 
-// PackageFollower's code for a package that could not be written.
-constexpr int kFollowerCannotWrite = -2;
 
 } // namespace
 
@@ -63,9 +61,9 @@ int EncryptionAlongside::finish()
 {
     int result = kPackageRefused;
     if (m_ran_short)
-        result = kFollowerCannotWrite;
+        result = kEncryptFileFailed;
     else if (m_follower)
-        result = or_cannot_create(kFollowerCannotWrite, [this] { return m_follower->finish(); });
+        result = or_cannot_create(kEncryptFileFailed, [this] { return m_follower->finish(); });
     return report_wrapped_file_encryption(result, m_output_path);
 }
 

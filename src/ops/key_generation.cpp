@@ -46,9 +46,9 @@ int write_key_file(const std::string& digits, const KeyFileRequest& request)
 {
     if (digits.size() != kCompanyKeyDigits) {
         show_message("Invalid vid");
-        return kKeyFileRefused;
+        return kKeyFileRequestRefused;
     }
-    const int result = or_cannot_create(kKeyFileCannotCreate, [&] {
+    const int result = or_cannot_create(kKeyGenerationCannotCreate, [&] {
         return write_company_key_file("0000" + digits, request.company_name, request.destination);
     });
     if (result < 0) {
@@ -56,13 +56,13 @@ int write_key_file(const std::string& digits, const KeyFileRequest& request)
         return result;
     }
     show_message("Success");
-    return kKeyFileWritten;
+    return kKeyFileGenerated;
 }
 
 int generate(const KeyFileRequest& request)
 {
     if (!request_fields_pass(request))
-        return kKeyFileRefused;
+        return kKeyFileRequestRefused;
     if (!request.draw_digits)
         return write_key_file(request.digits, request);
     const std::optional<std::string> drawn = draw_key_digits();
@@ -80,7 +80,7 @@ int generate(const KeyFileRequest& request)
 
 int generate_company_key_file(const KeyFileRequest& request)
 {
-    return or_cannot_create(kKeyFileCannotCreate, [&] { return generate(request); });
+    return or_cannot_create(kKeyGenerationCannotCreate, [&] { return generate(request); });
 }
 
 } // namespace kestrane

@@ -21,13 +21,13 @@ struct KeyFileRequest {
 };
 
 // Results of generate_company_key_file.
-inline constexpr int kKeyFileWritten = 1;
+inline constexpr int kKeyFileGenerated = 1;
 // A field is missing or wrong; the message said which.
-inline constexpr int kKeyFileRefused = 0;
+inline constexpr int kKeyFileRequestRefused = 0;
 // The digits are not hexadecimal (write_company_key_file's code).
 inline constexpr int kKeyDigitsNotHex = -1;
 // The destination cannot be created (write_company_key_file's code), or the system ran short.
-inline constexpr int kKeyFileCannotCreate = -2;
+inline constexpr int kKeyGenerationCannotCreate = -2;
 // The secure generator failed.
 inline constexpr int kKeyDigitsNotDrawn = -3;
 

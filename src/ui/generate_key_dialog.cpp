@@ -108,7 +108,7 @@ void CGenerateKeyDlg::OnGenerate()
     const std::string digits = m_strKey.toLatin1().toStdString();
     const KeyFileRequest request{
         .digits = digits, .company_name = to_std(m_strCompanyName), .destination = to_std(m_strDestPath)};
-    if (generate_company_key_file(request) == kKeyFileWritten)
+    if (generate_company_key_file(request) == kKeyFileGenerated)
         accept();
 }
 

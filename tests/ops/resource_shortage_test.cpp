@@ -63,7 +63,7 @@ TEST_F(ResourceShortage, EveryJobFailsWithItsCannotCreateCode)
          {"encrypt_package() Failed with error [-2]"}},
         {"generate",
          [&] { return generate_company_key_file({.digits = "0A0B0C0D0E0F", .company_name = "Beta", .destination = out}); },
-         kKeyFileCannotCreate, {"Fail with Error code[-2]"}},
+         kKeyGenerationCannotCreate, {"Fail with Error code[-2]"}},
         {"pack", [&] { return pack_listed_packages(PackagingForm{m_work.path(), out, "Acme", "", "1.0", {}}); },
          kPackCannotCreate, {"Fail with error[-2]"}},
     };
