@@ -8,10 +8,6 @@
 #include <system_error>
 
 namespace kestrane {
-namespace {
-
-
-} // namespace
 
 EncryptionAlongside::EncryptionAlongside() = default;
 
