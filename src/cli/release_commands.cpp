@@ -91,6 +91,9 @@ bool run_info_command(const std::string& file_path, bool key_given, const std::s
     case FileInspection::Outcome::FileInvalid:
         print_line(out, format_text("Path[%s] is invalid", file_path.c_str()));
         return false;
+    case FileInspection::Outcome::NotTaggedFile:
+        print_line(out, format_text("Path[%s] is not a tagged file", file_path.c_str()));
+        return false;
     case FileInspection::Outcome::Inspected:
         break;
     }

@@ -617,10 +617,13 @@ TEST_F(ChangingSource, PackageThatShrinksWhilePackedLeavesNothing)
 {
     const std::string release = work().file("release");
     QDir().mkpath(QString::fromStdString(release));
-    // An encrypted package by its header: the scan reads no further.
+    // An encrypted package by its header and size: the scan reads no further.
     Bytes package = bytes_of("OCX0ENCR");
     package.resize(140, 0);
     std::copy_n("Acme", 4, package.begin() + 20);
+    const uint32_t body_length = kBig - 144; // the rest of the bytes: the key block and the tag
+    for (int i = 0; i < 4; ++i)
+        package[136 + i] = static_cast<uint8_t>(body_length >> (8 * i));
     const Bytes body = pattern_bytes(kBig, 13);
     package.insert(package.end(), body.begin(), body.end());
     const std::string big = release + "/viewer.enc";

@@ -8,6 +8,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace kestrane;
@@ -23,14 +24,19 @@ struct Header {
     std::string mode = "ENCR";
 };
 
-// An encrypted package as far as the scan reads it: tags and information field, then filler.
-void write_package(const TempDir& dir, const std::string& name, const Header& header, size_t size = 200)
+// An encrypted package as far as the scan reads it: tags, information field and a body length
+// that fits the size (284 bytes of framing), then filler.
+constexpr size_t kFraming = 284;
+
+void write_package(const TempDir& dir, const std::string& name, const Header& header, size_t size = 300,
+                   size_t body_length = 300 - kFraming)
 {
     Bytes bytes = pattern_bytes(std::max<size_t>(size, 140), static_cast<uint32_t>(name.size()));
     std::memcpy(bytes.data(), header.type.data(), 4);
     std::memcpy(bytes.data() + 4, header.mode.data(), 4);
     const auto information = build_information_field(header.model, header.version, header.company);
     std::copy(information.begin(), information.end(), bytes.begin() + 8);
+    store_u32_le(bytes.data() + 136, static_cast<uint32_t>(body_length));
     bytes.resize(size);
     write_bytes(dir.file(name), bytes);
 }
@@ -53,6 +59,11 @@ std::string company_mismatch(const std::string& path, const std::string& company
 {
     return "Company name not match file[" + path + "(" + company + "), " + admitted + "("
         + admitted_company + ")]";
+}
+
+std::string damaged(const std::string& path)
+{
+    return "Body length not match file[" + path + "]";
 }
 
 std::string key_file_refused(const std::string& path)
@@ -107,8 +118,8 @@ TEST(PackageScan, FirstOfEachTypeWinsAndFillsTheForm)
     ASSERT_EQ(pack_files(form.version, form.path, names, dir.file("out.wrp")), 1);
     const Bytes package = read_bytes(dir.file("out.wrp"));
     EXPECT_EQ(load_u32_le(package.data() + 140), 2u);
-    EXPECT_EQ(Bytes(package.begin() + 148, package.begin() + 348), read_bytes(dir.file("a.enc")));
-    EXPECT_EQ(Bytes(package.begin() + 352, package.begin() + 552), read_bytes(dir.file("c.enc")));
+    EXPECT_EQ(Bytes(package.begin() + 148, package.begin() + 448), read_bytes(dir.file("a.enc")));
+    EXPECT_EQ(Bytes(package.begin() + 452, package.begin() + 752), read_bytes(dir.file("c.enc")));
 }
 
 TEST(PackageScan, DomePackagesRepeatOnlyWithAnotherModel)
@@ -173,15 +184,45 @@ TEST(PackageScan, WhichNamesAreConsidered)
     write_package(dir, "IMAGE.ENC", {"BOT0", "", "1", "OTHER"});
     write_package(dir, "e.enc.bak", {"BOT0", "", "1", "OTHER"});
     write_package(dir, "short.enc", {"VID0", "", "", "OTHER"}, 63); // would raise two messages if read
-    write_package(dir, "t.enc", {"BOT0", "", "1"}, 64);
+    write_package(dir, "t.enc", {"BOT0", "", "1"}, 64); // read, and too short for its body length
     QDir(QString::fromStdString(dir.path())).mkdir("u.enc");
     MessageRecorder recorder;
     PackagingForm form;
     scan_package_sources(form, dir.path());
-    EXPECT_EQ(entry_paths(form), (Texts{dir.file(".enc"), dir.file("t.enc")}));
+    EXPECT_EQ(entry_paths(form), Texts{dir.file(".enc")});
     // A directory named like a package cannot be opened: its strings stay empty and it is reported
     // against the first entry.
-    EXPECT_EQ(recorder.messages(), Texts{company_mismatch("", "", dir.file(".enc"), "ACME")});
+    EXPECT_EQ(recorder.messages(),
+              (Texts{damaged(dir.file("t.enc")), company_mismatch("", "", dir.file(".enc"), "ACME")}));
+}
+
+TEST(PackageScan, PackagesWhoseSizeDoesNotFitTheirBodyLengthStayOut)
+{
+    struct Case {
+        const char* name;
+        size_t size;
+        size_t body_length;
+        bool admitted;
+    };
+    const Case cases[] = {
+        {"a-fits.enc", kFraming + 100, 100, true},
+        {"b-cut.enc", kFraming + 99, 100, false},
+        {"c-appended.enc", kFraming + 101, 100, false},
+        {"d-huge-length.enc", kFraming + 100, 0xFFFFFFFF, false},
+    };
+    const char* types[] = {"FRM0", "BOT0", "WEB0", "OCX0"};
+    TempDir dir;
+    Texts admitted, messages;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        write_package(dir, cases[i].name, {types[i], "", "1"}, cases[i].size, cases[i].body_length);
+        (cases[i].admitted ? admitted : messages).push_back(dir.file(cases[i].name));
+    }
+    MessageRecorder recorder;
+    PackagingForm form;
+    scan_package_sources(form, dir.path());
+    EXPECT_EQ(entry_paths(form), admitted);
+    std::transform(messages.begin(), messages.end(), messages.begin(), damaged);
+    EXPECT_EQ(recorder.messages(), messages);
 }
 
 TEST(PackageScan, ListingOrderIgnoresCaseThenBytes)
