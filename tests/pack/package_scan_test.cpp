@@ -8,7 +8,6 @@
 
 #include <QDir>
 
-#include <algorithm>
 #include <cstring>
 
 using namespace kestrane;
@@ -198,31 +197,17 @@ TEST(PackageScan, WhichNamesAreConsidered)
 
 TEST(PackageScan, PackagesWhoseSizeDoesNotFitTheirBodyLengthStayOut)
 {
-    struct Case {
-        const char* name;
-        size_t size;
-        size_t body_length;
-        bool admitted;
-    };
-    const Case cases[] = {
-        {"a-fits.enc", kFraming + 100, 100, true},
-        {"b-cut.enc", kFraming + 99, 100, false},
-        {"c-appended.enc", kFraming + 101, 100, false},
-        {"d-huge-length.enc", kFraming + 100, 0xFFFFFFFF, false},
-    };
-    const char* types[] = {"FRM0", "BOT0", "WEB0", "OCX0"};
     TempDir dir;
-    Texts admitted, messages;
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        write_package(dir, cases[i].name, {types[i], "", "1"}, cases[i].size, cases[i].body_length);
-        (cases[i].admitted ? admitted : messages).push_back(dir.file(cases[i].name));
-    }
+    write_package(dir, "a-fits.enc", {"FRM0", "", "1"}, kFraming + 100, 100);
+    write_package(dir, "b-cut.enc", {"BOT0", "", "1"}, kFraming + 99, 100);
+    write_package(dir, "c-appended.enc", {"WEB0", "", "1"}, kFraming + 101, 100);
+    write_package(dir, "d-huge-length.enc", {"OCX0", "", "1"}, kFraming + 100, 0xFFFFFFFF);
     MessageRecorder recorder;
     PackagingForm form;
     scan_package_sources(form, dir.path());
-    EXPECT_EQ(entry_paths(form), admitted);
-    std::transform(messages.begin(), messages.end(), messages.begin(), damaged);
-    EXPECT_EQ(recorder.messages(), messages);
+    EXPECT_EQ(entry_paths(form), Texts{dir.file("a-fits.enc")});
+    EXPECT_EQ(recorder.messages(), (Texts{damaged(dir.file("b-cut.enc")), damaged(dir.file("c-appended.enc")),
+                                          damaged(dir.file("d-huge-length.enc"))}));
 }
 
 TEST(PackageScan, ListingOrderIgnoresCaseThenBytes)
