@@ -5,11 +5,16 @@ set(KESTRANE_PACKAGE_MAINTAINER "Tev firmware tools <firmware-tools@tev.example>
     CACHE STRING "The Maintainer field of the Debian package")
 
 set(CPACK_GENERATOR DEB)
+# Configured without the dialogs: kestrane-cli alone, for build servers without a display stack.
+# The full package holds kestrane-cli too, and the same man page: one or the other is installed.
 if(KESTRANE_BUILD_GUI)
   set(CPACK_PACKAGE_NAME kestrane)
+  set(CPACK_DEBIAN_PACKAGE_PROVIDES kestrane-cli)
+  set(CPACK_DEBIAN_PACKAGE_CONFLICTS kestrane-cli)
+  set(CPACK_DEBIAN_PACKAGE_REPLACES kestrane-cli)
 else()
-  # Configured without the dialogs: kestrane-cli alone, for build servers without a display stack.
   set(CPACK_PACKAGE_NAME kestrane-cli)
+  set(CPACK_DEBIAN_PACKAGE_CONFLICTS kestrane)
 endif()
 set(CPACK_PACKAGE_VENDOR Tev)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
