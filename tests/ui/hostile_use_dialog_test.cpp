@@ -5,8 +5,8 @@
 
 #include "common/messages.h"
 #include "crypt/company_key_file.h"
-#include "settings/settings_store.h"
 #include "dialog_test_support.h"
+#include "settings/settings_store.h"
 
 #include <QComboBox>
 #include <QLineEdit>
