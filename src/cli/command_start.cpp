@@ -14,13 +14,16 @@
 #include <system_error>
 
 #ifdef _WIN32
-#include <shellapi.h>
+#define NOMINMAX
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #endif
 
 namespace kestrane {
 namespace {
 
+#ifndef _WIN32
 // Whether `path` is a folder the system goes up from as written: an existing directory that is
 // not a symbolic link (above a link, ".." leads to the parent of the link's target).
 bool is_real_directory(const std::string& path)
@@ -49,6 +52,7 @@ std::string joined_as_the_system_resolves(std::string base, const std::string& r
     }
     return base;
 }
+#endif
 
 // A file argument as a full path that names the file the system opens for it. Nothing when it is
 // relative and the current directory cannot be determined.
