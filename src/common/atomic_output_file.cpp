@@ -93,12 +93,20 @@ public:
 // The file's bytes on the disk before the termination signals are held: the flush may take long.
 void flush_to_disk(int descriptor)
 {
-    if (descriptor >= 0)
-        fdatasync(descriptor);
+    if (descriptor < 0)
+        return;
+#if defined(_POSIX_SYNCHRONIZED_IO) && _POSIX_SYNCHRONIZED_IO > 0
+    fdatasync(descriptor);
+#else
+    fsync(descriptor);
+#endif
 }
 #else
 // Windows replaces a file with one call: there is no moment in which a second name exists.
-class TerminationHold {};
+class TerminationHold {
+public:
+    TerminationHold() {}
+};
 
 void flush_to_disk(int) {}
 #endif
