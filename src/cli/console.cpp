@@ -57,7 +57,7 @@ class ConsoleProgress : public ProgressPresenter {
 public:
     explicit ConsoleProgress(std::FILE* err) : m_err(err) {}
 
-    void start(const std::string& title) override { m_title = title; }
+    void start(const std::string& title) override { m_title = escape_control_characters(title); }
 
     void update(int permille) override
     {
