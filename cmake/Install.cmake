@@ -1,5 +1,5 @@
-# What `cmake --install` puts where: the program, its menu entry and icon, its AppStream metadata,
-# its man page and its bash completion. Nothing from tests/ is installed (test data, the development
+# What `cmake --install` puts where: the programs (kestrane, and kestrane-cli without widgets), the
+# menu entry and icon, the AppStream metadata, the man page and the bash completion. Nothing from tests/ is installed (test data, the development
 # sealing key's private half).
 include(GNUInstallDirs)
 
@@ -21,9 +21,22 @@ if(KESTRANE_BUILD_GUI)
   endforeach()
 endif()
 
+if(KESTRANE_BUILD_CLI)
+  install(TARGETS kestrane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# kestrane-cli shares the man page and the completion (bash-completion loads a command's completion
+# by its name): links to kestrane's.
+set(KESTRANE_LINKS_DIR ${PROJECT_BINARY_DIR}/dist/links)
+file(MAKE_DIRECTORY ${KESTRANE_LINKS_DIR})
+file(CREATE_LINK kestrane ${KESTRANE_LINKS_DIR}/kestrane-cli SYMBOLIC)
+
 install(FILES ${KESTRANE_DIST_DIR}/kestrane.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME kestrane)
+if(KESTRANE_BUILD_CLI)
+  install(FILES ${KESTRANE_LINKS_DIR}/kestrane-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/release.sh
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrane/examples)
 
@@ -40,7 +53,14 @@ if(GZIP_PROGRAM)
     COMMENT "Compressing the man page"
     VERBATIM)
   add_custom_target(kestrane_man_page ALL DEPENDS ${man_page}.gz)
-  install(FILES ${man_page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set(installed_man_page ${man_page}.gz)
 else()
-  install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  set(installed_man_page ${man_page})
+endif()
+install(FILES ${installed_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(KESTRANE_BUILD_CLI)
+  get_filename_component(man_page_name ${installed_man_page} NAME)
+  string(REPLACE kestrane kestrane-cli cli_man_page_name ${man_page_name})
+  file(CREATE_LINK ${man_page_name} ${KESTRANE_LINKS_DIR}/${cli_man_page_name} SYMBOLIC)
+  install(FILES ${KESTRANE_LINKS_DIR}/${cli_man_page_name} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()

@@ -1,10 +1,6 @@
 #include "app/startup.h"
 
-#include "cli/command_line.h"
-#include "cli/command_operations.h"
-#include "cli/console.h"
-#include "cli/release_commands.h"
-#include "common/paths.h"
+#include "cli/command_start.h"
 #include "common/version_prompt.h"
 #include "ui/input_version_dialog.h"
 #include "ui/main_dialog.h"
@@ -12,30 +8,93 @@
 #include "ui/progress_dialog.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QIcon>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace kestrane {
 namespace {
 
-// The process's exit status.
-constexpr int kExitSuccess = 0;
-constexpr int kExitFailure = 1; // a command-line operation did not reach its success message
-constexpr int kExitUsage = 2;   // a start the usage text does not describe
+constexpr std::string_view kHeadlessPlatform = "offscreen";
 
-// The file argument as a full path against the current directory, without resolving links.
-std::string full_path(const std::string& file_argument)
+std::string_view environment(const char* name)
 {
-    if (file_argument.empty())
-        return {};
-    // Qt would replace the bytes of a name that is not UTF-8, naming another file: keep it as typed,
-    // and every operation refuses it as a path it cannot open or create.
-    if (!is_representable_path(file_argument))
-        return file_argument;
-    const QString absolute = QDir::current().absoluteFilePath(QString::fromStdString(file_argument));
-    return QDir::cleanPath(absolute).toStdString();
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool set(const char* name)
+{
+    return !environment(name).empty();
+}
+
+bool is_headless_platform(std::string_view platform)
+{
+    return platform.starts_with(kHeadlessPlatform) || platform.starts_with("minimal");
+}
+
+// The platforms Qt is to try for windows, "offscreen" last: a display that does not answer then
+// leaves the program headless instead of ending it. Empty where the system's one platform always
+// has a display (Windows, macOS).
+std::string platforms_to_try()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    std::string platforms(environment("QT_QPA_PLATFORM"));
+    if (platforms.empty()) {
+        // Qt's own choice among the desktops whose variable is set.
+        const bool wayland_first = environment("XDG_SESSION_TYPE") == "wayland";
+        const std::string wayland = set("WAYLAND_DISPLAY") ? "wayland;" : "";
+        const std::string xcb = set("DISPLAY") ? "xcb;" : "";
+        platforms = wayland_first ? wayland + xcb : xcb + wayland;
+    } else {
+        platforms += ';';
+    }
+    return platforms + std::string(kHeadlessPlatform);
+#else
+    return {};
+#endif
+}
+
+// Whether a window might be shown at all: without a display variable (or with Qt told to draw
+// offscreen) not even a try is made.
+bool display_may_answer()
+{
+    const std::string_view platform = environment("QT_QPA_PLATFORM");
+    if (is_headless_platform(platform))
+        return false;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    return !platform.empty() || set("DISPLAY") || set("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+// The application object. With a display that answers, a QApplication on it; otherwise a headless
+// one. Qt sees only the program name (and the platforms to try): every other argument is ours,
+// whatever Qt would make of it.
+std::unique_ptr<QCoreApplication> make_application(char* program, bool& display)
+{
+    static std::string platforms;
+    static char platform_option[] = "-platform";
+    static int argc = 1;
+    static char* argv[] = {program, nullptr, nullptr, nullptr};
+    display = false;
+    if (!display_may_answer())
+        return std::make_unique<QCoreApplication>(argc, argv);
+    platforms = platforms_to_try();
+    if (!platforms.empty()) {
+        argv[1] = platform_option;
+        argv[2] = platforms.data();
+        argc = 3;
+    }
+    auto application = std::make_unique<QApplication>(argc, argv);
+    display = QGuiApplication::platformName() != QLatin1String(kHeadlessPlatform.data(), kHeadlessPlatform.size());
+    // Every window shows the program's own icon, message boxes of the command line too.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kestrane-256.png")));
+    return application;
 }
 
 void install_dialog_version_prompt()
@@ -49,14 +108,16 @@ void install_dialog_version_prompt()
     });
 }
 
-// The main dialog, modal, until the user closes it. Without a display there is nothing to show:
-// the usage text goes to standard error instead.
-int run_gui_mode(bool display)
+void install_dialog_presenters()
 {
-    if (!display) {
-        std::fputs(usage_text(), stderr);
-        return kExitUsage;
-    }
+    install_message_box_presenter();
+    install_dialog_version_prompt();
+    install_progress_dialog_presenter();
+}
+
+// The main dialog, modal, until the user closes it.
+int run_main_dialog()
+{
     install_message_box_presenter();
     install_progress_dialog_presenter();
     CKestraneDlg dialog;
@@ -64,67 +125,19 @@ int run_gui_mode(bool display)
     return kExitSuccess;
 }
 
-void install_presenters(bool display)
-{
-    if (display) {
-        install_message_box_presenter();
-        install_dialog_version_prompt();
-        install_progress_dialog_presenter();
-    } else {
-        install_console_presenter();
-        install_console_version_prompt();
-        install_console_progress();
-    }
-}
-
-bool run_command(Operation operation, const CommandLine& c, int argc, char** argv)
-{
-    switch (operation) {
-    case Operation::Encrypt:
-        return run_encrypt_command(full_path(c.file_argument), c.key.value, typed_arguments(argc, argv));
-    case Operation::Wrap:
-        return run_wrap_command(full_path(c.file_argument), c.wrapping.value, c.version.given, c.version.value,
-                                c.key.given, c.key.value);
-    case Operation::Info:
-        return run_info_command(full_path(c.info.value), c.key.given, c.key.value, stdout);
-    case Operation::GenerateKey:
-        return run_genkey_command(c.genkey.value, c.company.given, c.company.value, full_path(c.file_argument), stdout);
-    case Operation::Pack:
-        return run_pack_command(full_path(c.pack.value), c.version.given, c.version.value, c.dest.given,
-                                full_path(c.dest.value), c.key.given, c.key.value);
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 int run_kestrane(int argc, char** argv)
 {
-    const bool display = display_available();
-    // Qt sees only the program name: every other argument is ours, whatever Qt would make of it.
-    static int qt_argc = 1;
-    static char* qt_argv[] = {argv[0], nullptr};
-    std::unique_ptr<QCoreApplication> application = display
-        ? std::make_unique<QApplication>(qt_argc, qt_argv)
-        : std::make_unique<QCoreApplication>(qt_argc, qt_argv);
+    bool display = false;
+    const std::unique_ptr<QCoreApplication> application = make_application(argv[0], display);
     QCoreApplication::setOrganizationName(QStringLiteral("Tev"));
 
-    const std::optional<CommandLine> command_line = parse_command_line(argc, argv);
-    const Operation operation = command_line ? select_operation(*command_line) : Operation::Dialogs;
-    switch (operation) {
-    case Operation::Dialogs:
-        return run_gui_mode(display);
-    case Operation::Help:
-        std::fputs(usage_text(), stdout);
-        return kExitSuccess;
-    case Operation::Conflict:
-        std::fputs(usage_text(), stderr);
-        return kExitUsage;
-    default:
-        install_presenters(display);
-        return run_command(operation, *command_line, argc, argv) ? kExitSuccess : kExitFailure;
-    }
+    const CommandStart start(ProgramKind::WithDialogs, program_arguments(argc, argv));
+    // Without a display the dialogs cannot open: the start then ends with the usage text.
+    if (start.opens_dialogs() && display)
+        return run_main_dialog();
+    return start.run(display ? install_dialog_presenters : install_console_presenters);
 }
 
 } // namespace kestrane

@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include "crypt/sealing_key.h"
+
 #include <initializer_list>
 
 namespace kestrane {
@@ -16,6 +18,24 @@ int count_given(std::initializer_list<bool> flags)
     for (const bool flag : flags)
         count += flag ? 1 : 0;
     return count;
+}
+
+bool is_lone_version_option(int argc, const char* const* argv, const ParamParser& parser)
+{
+    if (argc != 2)
+        return false;
+    std::string option = argv[1];
+    return parser.strip_option_prefix(option) && option == "version";
+}
+
+std::string replaced(std::string text, std::string_view placeholder, std::string_view replacement)
+{
+    size_t at = 0;
+    while ((at = text.find(placeholder, at)) != std::string::npos) {
+        text.replace(at, placeholder.size(), replacement);
+        at += replacement.size();
+    }
+    return text;
 }
 
 } // namespace
@@ -39,6 +59,11 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     parser.add_param("pack", &pack);
     parser.add_param("dest", &dest);
     parser.add_flag("help", &help);
+    if (is_lone_version_option(argc, argv, parser)) {
+        CommandLine version_request;
+        version_request.version_request = true;
+        return version_request;
+    }
     if (!parser.parse(argc, argv))
         return std::nullopt;
 
@@ -60,6 +85,8 @@ Operation select_operation(const CommandLine& c)
 {
     if (c.help)
         return Operation::Help;
+    if (c.version_request)
+        return Operation::Version;
     const int operations = count_given({c.wrapping.given, c.info.given, c.genkey.given, c.pack.given});
     if (operations > 1)
         return Operation::Conflict;
@@ -78,44 +105,64 @@ Operation select_operation(const CommandLine& c)
     return c.key.given ? Operation::Encrypt : Operation::Dialogs;
 }
 
-const char* usage_text()
+const char* program_name(ProgramKind program)
 {
-    return "usage: kestrane [OPTIONS] [FILE]\n"
-           "Without an operation the dialogs open (they need a display).\n"
-           "\n"
-           "Operations, one per run:\n"
-           "  -wrapping TYPE [-version V] [-key KEYFILE] FILE\n"
-           "        wrap FILE (a directory for webpage and addon) into FILE.wrp; with -key, encrypt\n"
-           "        it for KEYFILE's company into FILE.wrp-COMPANY.enc. The version of kernel and\n"
-           "        bootloader images comes from the image; other types ask for it when -version is\n"
-           "        missing. TYPE: kernel, addon, webpage, brand, ocx, bootloader, dome7720, dome7760,\n"
-           "        emergency.\n"
-           "        e.g. kestrane -wrapping kernel -key /keys/acme.wrp /fw/image.krn\n"
-           "             kestrane -wrapping webpage -version 1.5.2 /fw/web\n"
-           "  -key KEYFILE FILE\n"
-           "        encrypt the wrapped file FILE for KEYFILE's company into FILE-COMPANY.enc\n"
-           "        e.g. kestrane -key /keys/acme.wrp /fw/image.krn.wrp\n"
-           "  -info FILE [-key KEYFILE]\n"
-           "        print FILE's header (Type, Attribute, Model, Version, CompanyName) and check it:\n"
-           "        the MD5 trailer of a plain file; the body length of an encrypted package and,\n"
-           "        with -key, its tag. Exit status 1 when a check fails.\n"
-           "        e.g. kestrane -info /fw/image.krn.wrp-Acme.enc -key /keys/acme.wrp\n"
-           "  -genkey DIGITS|random -company NAME DEST\n"
-           "        write the company key file DEST for company NAME (at most 16 bytes) with the key\n"
-           "        0000 followed by 12 hexadecimal DIGITS; \"random\" draws them and prints them.\n"
-           "        e.g. kestrane -genkey 0A1B2C3D4E5F -company Acme /keys/acme.wrp\n"
-           "             kestrane -genkey random -company Acme /keys/acme.wrp\n"
-           "  -pack DIR [-version V] [-dest FILE] [-key KEYFILE]\n"
-           "        pack the encrypted packages of DIR into a package file: version from -version or\n"
-           "        the kernel package, destination from -dest or DIR-KVERSION.wrp beside DIR; with\n"
-           "        -key, encrypt the package file for that company into DEST-COMPANY.pkg.\n"
-           "        e.g. kestrane -pack /release/acme -version 1.5.2 -key /keys/acme.wrp\n"
-           "  -help\n"
-           "        print this text\n"
-           "\n"
-           "Options begin with - or --; a value follows as the next argument or after a colon\n"
-           "(-version:1.5.2, needed for a value that begins with -). Exit status: 0 success,\n"
-           "1 failure, 2 a start this text does not describe.\n";
+    return program == ProgramKind::WithDialogs ? "kestrane" : "kestrane-cli";
+}
+
+std::string usage_text(ProgramKind program)
+{
+    const char* dialogs = program == ProgramKind::WithDialogs
+        ? "Without an operation the dialogs open (they need a display).\n"
+        : "The command-line program without the dialogs: every start needs an operation.\n";
+    const std::string text = std::string("usage: PROGRAM [OPTIONS] [FILE]\n") + dialogs
+        + "\n"
+          "Operations, one per run:\n"
+          "  -wrapping TYPE [-version V] [-key KEYFILE] FILE\n"
+          "        wrap FILE (a directory for webpage and addon) into FILE.wrp; with -key, encrypt\n"
+          "        it for KEYFILE's company into FILE.wrp-COMPANY.enc. The version of kernel and\n"
+          "        bootloader images comes from the image; other types ask for it when -version is\n"
+          "        missing. TYPE: kernel, addon, webpage, brand, ocx, bootloader, dome7720, dome7760,\n"
+          "        emergency.\n"
+          "        e.g. PROGRAM -wrapping kernel -key /keys/acme.wrp /fw/image.krn\n"
+          "             PROGRAM -wrapping webpage -version 1.5.2 /fw/web\n"
+          "  -key KEYFILE FILE\n"
+          "        encrypt the wrapped file FILE for KEYFILE's company into FILE-COMPANY.enc\n"
+          "        e.g. PROGRAM -key /keys/acme.wrp /fw/image.krn.wrp\n"
+          "  -info FILE [-key KEYFILE]\n"
+          "        print FILE's header (Type, Attribute, Model, Version, CompanyName) and check it:\n"
+          "        the MD5 trailer of a plain file; the body length of an encrypted package and,\n"
+          "        with -key, its tag. Exit status 1 when a check fails or FILE is no tagged file.\n"
+          "        e.g. PROGRAM -info /fw/image.krn.wrp-Acme.enc -key /keys/acme.wrp\n"
+          "  -genkey DIGITS|random -company NAME DEST\n"
+          "        write the company key file DEST for company NAME (at most 16 bytes of UTF-8,\n"
+          "        no control characters, no / or \\) with the key 0000 followed by 12 hexadecimal\n"
+          "        DIGITS; \"random\" draws them and prints them.\n"
+          "        e.g. PROGRAM -genkey 0A1B2C3D4E5F -company Acme /keys/acme.wrp\n"
+          "             PROGRAM -genkey random -company Acme /keys/acme.wrp\n"
+          "  -pack DIR [-version V] [-dest FILE] [-key KEYFILE]\n"
+          "        pack the encrypted packages of DIR into a package file: version from -version or\n"
+          "        the kernel package, destination from -dest or DIR-KVERSION.wrp beside DIR; with\n"
+          "        -key, encrypt the package file for that company into DEST-COMPANY.pkg.\n"
+          "        e.g. PROGRAM -pack /release/acme -version 1.5.2 -key /keys/acme.wrp\n"
+          "  -help\n"
+          "        print this text\n"
+          "  --version\n"
+          "        print the program version and the fingerprint of the sealing key it carries\n"
+          "\n"
+          "Options begin with - or --; a value follows as the next argument or after a colon\n"
+          "(-version:1.5.2, needed for a value that begins with -). No output overwrites an input\n"
+          "of its run. Exit status: 0 success, 1 failure, 2 a start this text does not describe.\n";
+    return replaced(text, "PROGRAM", program_name(program));
+}
+
+std::string version_text(ProgramKind program)
+{
+    std::string text = std::string(program_name(program)) + " " KESTRANE_VERSION "\n"
+        + "Sealing key fingerprint (SHA-256): " + std::string(sealing_key_fingerprint()) + "\n";
+    if (is_development_sealing_key())
+        text += "This program carries the development sealing key: not for release.\n";
+    return text;
 }
 
 } // namespace kestrane

@@ -25,10 +25,12 @@ struct CommandLine {
     OptionValue pack;          // directory of encrypted packages
     OptionValue dest;          // destination of a package file
     bool help = false;
+    bool version_request = false; // "version" alone, without a value
 };
 
 // Parses the process arguments with the program's options and the file argument. No value when
-// the parse fails: a parse error is silent and leads to the dialogs.
+// the parse fails: a parse error is silent and leads to the dialogs. The option "version" as the
+// only argument, without a value, asks for the program's version.
 std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
                                               OptionSyntax syntax = kNativeOptionSyntax);
 
@@ -41,12 +43,23 @@ enum class Operation {
     GenerateKey,  // "genkey" with "company"
     Pack,         // "pack", with "version", "dest", "key" as wished
     Help,         // "help": the usage text
+    Version,      // "version" alone: the program version and the sealing key it carries
     Conflict,     // options that do not belong together: the usage text, exit status 2
 };
 
 Operation select_operation(const CommandLine& command_line);
 
+// The two programs: the one with the dialogs, which also runs the command line, and the
+// command-line program without them.
+enum class ProgramKind { WithDialogs, CommandLineOnly };
+
+const char* program_name(ProgramKind program);
+
 // Every option, with an example.
-const char* usage_text();
+std::string usage_text(ProgramKind program = ProgramKind::WithDialogs);
+
+// The program version, the fingerprint of the sealing key the program carries and, for the
+// development key, that the program is not for release.
+std::string version_text(ProgramKind program);
 
 } // namespace kestrane

@@ -2,10 +2,9 @@
 
 #include "common/messages.h"
 #include "common/progress.h"
+#include "common/text_format.h"
 #include "common/version_prompt.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include <unistd.h>
@@ -13,21 +12,42 @@
 namespace kestrane {
 namespace {
 
-bool set(const char* name)
+// The longest line read as a version: far beyond the longest version there is, so that a longer
+// line is still refused as too long, while an endless one (/dev/zero) cannot fill the memory.
+constexpr size_t kLongestLine = 4096;
+
+bool is_control_character(unsigned char byte)
 {
-    const char* value = std::getenv(name);
-    return value && *value;
+    return byte < 0x20 || byte == 0x7F;
 }
 
-// One line without its line end; nothing at the end of input.
+std::string escaped(std::string_view text, size_t keep_line_breaks_before)
+{
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (is_control_character(byte) && !(byte == '\n' && i < keep_line_breaks_before))
+            result += format_text("\\x%02x", byte);
+        else
+            result += text[i];
+    }
+    return result;
+}
+
+// One line without its line end (a CR before it goes too); nothing at the end of input. Past
+// kLongestLine bytes the rest of the line stays unread.
 std::optional<std::string> read_line(std::FILE* in)
 {
     std::string line;
-    int c;
-    while ((c = std::fgetc(in)) != EOF && c != '\n')
+    while (line.size() <= kLongestLine) {
+        const int c = std::fgetc(in);
+        if (c == EOF && line.empty())
+            return std::nullopt;
+        if (c == EOF || c == '\n')
+            break;
         line += static_cast<char>(c);
-    if (c == EOF && line.empty())
-        return std::nullopt;
+    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return line;
@@ -37,7 +57,7 @@ class ConsoleProgress : public ProgressPresenter {
 public:
     explicit ConsoleProgress(std::FILE* err) : m_err(err) {}
 
-    void start(const std::string& title) override { m_title = title; }
+    void start(const std::string& title) override { m_title = escape_control_characters(title); }
 
     void update(int permille) override
     {
@@ -67,18 +87,28 @@ void install_console_progress(std::FILE* err)
         install_progress_presenter(std::make_shared<ConsoleProgress>(err));
 }
 
-bool display_available()
+std::string escape_control_characters(std::string_view text)
 {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && (std::strncmp(platform, "offscreen", 9) == 0 || std::strncmp(platform, "minimal", 7) == 0))
-        return false;
-    return set("DISPLAY") || set("WAYLAND_DISPLAY");
+    return escaped(text, 0);
+}
+
+std::string printable_message(std::string_view message)
+{
+    const size_t first_bracket = message.find('[');
+    return escaped(message, first_bracket == std::string_view::npos ? 0 : first_bracket);
+}
+
+void print_line(std::FILE* out, std::string_view text)
+{
+    std::fputs(escape_control_characters(text).c_str(), out);
+    std::fputc('\n', out);
+    std::fflush(out);
 }
 
 void install_console_presenter(std::FILE* out)
 {
     install_message_presenter([out](const std::string& text, MessageIcon) {
-        std::fputs(text.c_str(), out);
+        std::fputs(printable_message(text).c_str(), out);
         std::fputc('\n', out);
         std::fflush(out);
     });
@@ -90,7 +120,7 @@ void install_console_version_prompt(std::FILE* in)
         const bool terminal = isatty(fileno(in));
         while (true) {
             if (terminal)
-                std::fprintf(stderr, "Version for %s: ", path.c_str());
+                std::fprintf(stderr, "Version for %s: ", escape_control_characters(path).c_str());
             std::optional<std::string> line = read_line(in);
             if (!line)
                 return std::nullopt;

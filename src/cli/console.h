@@ -2,18 +2,28 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace kestrane {
 
-// True when a window can be shown: DISPLAY or WAYLAND_DISPLAY is set and Qt is not told to use
-// its offscreen or minimal platform.
-bool display_available();
+// A text for the console with every control character (a line end, an escape sequence) written as
+// \xNN, so that a path or a name from outside cannot end its line or pass for another line.
+std::string escape_control_characters(std::string_view text);
 
-// Headless presenter: each message is printed to `out` as one line, exactly its text.
+// A message as the console prints it: escaped, but for a line break before the message's first
+// "[". The system's messages put every path and name in square brackets, and two of them break
+// their own line before it ("Entered path is invalid\n[%s]").
+std::string printable_message(std::string_view message);
+
+// Prints `text`, escaped, and a line end; flushes.
+void print_line(std::FILE* out, std::string_view text);
+
+// Headless presenter: each message is printed to `out` as one line, exactly its text (escaped).
 void install_console_presenter(std::FILE* out = stdout);
 
 // Headless "Input version" question: one line from `in`; end of input is Cancel; an empty line
 // shows "Input version" and asks again. A prompt goes to standard error when `in` is a terminal.
+// A line is read up to a few KiB: a longer one stands for a version that is too long.
 void install_console_version_prompt(std::FILE* in = stdin);
 
 // Headless progress: long work shows "title: NN%" on one line of `err`, only when it is a terminal.

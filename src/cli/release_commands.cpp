@@ -1,5 +1,6 @@
 #include "cli/release_commands.h"
 
+#include "cli/console.h"
 #include "common/text_format.h"
 #include "format/path_rules.h"
 #include "ops/file_inspection.h"
@@ -12,28 +13,11 @@
 namespace kestrane {
 namespace {
 
-void print_line(std::FILE* out, const std::string& line)
-{
-    std::fputs(line.c_str(), out);
-    std::fputc('\n', out);
-    std::fflush(out);
-}
-
-// Header fields come from the file: a control character (a line end, an escape sequence) is
-// printed as \xNN, so that a field stays on its own line and cannot pass for another line.
-std::string printable(const std::string& value)
-{
-    std::string text;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += byte < 0x20 || byte == 0x7F ? format_text("\\x%02x", byte) : std::string(1, c);
-    }
-    return text;
-}
-
+// Header fields come from the file: print_line escapes their control characters, so that a field
+// stays on its own line and cannot pass for another line.
 void print_field(std::FILE* out, const char* label, const std::string& value)
 {
-    print_line(out, value.empty() ? std::string(label) + ":" : std::string(label) + ": " + printable(value));
+    print_line(out, value.empty() ? std::string(label) + ":" : std::string(label) + ": " + value);
 }
 
 const char* trailer_line(IntegrityCheck trailer)
@@ -90,6 +74,9 @@ bool run_info_command(const std::string& file_path, bool key_given, const std::s
         return false;
     case FileInspection::Outcome::FileInvalid:
         print_line(out, format_text("Path[%s] is invalid", file_path.c_str()));
+        return false;
+    case FileInspection::Outcome::NotTaggedFile:
+        print_line(out, format_text("Path[%s] is not a tagged file", file_path.c_str()));
         return false;
     case FileInspection::Outcome::Inspected:
         break;

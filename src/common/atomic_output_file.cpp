@@ -5,12 +5,111 @@
 #include "common/platform_io.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <csignal>
+#include <functional>
+#include <mutex>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace kestrane {
 namespace {
 
 std::atomic<int64_t> g_write_budget{-1};
+std::function<void()> g_commit_hook;
+
+#ifndef _WIN32
+// The signals that end a program by default and that a program can hold off: an interrupt from the
+// terminal, a hang-up, a quit, a termination (as a build server's time limit sends).
+constexpr std::array kTerminationSignals = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+
+constexpr size_t kSignalCount = kTerminationSignals.size();
+
+volatile std::sig_atomic_t g_arrived[kSignalCount];
+std::mutex g_hold_mutex;
+int g_holding_commits = 0; // commits on several threads share one hold
+std::array<struct sigaction, kSignalCount> g_previous_actions{};
+std::array<bool, kSignalCount> g_held{};
+
+extern "C" void note_termination(int signal)
+{
+    for (size_t i = 0; i < kSignalCount; ++i) {
+        if (kTerminationSignals[i] == signal)
+            g_arrived[i] = 1;
+    }
+}
+
+// Whether a signal is at its default action, which ends the program.
+bool at_default_action(const struct sigaction& action)
+{
+    return !(action.sa_flags & SA_SIGINFO) && action.sa_handler == SIG_DFL;
+}
+
+// While a finished file is linked under a temporary name beside its destination and renamed over
+// it, a termination waits: killed in between, the program would leave the complete file under that
+// name. A signal that arrived meanwhile ends the program as soon as the rename is done. Only
+// signals at their default action are held (a handler of the program's own stays in charge);
+// SIGKILL cannot be held.
+class TerminationHold {
+public:
+    TerminationHold()
+    {
+        const std::lock_guard lock(g_hold_mutex);
+        if (g_holding_commits++ > 0)
+            return;
+        struct sigaction noting {};
+        noting.sa_handler = note_termination;
+        sigfillset(&noting.sa_mask);
+        noting.sa_flags = SA_RESTART;
+        for (size_t i = 0; i < kSignalCount; ++i) {
+            g_arrived[i] = 0;
+            g_held[i] = sigaction(kTerminationSignals[i], nullptr, &g_previous_actions[i]) == 0
+                && at_default_action(g_previous_actions[i]) && sigaction(kTerminationSignals[i], &noting, nullptr) == 0;
+        }
+    }
+
+    ~TerminationHold()
+    {
+        const std::lock_guard lock(g_hold_mutex);
+        if (--g_holding_commits > 0)
+            return;
+        for (size_t i = 0; i < kSignalCount; ++i) {
+            if (g_held[i])
+                sigaction(kTerminationSignals[i], &g_previous_actions[i], nullptr);
+        }
+        for (size_t i = 0; i < kSignalCount; ++i) {
+            if (g_held[i] && g_arrived[i])
+                std::raise(kTerminationSignals[i]);
+        }
+    }
+
+    TerminationHold(const TerminationHold&) = delete;
+    TerminationHold& operator=(const TerminationHold&) = delete;
+};
+
+// The file's bytes on the disk before the termination signals are held: the flush may take long.
+void flush_to_disk(int descriptor)
+{
+    if (descriptor < 0)
+        return;
+#if defined(_POSIX_SYNCHRONIZED_IO) && _POSIX_SYNCHRONIZED_IO > 0
+    fdatasync(descriptor);
+#else
+    fsync(descriptor);
+#endif
+}
+#else
+// Windows replaces a file with one call: there is no moment in which a second name exists.
+class TerminationHold {
+public:
+    TerminationHold() {}
+};
+
+void flush_to_disk(int) {}
+#endif
 
 // How much is written before the disk is asked to start on it, so that the flush when the file is
 // committed has little left to wait for.
@@ -52,8 +151,7 @@ bool AtomicOutputFile::open(FileAccess access)
         m_failed = true;
         return false;
     }
-    if (access == FileAccess::OwnerOnly
-        && !m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    if (access == FileAccess::OwnerOnly && !m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         discard();
         m_failed = true;
         return false;
@@ -93,7 +191,8 @@ bool AtomicOutputFile::write_through_cache(const uint8_t* bytes, size_t count)
 {
     size_t done = 0;
     while (done < count) {
-        const qint64 written = m_file.write(reinterpret_cast<const char*>(bytes) + done, static_cast<qint64>(count - done));
+        const qint64 written =
+            m_file.write(reinterpret_cast<const char*>(bytes) + done, static_cast<qint64>(count - done));
         if (written <= 0) {
             m_failed = true;
             return false;
@@ -123,6 +222,10 @@ bool AtomicOutputFile::commit()
         discard();
         return false;
     }
+    flush_to_disk(m_file.handle());
+    const TerminationHold hold;
+    if (g_commit_hook)
+        g_commit_hook();
     if (!m_file.commit()) {
         m_failed = true;
         return false;
@@ -146,6 +249,11 @@ void AtomicOutputFile::discard()
 void set_output_write_limit_for_tests(int64_t bytes)
 {
     g_write_budget.store(bytes);
+}
+
+void set_commit_hook_for_tests(std::function<void()> hook)
+{
+    g_commit_hook = std::move(hook);
 }
 
 } // namespace kestrane

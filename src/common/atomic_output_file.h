@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,7 +32,8 @@ public:
     bool write(const void* data, size_t count);
     bool failed() const { return m_failed; }
     // Renames the finished file over the destination. False when a write failed or the rename
-    // did not happen; nothing is left behind then.
+    // did not happen; nothing is left behind then. A termination signal that arrives meanwhile
+    // takes effect once the rename is done (see README: what a kill may leave).
     bool commit();
     void discard();
 
@@ -49,5 +51,8 @@ private:
 // Test seam: every AtomicOutputFile write after `bytes` bytes in total fails, as on a full disk.
 // A negative value lifts the limit.
 void set_output_write_limit_for_tests(int64_t bytes);
+
+// Test seam: called in commit() once termination signals are held, before the rename.
+void set_commit_hook_for_tests(std::function<void()> hook);
 
 } // namespace kestrane

@@ -7,6 +7,7 @@ namespace kestrane {
 CompanyKeyFile load_company_key_file(const std::string& key_file)
 {
     CompanyKeyFile loaded;
+    loaded.path = key_file;
     loaded.result = read_company_key_file(key_file, loaded.key, loaded.company_name);
     return loaded;
 }

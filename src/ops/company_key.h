@@ -13,6 +13,7 @@ std::optional<std::string> company_of_key_file(const std::string& key_file);
 // A company key file as read once by an operation: the reader's result (1 when it was read, its
 // negative code otherwise) and, when read, the key and the company name.
 struct CompanyKeyFile {
+    std::string path;
     int result = 0;
     CompanyKey key{};
     std::string company_name;

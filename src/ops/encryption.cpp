@@ -6,6 +6,7 @@
 #include "common/text_format.h"
 #include "crypt/encrypted_package.h"
 #include "format/tagged_file.h"
+#include "ops/input_protection.h"
 #include "ops/output_names.h"
 #include "settings/settings_store.h"
 
@@ -13,7 +14,6 @@
 
 namespace kestrane {
 namespace {
-
 
 // Puts the company's key into the company key slot; false, after the message that says why, when
 // the company key file cannot be used.
@@ -57,7 +57,7 @@ bool use_new_encrypt_mode(const std::string& type_tag)
 
 int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output)
 {
-    if (!take_company_key(key_file))
+    if (!outputs_spare_inputs({output}, {input, key_file.path}) || !take_company_key(key_file))
         return kEncryptionFailed;
     const int result = encrypt_in_chosen_mode(input, output, key_file.company_name);
     return result < 0 ? report_failure(result) : kEncrypted;
@@ -71,7 +71,7 @@ int encrypt_for_company(const std::string& key_file, const std::string& input, c
 
 int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output)
 {
-    if (!take_company_key(key_file))
+    if (!outputs_spare_inputs({output}, {input, key_file.path}) || !take_company_key(key_file))
         return kEncryptionFailed;
     return report_wrapped_file_encryption(encrypt_in_chosen_mode(input, output, key_file.company_name), output);
 }

@@ -16,8 +16,9 @@ inline constexpr int kEncryptionFailed = -1;
 bool use_new_encrypt_mode(const std::string& type_tag);
 
 // Encrypts `input` into `output` for the company of a company key file, in the encrypt mode the
-// input's type tag and the setting ask for. Shows why when it fails: "Could not load vid from
-// vid.wrp" (not a company key file), "Company name error" (a company name over 16 bytes),
+// input's type tag and the setting ask for. Shows why when it fails: "Output would overwrite an
+// input[path:%s]" (the output is the input or the key file), "Could not load vid from vid.wrp"
+// (not a company key file), "Company name error" (a company name over 16 bytes),
 // "encrypt_package() Failed with error [%d]" (the encryption's code); on success it shows
 // nothing: the caller tells it. kEncrypted or kEncryptionFailed.
 int encrypt_for_company(const std::string& key_file, const std::string& input, const std::string& output);

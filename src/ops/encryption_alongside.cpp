@@ -53,6 +53,11 @@ void EncryptionAlongside::observe(const uint8_t* data, size_t count)
         m_follower.reset(); // discards what the package had written
 }
 
+void EncryptionAlongside::abandon()
+{
+    m_follower.reset();
+}
+
 int EncryptionAlongside::finish()
 {
     int result = kPackageRefused;

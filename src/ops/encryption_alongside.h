@@ -31,6 +31,8 @@ public:
     // After the wrapped file was written: completes the package with encrypt_wrapped_file's
     // messages and results.
     int finish();
+    // Gives the package up: what it had written goes.
+    void abandon();
 
 private:
     void observe(const uint8_t* data, size_t count);

@@ -4,6 +4,10 @@
 #include "crypt/encrypted_package.h"
 #include "ops/company_key.h"
 
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
 #include <new>
 
 namespace kestrane {
@@ -17,6 +21,15 @@ template <typename Check> IntegrityCheck run_check(Check check)
     } catch (const std::bad_alloc&) {
         return IntegrityCheck::Unreadable;
     }
+}
+
+bool is_tagged_file(const std::string& path, const HeaderSummary& summary)
+{
+    static constexpr std::array kTypeTags = {tags::kWeb,      tags::kAddOn,      tags::kBrand,     tags::kOcx,
+                                             tags::kFirmware, tags::kBootloader, tags::kDome,      tags::kEmergency,
+                                             tags::kRaw,      tags::kPackage,    tags::kCompanyKey};
+    return QFileInfo(to_qpath(path)).size() >= static_cast<qint64>(layout::kHeaderSize)
+        && std::find(kTypeTags.begin(), kTypeTags.end(), summary.type_tag) != kTypeTags.end();
 }
 
 } // namespace
@@ -49,6 +62,10 @@ FileInspection inspect_file(const std::string& path, const std::optional<std::st
     }
     if (!is_regular_file(path) || read_header_summary(path, inspection.summary) != kSummaryRead) {
         inspection.outcome = FileInspection::Outcome::FileInvalid;
+        return inspection;
+    }
+    if (!is_tagged_file(path, inspection.summary)) {
+        inspection.outcome = FileInspection::Outcome::NotTaggedFile;
         return inspection;
     }
     const std::string& attribute = inspection.summary.attribute_tag;

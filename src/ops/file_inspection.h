@@ -16,6 +16,7 @@ struct FileInspection {
         Inspected,
         KeyFileInvalid, // the company key file given is not one; the file was not looked at
         FileInvalid,    // the path is not a file whose header can be read
+        NotTaggedFile,  // shorter than a tagged file's header, or a type tag the system never writes
     };
     enum class Kind {
         Plain,   // attribute "PLAN"

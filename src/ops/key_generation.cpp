@@ -6,6 +6,8 @@
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
 
+#include <QString>
+
 #include <optional>
 
 namespace kestrane {
@@ -23,6 +25,21 @@ std::optional<std::string> draw_key_digits()
     return digits;
 }
 
+// A name that can travel: it names every package file made with the key, and is printed in lines
+// of its own. So it is UTF-8 and holds neither a control character (a line end, an escape) nor a
+// folder separator.
+bool is_usable_company_name(const std::string& name)
+{
+    const QString text = QString::fromStdString(name);
+    if (text.toStdString() != name)
+        return false;
+    for (const char32_t character : text.toUcs4()) {
+        if (QChar::category(character) == QChar::Other_Control || character == '/' || character == '\\')
+            return false;
+    }
+    return true;
+}
+
 // The refusals, in the order the user meets them; true when the request passes.
 bool request_fields_pass(const KeyFileRequest& request)
 {
@@ -35,7 +52,7 @@ bool request_fields_pass(const KeyFileRequest& request)
         return false;
     }
     // The name travels in the 16-byte company field of every package made with the key.
-    if (request.company_name.size() > package::kMaxCompanyName) {
+    if (request.company_name.size() > package::kMaxCompanyName || !is_usable_company_name(request.company_name)) {
         show_message("Company name error");
         return false;
     }

@@ -32,7 +32,8 @@ inline constexpr int kKeyGenerationCannotCreate = -2;
 inline constexpr int kKeyDigitsNotDrawn = -3;
 
 // Checks the request and writes the company key file, telling every outcome: "Select target path",
-// "Input brand", "Company name error", "Invalid vid", "Fail with Error code[%d]", or "Success".
+// "Input brand", "Company name error" (over 16 bytes, not UTF-8, a control character, "/" or a
+// backslash), "Invalid vid", "Fail with Error code[%d]", or "Success".
 int generate_company_key_file(const KeyFileRequest& request);
 
 } // namespace kestrane

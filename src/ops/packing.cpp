@@ -3,8 +3,10 @@
 #include "common/messages.h"
 #include "common/resource_failures.h"
 #include "common/text_format.h"
+#include "format/path_rules.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
+#include "ops/input_protection.h"
 #include "ops/output_names.h"
 #include "pack/package_file.h"
 
@@ -19,6 +21,36 @@ std::vector<std::string> listed_file_names(const PackagingForm& form)
     for (const HeaderSummary& entry : form.entries)
         names.push_back(package_list_row(entry)[0]);
     return names;
+}
+
+std::vector<std::string> listed_file_paths(const PackagingForm& form)
+{
+    std::vector<std::string> paths;
+    for (const std::string& name : listed_file_names(form))
+        paths.push_back(join_path(form.path, name));
+    return paths;
+}
+
+int report_packing(int result)
+{
+    if (result > 0)
+        show_message("Success");
+    else
+        show_message(format_text("Fail with error[%d]", result));
+    return result;
+}
+
+// Neither the package file nor its encryption may replace a listed package or the key file.
+bool outputs_spare_packing_inputs(const PackagingForm& form, const std::string& key_file, const std::string& encrypted)
+{
+    std::vector<std::string> inputs = listed_file_paths(form);
+    inputs.push_back(key_file);
+    if (!outputs_spare_inputs({form.dest_file, encrypted}, inputs)
+        || !outputs_spare_inputs({encrypted}, {form.dest_file})) {
+        report_packing(kPackRefused);
+        return false;
+    }
+    return true;
 }
 
 // A key of another company would make a package nobody can use: refused before anything is written.
@@ -51,12 +83,14 @@ int scan_pack_and_encrypt(const PackRequest& request)
         form.dest_file = *request.destination;
     if (request.key_file && !key_file_fits(*request.key_file, form))
         return kPackKeyFileRefused;
+    const std::string output = encrypted_package_file_path(form.dest_file, form.company_name);
+    if (request.key_file && !outputs_spare_packing_inputs(form, *request.key_file, output))
+        return kPackRefused;
     if (const int packed = pack_listed_packages(form); packed <= 0)
         return packed;
     if (!request.key_file)
         return kPackOk;
     // The package file is encrypted as any file is, with the key file as it is now.
-    const std::string output = encrypted_package_file_path(form.dest_file, form.company_name);
     return encrypt_wrapped_file(*request.key_file, form.dest_file, output) == kEncrypted ? kPackOk : kPackNotEncrypted;
 }
 
@@ -76,14 +110,11 @@ void propose_package_destination(PackagingForm& form)
 
 int pack_listed_packages(const PackagingForm& form)
 {
-    const int result = or_cannot_create(kPackCannotCreate, [&] {
+    if (!outputs_spare_inputs({form.dest_file}, listed_file_paths(form)))
+        return report_packing(kPackRefused);
+    return report_packing(or_cannot_create(kPackCannotCreate, [&] {
         return pack_files(form.version, form.path, listed_file_names(form), form.dest_file);
-    });
-    if (result > 0)
-        show_message("Success");
-    else
-        show_message(format_text("Fail with error[%d]", result));
-    return result;
+    }));
 }
 
 int pack_folder(const PackRequest& request)

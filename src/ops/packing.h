@@ -15,8 +15,13 @@ void scan_folder_for_packing(PackagingForm& form, const std::string& folder);
 // The destination again, after the form's folder or version changed.
 void propose_package_destination(PackagingForm& form);
 
+// Results of the packing besides pack_files' own.
+// The package file (or its encryption) would overwrite a listed package or the company key file:
+// "Output would overwrite an input[path:%s]", nothing was written.
+inline constexpr int kPackRefused = 0;
+
 // Packs the form's packages into its destination and tells the outcome: "Success", or "Fail with
-// error[%d]" with pack_files' code. pack_files' result.
+// error[%d]" with pack_files' code. pack_files' result, or kPackRefused.
 int pack_listed_packages(const PackagingForm& form);
 
 struct PackRequest {
@@ -26,7 +31,7 @@ struct PackRequest {
     std::optional<std::string> key_file;    // encrypt the package file for this company as well
 };
 
-// Results of pack_folder besides pack_files' own.
+// Results of pack_folder besides those above.
 // The folder holds no package that may be packed; the scan said why.
 inline constexpr int kPackNothingToPack = -10;
 // The company key file is not one, or is another company's: nothing was written.

@@ -1,7 +1,9 @@
 #include "ops/wrapping_jobs.h"
 
+#include "common/messages.h"
 #include "common/resource_failures.h"
 #include "ops/encryption.h"
+#include "ops/input_protection.h"
 #include "ops/output_names.h"
 #include "wrap/source_checks.h"
 #include "wrap/wrapping.h"
@@ -10,6 +12,8 @@ namespace kestrane {
 
 int wrap_source(const WrapRequest& request)
 {
+    if (!outputs_spare_inputs({request.destination}, {request.source}))
+        return kWrapRefused;
     return or_cannot_create(kWrapCannotCreate, [&] {
         return wrap_file(request.type, request.version, request.source, request.destination);
     });
@@ -31,10 +35,44 @@ WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption)
 
 int WrapThenEncrypt::wrap()
 {
+    // Both outputs are checked before the wrapped file is written; the package is made from it.
+    if (!outputs_spare_inputs({m_wrap.destination, m_output}, {m_wrap.source, m_key_file.path})
+        || !outputs_spare_inputs({m_output}, {m_wrap.destination}))
+        return kWrapRefused;
     return or_cannot_create(kWrapCannotCreate, [this] {
         m_alongside_ready = m_alongside.prepare(m_key_file, m_output);
-        return wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer());
+        return m_alongside_ready ? wrap_with_package_alongside() : wrap_alone();
     });
+}
+
+int WrapThenEncrypt::wrap_alone()
+{
+    return wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination);
+}
+
+// The package written alongside takes room of its own. When the wrapped file found none, the
+// package is given up and the wrap runs again alone, so that the wrapped file is made whenever it
+// fits by itself; the encryption then follows as after any wrap. The messages of the first try
+// are held until its outcome is known.
+int WrapThenEncrypt::wrap_with_package_alongside()
+{
+    int result = kWrapCannotCreate;
+    std::vector<std::string> messages;
+    std::vector<MessageIcon> icons;
+    {
+        const MessageRecorder held;
+        result = wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer());
+        messages = held.messages();
+        icons = held.icons();
+    }
+    if (result == kWrapCannotCreate) {
+        m_alongside.abandon();
+        m_alongside_ready = false;
+        return wrap_alone();
+    }
+    for (size_t i = 0; i < messages.size(); ++i)
+        show_message(messages[i], icons[i]);
+    return result;
 }
 
 int WrapThenEncrypt::encrypt()

@@ -15,7 +15,8 @@ struct WrapRequest {
     std::string destination; // the wrapped file
 };
 
-// Wraps a source: wrap_file's checks, messages and results.
+// Wraps a source: wrap_file's checks, messages and results. A destination that is the source
+// itself is refused first (kWrapRefused, after the message).
 int wrap_source(const WrapRequest& request);
 
 // The version a kernel, bootloader or emergency image carries in its image name, as its wrapping
@@ -40,12 +41,16 @@ public:
     // it is not a company key file.
     int key_file_result() const { return m_key_file.result; }
 
-    // wrap_file's messages and results.
+    // wrap_file's messages and results; kWrapRefused, before anything is written, when the wrapped
+    // file or the package would overwrite the source, the company key file or the wrapped file.
     int wrap();
     // After a successful wrap(): encrypt_wrapped_file's messages and results.
     int encrypt();
 
 private:
+    int wrap_alone();
+    int wrap_with_package_alongside();
+
     WrapRequest m_wrap;
     CompanyKeyFile m_key_file;
     std::string m_output;

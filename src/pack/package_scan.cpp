@@ -3,6 +3,7 @@
 #include "common/paths.h"
 #include "common/messages.h"
 #include "common/text_format.h"
+#include "crypt/package_checks.h"
 #include "format/path_rules.h"
 
 #include <QDir>
@@ -82,6 +83,11 @@ void consider_package(std::vector<HeaderSummary>& admitted, const std::string& p
     if (read_header_summary(path, entry) == 1 && shorter_than_header(path))
         return;
     bool candidate = entry.attribute_tag == tags::kEncryptBasic;
+    // Cut short or with bytes appended, a package would travel damaged.
+    if (candidate && !package_body_length(path)) {
+        show_message(format_text("Body length not match file[%s]", entry.path.c_str()));
+        candidate = false;
+    }
     if (entry.type_tag == tags::kCompanyKey) {
         show_message(format_text("Could not insert vid file for package file [vid file:%s]",
                                  entry.path.c_str()));

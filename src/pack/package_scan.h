@@ -31,8 +31,8 @@ PackageListRow package_list_row(const HeaderSummary& entry);
 
 // Scans `folder` for encrypted packages that may travel together in one package file and makes
 // them the form's entries. At most one package per type tag ("DOM0" once per model tag), all of
-// one company, encrypt mode "ENCR" only, no company key files; the first met wins, in the order
-// of list_directory_names. A folder that is not a directory changes nothing.
+// one company, encrypt mode "ENCR" only, a file whose size fits its body length, no company key
+// files; the first met wins, in the order of list_directory_names. A folder that is not a directory changes nothing.
 void scan_package_sources(PackagingForm& form, const std::string& folder);
 
 // Results of pick_package_version.

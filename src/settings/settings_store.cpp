@@ -6,6 +6,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <filesystem>
 
 namespace kestrane {
 namespace {
@@ -22,6 +26,34 @@ QSettings profile(QSettings::Format format = QSettings::NativeFormat)
     return QSettings(format, QSettings::UserScope, kOrganisation, QString::fromStdString(settings_application_name()));
 }
 
+// A settings file that is there but is not a regular file (a FIFO would block the reading for
+// ever) is not read: its settings are missing, and writing them fails.
+bool readable_or_absent(const QString& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(path.toStdString(), error);
+    return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+}
+
+// The files the per-user profile is read from where it is a file ($XDG_CONFIG_HOME/Tev): the
+// program's own and the organisation's. QSettings reads them as soon as it is made.
+QStringList profile_files()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + '/' + kOrganisation;
+    return {folder + '/' + QString::fromStdString(settings_application_name()) + ".conf", folder + ".conf"};
+#else
+    return {};
+#endif
+}
+
+bool profile_readable()
+{
+    const QStringList files = profile_files();
+    return std::all_of(files.begin(), files.end(), readable_or_absent);
+}
+
 bool synced(QSettings& settings)
 {
     settings.sync();
@@ -32,6 +64,8 @@ bool synced(QSettings& settings)
 // its own (the registry, a property list), the folder an .ini profile would live in.
 std::string user_configuration_directory()
 {
+    if (!profile_readable())
+        return QFileInfo(profile_files().front()).absolutePath().toStdString();
 #if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
     const QSettings settings = profile(QSettings::IniFormat);
 #else
@@ -67,11 +101,15 @@ std::string settings_application_name()
 
 std::string read_source_path_setting()
 {
+    if (!profile_readable())
+        return {};
     return profile().value(kSourcePathKey, QString()).toString().toStdString();
 }
 
 bool write_source_path_setting(const std::string& path)
 {
+    if (!profile_readable())
+        return false;
     QSettings settings = profile();
     settings.setValue(kSourcePathKey, QString::fromStdString(path));
     return synced(settings);
@@ -79,11 +117,15 @@ bool write_source_path_setting(const std::string& path)
 
 int read_encrypt_mode_setting()
 {
+    if (!profile_readable())
+        return 0;
     return profile().value(kEncryptModeKey, 0).toInt();
 }
 
 bool write_encrypt_mode_setting(int mode)
 {
+    if (!profile_readable())
+        return false;
     QSettings settings = profile();
     settings.setValue(kEncryptModeKey, mode);
     return synced(settings);
@@ -111,7 +153,7 @@ std::string CProfileFile::read(const std::optional<std::string>& section, const 
                                const std::optional<std::string>& default_value) const
 {
     const std::string fallback = default_value.value_or(std::string());
-    if (!section || !key || m_path.empty())
+    if (!section || !key || m_path.empty() || !readable_or_absent(QString::fromStdString(m_path)))
         return fallback;
     const QSettings file(QString::fromStdString(m_path), QSettings::IniFormat);
     return file.value(setting_key(*section, *key), QString::fromStdString(fallback)).toString().toStdString();
@@ -120,7 +162,7 @@ std::string CProfileFile::read(const std::optional<std::string>& section, const 
 int CProfileFile::write(const std::optional<std::string>& section, const std::optional<std::string>& key,
                         const std::optional<std::string>& value)
 {
-    if (!section || !key || m_path.empty())
+    if (!section || !key || m_path.empty() || !readable_or_absent(QString::fromStdString(m_path)))
         return kNotWritten;
     QSettings file(QString::fromStdString(m_path), QSettings::IniFormat);
     file.setValue(setting_key(*section, *key), QString::fromStdString(value.value_or(std::string())));

@@ -6,7 +6,8 @@
 #include "common/text_format.h"
 #include "wrap/wrapping.h"
 
-#include <cstdio>
+#include <cctype>
+#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -43,6 +44,40 @@ std::string text_from(const ImageName& name, size_t offset)
     return std::string(name.data() + offset, strnlen(name.data() + offset, kNameSize - offset));
 }
 
+// A decimal number as the C library's "%d" reads one: white space first, then an optional sign and
+// at least one digit. Nothing when there is none or it does not fit an int (where "%d" gives an
+// undefined value). `text` moves past what was read.
+std::optional<int> scan_decimal(std::string_view& text)
+{
+    size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    const bool negative = at < text.size() && text[at] == '-';
+    if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+        ++at;
+    const size_t digits = at;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+        ++at;
+    if (at == digits)
+        return std::nullopt;
+    // The digits with their sign: from_chars takes a minus but no plus.
+    const std::string number = (negative ? "-" : "") + std::string(text.substr(digits, at - digits));
+    int value = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error != std::errc() || end != number.data() + number.size())
+        return std::nullopt;
+    text.remove_prefix(at);
+    return value;
+}
+
+bool consume(std::string_view& text, std::string_view literal)
+{
+    if (!text.starts_with(literal))
+        return false;
+    text.remove_prefix(literal.size());
+    return true;
+}
+
 std::optional<std::string> version_after_prefix(const ImageName& name, std::string_view prefix, size_t offset)
 {
     if (!begins_with_ignoring_case(name, prefix))
@@ -52,7 +87,7 @@ std::optional<std::string> version_after_prefix(const ImageName& name, std::stri
 
 struct ImageRule {
     std::optional<std::string> (*version)(const ImageName&);
-    const char* read_failure;   // printf format taking the reader's result
+    const char* read_failure; // printf format taking the reader's result
     const char* invalid_name;
 };
 
@@ -106,11 +141,14 @@ std::optional<std::string> kernel_version(const ImageName& name)
 
 std::optional<std::string> bootloader_version(const ImageName& name)
 {
-    int model = 0;
-    int version = 0;
-    if (std::sscanf(name.data(), "ub%dm.%d.bin", &model, &version) < 2)
+    // "ub%dm.%d.bin": what follows the second number is not examined.
+    std::string_view text(name.data(), strnlen(name.data(), kNameSize));
+    if (!consume(text, "ub") || !scan_decimal(text) || !consume(text, "m."))
         return std::nullopt;
-    return std::to_string(version);
+    const std::optional<int> version = scan_decimal(text);
+    if (!version)
+        return std::nullopt;
+    return std::to_string(*version);
 }
 
 std::optional<std::string> emergency_version(const ImageName& name)

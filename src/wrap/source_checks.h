@@ -20,7 +20,8 @@ int read_image_name(const std::string& path, ImageName& name);
 // The rules for each image kind; nullopt when the name does not match.
 // Begins with "Linux image HW" (any case): the text from offset 20 to the first zero or the end.
 std::optional<std::string> kernel_version(const ImageName& name);
-// Scans as "ub%dm.%d.bin" with both numbers converted: the second number in decimal.
+// Scans as "ub%dm.%d.bin" with both numbers converted: the second number in decimal. A number
+// out of the range of an int does not match.
 std::optional<std::string> bootloader_version(const ImageName& name);
 // Begins with "Emergency image" (any case): the text from offset 18 to the first zero or the end.
 std::optional<std::string> emergency_version(const ImageName& name);

@@ -58,6 +58,10 @@ TEST(CommandLine, BuildServerOperations)
     EXPECT_EQ(operation_of({"-pack", "dir"}), Operation::Pack);
     EXPECT_EQ(operation_of({"-pack", "dir", "-version", "1.0", "-dest", "p.wrp", "-key", "k"}), Operation::Pack);
     EXPECT_EQ(operation_of({"-help"}), Operation::Help);
+    EXPECT_EQ(operation_of({"--version"}), Operation::Version);
+    EXPECT_EQ(operation_of({"-version"}), Operation::Version);
+    EXPECT_EQ(operation_of({"--version", "x"}), Operation::Dialogs); // a version for nothing
+    EXPECT_EQ(operation_of({"--version:1"}), Operation::Dialogs);
     EXPECT_EQ(operation_of({"--help", "-wrapping", "kernel"}), Operation::Help);
 }
 
@@ -84,7 +88,7 @@ TEST(CommandLine, ConflictingCombinations)
 TEST(CommandLine, UsageNamesEveryOptionWithAnExample)
 {
     const std::string usage = usage_text();
-    for (const char* option : {"-wrapping", "-key", "-version", "-info", "-genkey", "-company", "-pack", "-dest", "-help"})
+    for (const char* option : {"-wrapping", "-key", "-version", "-info", "-genkey", "-company", "-pack", "-dest", "-help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     for (const char* example : {"kestrane -wrapping kernel", "kestrane -info", "kestrane -genkey", "kestrane -pack",
                                 "kestrane -key"})

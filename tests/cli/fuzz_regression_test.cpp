@@ -44,18 +44,19 @@ InfoRun info(const std::string& path, const std::string& key_file = {})
 } // namespace
 
 // A header field with a line end in it printed as two lines, so the file decided what the lines
-// said. The fuzzed file: type tag 03 0a 11 18.
+// said. The fuzzed file (found with type tag 03 0a 11 18, which is no tagged file now): a line end
+// and an escape sequence in the attribute and model fields.
 TEST(InfoFuzzRegression, ControlCharactersInHeaderFieldsStayOnTheirLine)
 {
     TempDir dir;
-    Bytes file = {0x03, 0x0a, 0x11, 0x18, 0x1f, 0x26, 0x2d, 0x34, 0x1b, '[', '2', 'J'};
+    Bytes file = {'F', 'R', 'M', '0', 0x1f, 0x26, 0x0a, 0x34, 0x1b, '[', '2', 'J'};
     file.resize(150, 0x7f);
     write_bytes(dir.file("fuzzed.bin"), file);
 
     const InfoRun run = info(dir.file("fuzzed.bin"));
     ASSERT_EQ(run.lines.size(), 7u);
-    EXPECT_EQ(run.lines[1], "Type: \\x03\\x0a\\x11\\x18");
-    EXPECT_EQ(run.lines[2], "Attribute: \\x1f&-4");
+    EXPECT_EQ(run.lines[1], "Type: FRM0");
+    EXPECT_EQ(run.lines[2], "Attribute: \\x1f&\\x0a4");
     EXPECT_EQ(run.lines[3], "Model: \\x1b[2J");
     EXPECT_EQ(run.lines[4], "Version: \\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f\\x7f");
     EXPECT_EQ(run.lines[6], "Integrity: not checked, the attribute is neither PLAN nor an encrypt mode");

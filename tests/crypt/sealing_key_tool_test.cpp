@@ -25,15 +25,6 @@ std::string public_half(const TempDir& dir, const std::vector<std::string>& genr
     return dir.file(name + ".pem");
 }
 
-// What `openssl pkey -pubin -in KEY.pem -outform DER | sha256sum` prints for a public key.
-std::string openssl_fingerprint(const std::string& pem)
-{
-    const ProcessResult der = run_process("openssl", {"pkey", "-pubin", "-in", pem, "-outform", "DER"});
-    EXPECT_EQ(der.exit_code, 0) << der.standard_error;
-    const ProcessResult sum = run_process("sha256sum", {}, bytes_of(der.standard_output));
-    return sum.standard_output.substr(0, 64);
-}
-
 std::string text_of(const std::string& path)
 {
     const Bytes bytes = read_bytes(path);
@@ -44,7 +35,7 @@ std::string text_of(const std::string& path)
 
 TEST(SealingKey, TheTestsCarryTheDevelopmentKeyAndItsFingerprint)
 {
-    EXPECT_EQ(kestrane::sealing_key_fingerprint(), openssl_fingerprint(KESTRANE_DEVELOPMENT_KEY));
+    EXPECT_EQ(kestrane::sealing_key_fingerprint(), openssl_key_fingerprint(KESTRANE_DEVELOPMENT_KEY));
     EXPECT_TRUE(kestrane::is_development_sealing_key());
 }
 
@@ -57,7 +48,7 @@ TEST(SealingKeyTool, EmitsFingerprintAndWhetherItIsTheDevelopmentKey)
         const ProcessResult result = embed(key, dir.file("key.cpp"));
         ASSERT_EQ(result.exit_code, 0) << result.standard_error;
         const std::string source = text_of(dir.file("key.cpp"));
-        EXPECT_NE(source.find('"' + openssl_fingerprint(key) + '"'), std::string::npos) << source;
+        EXPECT_NE(source.find('"' + openssl_key_fingerprint(key) + '"'), std::string::npos) << source;
         EXPECT_NE(source.find(development ? "return true;" : "return false;"), std::string::npos) << source;
     }
 }
@@ -73,7 +64,7 @@ TEST(SealingKeyTool, ReleaseRefusesTheDevelopmentKey)
 
     const ProcessResult accepted = embed(maker, dir.file("maker.cpp"), true);
     EXPECT_EQ(accepted.exit_code, 0) << accepted.standard_error;
-    EXPECT_NE(accepted.standard_output.find(openssl_fingerprint(maker)), std::string::npos) << accepted.standard_output;
+    EXPECT_NE(accepted.standard_output.find(openssl_key_fingerprint(maker)), std::string::npos) << accepted.standard_output;
     for (const std::string& key : {std::string(KESTRANE_DEVELOPMENT_KEY), pkcs1}) {
         const ProcessResult result = embed(key, dir.file("out.cpp"), true);
         EXPECT_NE(result.exit_code, 0) << key;

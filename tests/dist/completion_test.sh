@@ -45,4 +45,6 @@ types=$(tr -s ' \n' ' ' <<<"$usage")
 types=${types#*TYPE: }
 expect "kestrane --wrapping " "$(tr -d , <<<"${types%%.*}" | tr ' ' '\n' | sort | paste -sd' ')"
 
+complete -p kestrane-cli >/dev/null || { echo "FAIL: no completion for kestrane-cli"; failures=$((failures + 1)); }
+
 exit $((failures > 0))

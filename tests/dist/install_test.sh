@@ -10,6 +10,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 # Exactly these files: no test data, no private key.
 diff -u - <(cd "$prefix" && find . -type f | sed 's|^\./||' | sort) <<'LIST'
 bin/kestrane
+bin/kestrane-cli
 share/applications/com.tev.Kestrane.desktop
 share/bash-completion/completions/kestrane
 share/doc/kestrane/examples/release.sh
@@ -24,6 +25,11 @@ share/icons/hicolor/scalable/apps/kestrane.svg
 share/man/man1/kestrane.1.gz
 share/metainfo/com.tev.Kestrane.metainfo.xml
 LIST
+
+# kestrane-cli shares the man page and the completion.
+for link in share/man/man1/kestrane-cli.1.gz:kestrane.1.gz share/bash-completion/completions/kestrane-cli:kestrane; do
+    [[ $(readlink "$prefix/${link%%:*}") == "${link#*:}" ]] || { echo "${link%%:*} is no link to ${link#*:}"; exit 1; }
+done
 
 desktop-file-validate "$prefix/share/applications/com.tev.Kestrane.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/com.tev.Kestrane.metainfo.xml" >/dev/null

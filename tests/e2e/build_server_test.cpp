@@ -12,7 +12,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class BuildServer : public ProgramTest {
+class BuildServer : public CommandLineProgramTest {
 protected:
     std::string make_kernel(const std::string& name) const
     {
@@ -40,7 +40,7 @@ protected:
     }
 };
 
-TEST_F(BuildServer, WholeReleaseByScript)
+TEST_P(BuildServer, WholeReleaseByScript)
 {
     const std::string kernel = make_kernel("image.krn");
     const std::string web = make_web();
@@ -95,7 +95,7 @@ TEST_F(BuildServer, WholeReleaseByScript)
     EXPECT_EQ(verifies, 3u) << printed;
 }
 
-TEST_F(BuildServer, InfoReportsFailedChecks)
+TEST_P(BuildServer, InfoReportsFailedChecks)
 {
     const std::string acme = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
     const std::string other = make_key_file("other.wrp", "Other", "0A0B0C0D0E10");
@@ -137,7 +137,7 @@ TEST_F(BuildServer, InfoReportsFailedChecks)
     EXPECT_EQ(run({"-info", kernel + ".wrp", "-key", "absent.wrp"}).exit_code, 1);
 }
 
-TEST_F(BuildServer, GenerateKeyLikeTheDialog)
+TEST_P(BuildServer, GenerateKeyLikeTheDialog)
 {
     const ProcessResult made = run({"-genkey", "0a1B2c3D4e5F", "-company", "Acme", "keys.wrp"});
     EXPECT_EQ(made.exit_code, 0);
@@ -181,7 +181,7 @@ TEST_F(BuildServer, GenerateKeyLikeTheDialog)
     EXPECT_NE(first.standard_output, second.standard_output);
 }
 
-TEST_F(BuildServer, PackWithScanRulesAndKey)
+TEST_P(BuildServer, PackWithScanRulesAndKey)
 {
     const std::string acme = make_key_file("acme.wrp", "Acme", "010203040506");
     const std::string other = make_key_file("other.wrp", "Other", "010203040507");
@@ -230,7 +230,7 @@ TEST_F(BuildServer, PackWithScanRulesAndKey)
     EXPECT_EQ(lines_of(not_directory.standard_output), Lines{"Path[" + work().file("acme.wrp") + "] is invalid"});
 }
 
-TEST_F(BuildServer, HelpAndConflicts)
+TEST_P(BuildServer, HelpAndConflicts)
 {
     const ProcessResult help = run({"-help"});
     EXPECT_EQ(help.exit_code, 0);
@@ -240,5 +240,7 @@ TEST_F(BuildServer, HelpAndConflicts)
     EXPECT_EQ(conflict.standard_output, "");
     EXPECT_NE(conflict.standard_error.find("usage: kestrane"), std::string::npos);
 }
+
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(BuildServer);
 
 } // namespace

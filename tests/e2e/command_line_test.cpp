@@ -14,7 +14,7 @@ std::string success_line(const std::string& wrapped)
     return "wrapping file success. [path:" + wrapped + "]";
 }
 
-class CommandLineMode : public ProgramTest {
+class CommandLineMode : public CommandLineProgramTest {
 protected:
     // A kernel image whose name carries version 1.2.3 (characters 20 on: "1r2r3").
     std::string make_kernel(const std::string& name = "image.krn") const
@@ -33,7 +33,7 @@ protected:
     }
 };
 
-TEST_F(CommandLineMode, EveryWrappingWord)
+TEST_P(CommandLineMode, EveryWrappingWord)
 {
     const std::string web = make_web_directory();
     const std::string addon = work().file("addon");
@@ -82,7 +82,7 @@ TEST_F(CommandLineMode, EveryWrappingWord)
     EXPECT_NE(listing.standard_output.find("./index.html"), std::string::npos);
 }
 
-TEST_F(CommandLineMode, WrapWithKeyShowsFourMessagesAndWritesBothFiles)
+TEST_P(CommandLineMode, WrapWithKeyShowsFourMessagesAndWritesBothFiles)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
     const std::string kernel = make_kernel();
@@ -96,10 +96,11 @@ TEST_F(CommandLineMode, WrapWithKeyShowsFourMessagesAndWritesBothFiles)
     EXPECT_TRUE(package_matches(read_bytes(package), read_bytes(wrapped), "ENCR", "Acme", key_bytes("0A0B0C0D0E0F")));
 }
 
-TEST_F(CommandLineMode, EncryptAlone)
+TEST_P(CommandLineMode, EncryptAlone)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "112233445566");
-    const Bytes wrapped = plain_tagged_bytes("FRM0", pattern_bytes(4000, 2));
+    Bytes wrapped = plain_tagged_bytes("FRM0", pattern_bytes(4000, 2));
+    std::fill(wrapped.begin() + 20, wrapped.begin() + 36, 0xEE); // a company field made elsewhere
     write_bytes(work().file("fw.wrp"), wrapped);
     const ProcessResult result = run({"--key", key, work().file("fw.wrp")});
     EXPECT_EQ(result.exit_code, 0);
@@ -108,7 +109,7 @@ TEST_F(CommandLineMode, EncryptAlone)
     EXPECT_TRUE(package_matches(read_bytes(package), wrapped, "ENCR", "Acme", key_bytes("112233445566")));
 }
 
-TEST_F(CommandLineMode, MissingKeyFile)
+TEST_P(CommandLineMode, MissingKeyFile)
 {
     const std::string missing = work().file("missing.wrp");
     write_bytes(work().file("fw.wrp"), plain_tagged_bytes("FRM0", pattern_bytes(100, 2)));
@@ -125,7 +126,7 @@ TEST_F(CommandLineMode, MissingKeyFile)
     EXPECT_TRUE(wrapped_as(kernel + ".wrp", "FRM0", "", "1.2.3", nullptr)); // the wrapped file stays
 }
 
-TEST_F(CommandLineMode, RefusalsBeforeAnyWork)
+TEST_P(CommandLineMode, RefusalsBeforeAnyWork)
 {
     struct Case {
         std::vector<std::string> arguments;
@@ -146,22 +147,28 @@ TEST_F(CommandLineMode, RefusalsBeforeAnyWork)
     }
 }
 
-TEST_F(CommandLineMode, ImageNameRules)
+TEST_P(CommandLineMode, ImageNameRules)
 {
     make_uimage(work().file("other.krn"), "Some other image", pattern_bytes(500, 1));
     make_uimage(work().file("uboot.img"), "uboot.bin", pattern_bytes(500, 1));
     make_uimage(work().file("b7.img"), "ub2m.007.bin", pattern_bytes(500, 1));
     make_uimage(work().file("lower.krn"), "linux image hw xxxx 9r9", pattern_bytes(500, 1));
+    make_uimage(work().file("huge.img"), "ub2m.99999999999999999999.bin", pattern_bytes(500, 1));
+    make_uimage(work().file("model.img"), "ub99999999999m.1.bin", pattern_bytes(500, 1));
 
     EXPECT_EQ(lines_of(run({"-wrapping", "kernel", "other.krn"}).standard_output), Lines{"Invalid firmware file"});
-    EXPECT_EQ(lines_of(run({"-wrapping", "bootloader", "uboot.img"}).standard_output), Lines{"Invalid bootloader file"});
+    for (const char* image : {"uboot.img", "huge.img", "model.img"}) {
+        const ProcessResult refused = run({"-wrapping", "bootloader", image});
+        EXPECT_EQ(refused.exit_code, 1) << image;
+        EXPECT_EQ(lines_of(refused.standard_output), Lines{"Invalid bootloader file"}) << image;
+    }
     EXPECT_EQ(run({"-wrapping", "bootloader", "b7.img"}).exit_code, 0);
     EXPECT_TRUE(wrapped_as(work().file("b7.img.wrp"), "BOT0", "", "7", nullptr));
     EXPECT_EQ(run({"-wrapping", "kernel", "lower.krn"}).exit_code, 0);
     EXPECT_TRUE(wrapped_as(work().file("lower.krn.wrp"), "FRM0", "", "9.9", nullptr));
 }
 
-TEST_F(CommandLineMode, VersionRules)
+TEST_P(CommandLineMode, VersionRules)
 {
     const std::string addon = work().file("addon");
     QDir().mkpath(QString::fromStdString(addon));
@@ -179,7 +186,7 @@ TEST_F(CommandLineMode, VersionRules)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(addon + ".wrp")));
 }
 
-TEST_F(CommandLineMode, VersionAskedOnStandardInput)
+TEST_P(CommandLineMode, VersionAskedOnStandardInput)
 {
     write_text(work().file("brand.conf"), "[x]");
     const ProcessResult asked = run({"-wrapping", "brand", "brand.conf"}, "\n2.5\n");
@@ -193,7 +200,7 @@ TEST_F(CommandLineMode, VersionAskedOnStandardInput)
     EXPECT_EQ(cancelled.standard_output, ""); // Cancel ends the operation without a message
 }
 
-TEST_F(CommandLineMode, RelativeFileArgumentAndEveryOptionSyntax)
+TEST_P(CommandLineMode, RelativeFileArgumentAndEveryOptionSyntax)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "010203040506");
     const Bytes wrapped = plain_tagged_bytes("OCX0", pattern_bytes(300, 2));
@@ -216,7 +223,7 @@ TEST_F(CommandLineMode, RelativeFileArgumentAndEveryOptionSyntax)
     }
 }
 
-TEST_F(CommandLineMode, NewEncryptSettingSelectsEnc1)
+TEST_P(CommandLineMode, NewEncryptSettingSelectsEnc1)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "010203040506");
     const Bytes wrapped = plain_tagged_bytes("FRM0", pattern_bytes(300, 2));
@@ -230,7 +237,7 @@ TEST_F(CommandLineMode, NewEncryptSettingSelectsEnc1)
                                 key_bytes("010203040506")));
 }
 
-TEST_F(CommandLineMode, WithoutKeyOrWrappingTheDialogsNeedADisplay)
+TEST_P(CommandLineMode, WithoutKeyOrWrappingTheDialogsNeedADisplay)
 {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{}, {"file.wrp"}, {"-version", "1.0"}, {"-KEY", "x.wrp", "f"}, {"-key"}}) {
@@ -241,7 +248,7 @@ TEST_F(CommandLineMode, WithoutKeyOrWrappingTheDialogsNeedADisplay)
     }
 }
 
-TEST_F(CommandLineMode, FailedEncryptionExitsOne)
+TEST_P(CommandLineMode, FailedEncryptionExitsOne)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "010203040506");
     Bytes encrypted = plain_tagged_bytes("FRM0", pattern_bytes(300, 2));
@@ -252,5 +259,7 @@ TEST_F(CommandLineMode, FailedEncryptionExitsOne)
     EXPECT_EQ(lines_of(result.standard_output),
               (Lines{"encrypt_package() Failed with error [-1]", "Encrypt file failed with error[-1]"}));
 }
+
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(CommandLineMode);
 
 } // namespace

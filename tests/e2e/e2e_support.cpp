@@ -3,18 +3,48 @@
 #include "crypt/company_key_file.h"
 
 #include <QFile>
+#include <QThread>
+
+#include <algorithm>
 #include <cstdio>
 #include <random>
-#include <QThread>
 
 #include <unistd.h>
 
 namespace kestrane::test {
 
-ProgramTest::ProgramTest() : m_program(m_program_dir.file("kestrane"))
+TestedProgram program_with_dialogs()
 {
-    if (!QFile::copy(QStringLiteral(KESTRANE_PROGRAM), QString::fromStdString(m_program)))
-        throw std::runtime_error("cannot copy the program");
+#ifdef KESTRANE_PROGRAM
+    return {"kestrane", KESTRANE_PROGRAM};
+#else
+    return {"kestrane", ""};
+#endif
+}
+
+std::vector<TestedProgram> command_line_programs()
+{
+    std::vector<TestedProgram> programs;
+#ifdef KESTRANE_PROGRAM
+    programs.push_back(program_with_dialogs());
+#endif
+#ifdef KESTRANE_CLI_PROGRAM
+    programs.push_back({"kestrane-cli", KESTRANE_CLI_PROGRAM});
+#endif
+    return programs;
+}
+
+std::string tested_program_name(const testing::TestParamInfo<TestedProgram>& info)
+{
+    std::string name = info.param.name;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
+ProgramTest::ProgramTest(TestedProgram tested) : m_program(m_program_dir.file(tested.name))
+{
+    if (!QFile::copy(QString::fromUtf8(tested.path), QString::fromStdString(m_program)))
+        throw std::runtime_error(std::string("cannot copy the program ") + tested.path);
 }
 
 ProcessResult ProgramTest::run(const std::vector<std::string>& arguments, const std::string& standard_input,

@@ -7,14 +7,35 @@
 #include <QProcess>
 
 #include <memory>
+#include <ostream>
 
 namespace kestrane::test {
+
+// A program the tests run: its test copy (which carries the development sealing key) and the name
+// it is installed under.
+struct TestedProgram {
+    const char* name;
+    const char* path;
+};
+
+// Test names show the program by its name.
+inline void PrintTo(const TestedProgram& program, std::ostream* out)
+{
+    *out << program.name;
+}
+
+// kestrane, the program with the dialogs.
+TestedProgram program_with_dialogs();
+// The programs that run the command line: kestrane and kestrane-cli, as far as they are built.
+std::vector<TestedProgram> command_line_programs();
+// A test's name for each program, for INSTANTIATE_TEST_SUITE_P.
+std::string tested_program_name(const testing::TestParamInfo<TestedProgram>& info);
 
 // Runs the built program as a user would: its own copy in a temporary program directory, a
 // temporary profile (XDG_CONFIG_HOME), no display, a temporary working folder.
 class ProgramTest : public testing::Test {
 protected:
-    ProgramTest();
+    explicit ProgramTest(TestedProgram tested = program_with_dialogs());
 
     ProcessResult run(const std::vector<std::string>& arguments, const std::string& standard_input = {},
                       const std::string& working_directory = {}) const;
@@ -38,6 +59,16 @@ private:
     TempDir m_work;
     std::string m_program;
 };
+
+// The tests of the command line, each run against every command-line program.
+class CommandLineProgramTest : public ProgramTest, public testing::WithParamInterface<TestedProgram> {
+protected:
+    CommandLineProgramTest() : ProgramTest(GetParam()) {}
+};
+
+#define KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(suite)                                                        \
+    INSTANTIATE_TEST_SUITE_P(Programs, suite, testing::ValuesIn(kestrane::test::command_line_programs()),      \
+                             kestrane::test::tested_program_name)
 
 Bytes key_bytes(const std::string& digits);
 

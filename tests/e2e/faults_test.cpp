@@ -4,7 +4,7 @@
 // must end with its message and exit status 1, leave no partial output and leave an existing
 // destination byte for byte as it was.
 
-#include "e2e/e2e_support.h"
+#include "e2e/faults_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,67 +29,6 @@ using namespace kestrane::test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-// Every file and folder below a root with its bytes ("<folder>" for folders, "<special>" for
-// FIFOs and the like), names as raw bytes.
-using Snapshot = std::map<std::string, std::string>;
-
-void collect(const std::string& root, const std::string& relative, Snapshot& snapshot)
-{
-    DIR* dir = opendir((root + relative).c_str());
-    if (!dir)
-        return;
-    std::vector<std::string> names;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    closedir(dir);
-    for (const std::string& name : names) {
-        const std::string path = relative + "/" + name;
-        struct stat info {};
-        if (lstat((root + path).c_str(), &info) != 0)
-            continue;
-        if (S_ISDIR(info.st_mode)) {
-            snapshot[path] = "<folder>";
-            collect(root, path, snapshot);
-            continue;
-        }
-        if (!S_ISREG(info.st_mode)) { // a FIFO would block the reading
-            snapshot[path] = "<special>";
-            continue;
-        }
-        std::ifstream file(root + path, std::ios::binary);
-        snapshot[path] = std::string(std::istreambuf_iterator<char>(file), {});
-    }
-}
-
-Snapshot snapshot_of(const std::string& root)
-{
-    Snapshot snapshot;
-    collect(root, "", snapshot);
-    return snapshot;
-}
-
-// Names that differ between two snapshots, for a readable failure.
-std::string differences(const Snapshot& before, const Snapshot& after)
-{
-    std::string text;
-    for (const auto& [name, bytes] : before) {
-        const auto found = after.find(name);
-        if (found == after.end())
-            text += " removed:" + name;
-        else if (found->second != bytes)
-            text += " changed:" + name;
-    }
-    for (const auto& [name, bytes] : after)
-        if (!before.count(name))
-            text += " added:" + name;
-    return text;
-}
-
 std::string script(const std::string& body)
 {
     return "#!/bin/sh\n" + body + "\n";
@@ -100,42 +39,6 @@ void make_executable(const std::string& path, const std::string& text)
     write_text(path, text);
     ASSERT_EQ(chmod(path.c_str(), 0755), 0);
 }
-
-class Faults : public ProgramTest {
-protected:
-    std::string make_web(const std::string& name = "web") const
-    {
-        const std::string web = work().file(name);
-        QDir().mkpath(QString::fromStdString(web + "/img"));
-        write_text(web + "/index.html", "<html>camera</html>");
-        write_bytes(web + "/img/logo.png", pattern_bytes(3000, 4));
-        return web;
-    }
-
-    ProcessOptions options(std::vector<std::pair<std::string, std::string>> extra = {}) const
-    {
-        ProcessOptions o;
-        o.working_directory = work().path();
-        o.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-        o.set = {{"XDG_CONFIG_HOME", config().path()}, {"HOME", config().path()}};
-        o.set.insert(o.set.end(), extra.begin(), extra.end());
-        o.timeout_ms = 60000;
-        return o;
-    }
-
-    // Runs the program and expects a failure: exit status 1, exactly these lines, and the work
-    // folder exactly as it was.
-    void expect_clean_failure(const std::vector<std::string>& arguments, const Lines& lines,
-                              const std::function<ProcessResult(const std::vector<std::string>&)>& runner = {})
-    {
-        const Snapshot before = snapshot_of(work().path());
-        const ProcessResult result = runner ? runner(arguments) : run(arguments);
-        EXPECT_EQ(result.exit_code, 1) << result.standard_output << result.standard_error;
-        EXPECT_EQ(lines_of(result.standard_output), lines);
-        const Snapshot after = snapshot_of(work().path());
-        EXPECT_TRUE(before == after) << "the work folder changed:" << differences(before, after);
-    }
-};
 
 // A folder the program may not write to. Permissions do not bind root: there the program runs as
 // the unprivileged user "nobody" (setpriv), with the test's folders opened to it.
@@ -196,7 +99,7 @@ protected:
     std::string m_locked;
 };
 
-TEST_F(ReadOnlyFolder, WrapKeepsTheOldWrappedFile)
+TEST_P(ReadOnlyFolder, WrapKeepsTheOldWrappedFile)
 {
     const std::string locked = locked_folder([](const std::string& dir) {
         write_bytes(dir + "/viewer.cab", pattern_bytes(5000, 3));
@@ -206,7 +109,7 @@ TEST_F(ReadOnlyFolder, WrapKeepsTheOldWrappedFile)
                          {"Fail with error code[-2]", "ocx wrapping failed with error[-2]"}, unprivileged());
 }
 
-TEST_F(ReadOnlyFolder, DirectoryWrapLeavesNoArchive)
+TEST_P(ReadOnlyFolder, DirectoryWrapLeavesNoArchive)
 {
     const std::string locked = locked_folder([this](const std::string& dir) {
         QDir().rename(QString::fromStdString(make_web()), QString::fromStdString(dir + "/web"));
@@ -216,7 +119,7 @@ TEST_F(ReadOnlyFolder, DirectoryWrapLeavesNoArchive)
                          {"Fail with error code[-1]", "webpage wrapping failed with error[-1]"}, unprivileged());
 }
 
-TEST_F(ReadOnlyFolder, EncryptKeepsTheOldPackage)
+TEST_P(ReadOnlyFolder, EncryptKeepsTheOldPackage)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
     hand_over(key);
@@ -230,14 +133,14 @@ TEST_F(ReadOnlyFolder, EncryptKeepsTheOldPackage)
                          unprivileged());
 }
 
-TEST_F(ReadOnlyFolder, GenerateKeyKeepsTheOldKeyFile)
+TEST_P(ReadOnlyFolder, GenerateKeyKeepsTheOldKeyFile)
 {
     const std::string locked = locked_folder([](const std::string& dir) { write_text(dir + "/acme.wrp", "old key"); });
     expect_clean_failure({"-genkey", "0A1B2C3D4E5F", "-company", "Acme", locked + "/acme.wrp"},
                          {"Fail with Error code[-2]"}, unprivileged());
 }
 
-TEST_F(ReadOnlyFolder, PackKeepsTheOldPackageFile)
+TEST_P(ReadOnlyFolder, PackKeepsTheOldPackageFile)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
     const std::string release = work().file("release");
@@ -274,7 +177,7 @@ protected:
     bool m_mounted = false;
 };
 
-TEST_F(FullFileSystem, WrapThatDoesNotFitKeepsTheOldFile)
+TEST_P(FullFileSystem, WrapThatDoesNotFitKeepsTheOldFile)
 {
     write_bytes(m_mount + "/viewer.cab", pattern_bytes(150 * 1024, 7));
     write_text(m_mount + "/viewer.cab.wrp", "the wrapped file of last week");
@@ -282,7 +185,7 @@ TEST_F(FullFileSystem, WrapThatDoesNotFitKeepsTheOldFile)
                          {"Fail with error code[-2]", "ocx wrapping failed with error[-2]"});
 }
 
-TEST_F(FullFileSystem, EncryptionThatDoesNotFitKeepsTheOldPackage)
+TEST_P(FullFileSystem, EncryptionThatDoesNotFitKeepsTheOldPackage)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
     write_bytes(work().file("big.cab"), pattern_bytes(150 * 1024, 8));
@@ -292,6 +195,24 @@ TEST_F(FullFileSystem, EncryptionThatDoesNotFitKeepsTheOldPackage)
     write_text(m_mount + "/big.cab.wrp-Acme.enc", "old package");
     expect_clean_failure({"-key", key, m_mount + "/big.cab.wrp"},
                          {"encrypt_package() Failed with error [-2]", "Encrypt file failed with error[-1]"});
+}
+
+// The package written alongside the wrapped file takes room of its own: when the wrapped file alone
+// fits, it is made, and the encryption fails as after any wrap.
+TEST_P(FullFileSystem, RoomForTheWrappedFileButNotForThePackageAlongside)
+{
+    ASSERT_EQ(mount("tmpfs", m_mount.c_str(), "tmpfs", MS_REMOUNT, "size=4m,mode=0755"), 0);
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    const Bytes cabinet = pattern_bytes(3u << 19, 9); // 1.5 MiB: twice fits, three times does not
+    write_bytes(m_mount + "/viewer.cab", cabinet);
+    const ProcessResult result = run({"-wrapping", "ocx", "-version", "4.4", "-key", key, m_mount + "/viewer.cab"});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(lines_of(result.standard_output),
+              (Lines{"wrapping file success. [path:" + m_mount + "/viewer.cab.wrp]", "Wrapping success",
+                     "encrypt_package() Failed with error [-2]",
+                     "error occurs while encrypting after wrapping with error[-1]"}));
+    EXPECT_TRUE(wrapped_as(m_mount + "/viewer.cab.wrp", "OCX0", "", "4.4", &cabinet));
+    EXPECT_EQ(QDir(QString::fromStdString(m_mount)).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 // The archiver of a directory wrap, replaced by scripts in the program directory (which the program
@@ -316,37 +237,37 @@ protected:
     std::string m_web;
 };
 
-TEST_F(Archiver, MissingEverywhere)
+TEST_P(Archiver, MissingEverywhere)
 {
     const TempDir empty_path;
     expect_archiver_failure({{"PATH", empty_path.path()}});
 }
 
-TEST_F(Archiver, ExitsWithAFailure)
+TEST_P(Archiver, ExitsWithAFailure)
 {
     make_executable(program_dir().file("tar"), script("exit 2"));
     expect_archiver_failure();
 }
 
-TEST_F(Archiver, WritesPartOfTheArchiveThenFails)
+TEST_P(Archiver, WritesPartOfTheArchiveThenFails)
 {
     make_executable(program_dir().file("tar"), script("head -c 5000 /dev/zero > \"$2\"; exit 1"));
     expect_archiver_failure();
 }
 
-TEST_F(Archiver, SucceedsWithoutWritingAnything)
+TEST_P(Archiver, SucceedsWithoutWritingAnything)
 {
     make_executable(program_dir().file("tar"), script("exit 0"));
     expect_archiver_failure();
 }
 
-TEST_F(Archiver, IsKilled)
+TEST_P(Archiver, IsKilled)
 {
     make_executable(program_dir().file("tar"), script("head -c 5000 /dev/zero > \"$2\"; kill -KILL $$"));
     expect_archiver_failure();
 }
 
-TEST_F(Archiver, CannotBeStarted)
+TEST_P(Archiver, CannotBeStarted)
 {
     write_text(program_dir().file("tar"), "not a program");
     ASSERT_EQ(chmod(program_dir().file("tar").c_str(), 0644), 0);
@@ -356,7 +277,7 @@ TEST_F(Archiver, CannotBeStarted)
 // A folder name a shell would run commands from: the archiver gets it as one argument and runs in
 // it; nothing is executed. The recording archiver shows the exact arguments, the real one the
 // result.
-TEST_F(Faults, ShellWordsInAFolderNameAreJustAName)
+TEST_P(Faults, ShellWordsInAFolderNameAreJustAName)
 {
     const std::string name = "web $(touch PWNED1) `touch PWNED2`; touch PWNED3 & 'q\" | x";
     const std::string web = make_web(name);
@@ -388,7 +309,7 @@ TEST_F(Faults, ShellWordsInAFolderNameAreJustAName)
 }
 
 // Spaces, quotes, a leading dash and non-ASCII letters in file names, checked by the oracles.
-TEST_F(Faults, AwkwardNamesAreWrappedAndEncrypted)
+TEST_P(Faults, AwkwardNamesAreWrappedAndEncrypted)
 {
     const Bytes cabinet = pattern_bytes(6000, 9);
     struct Case {
@@ -432,7 +353,7 @@ TEST_F(Faults, AwkwardNamesAreWrappedAndEncrypted)
 // A name whose bytes are not UTF-8 cannot be named through Qt: it is refused, and the file whose
 // name Qt would have made of it (U+FFFD in place of the byte) stays untouched. QProcess would
 // re-encode such an argument itself, so a shell builds it from printf and starts the program.
-TEST_F(Faults, NamesThatAreNotUtf8AreRefused)
+TEST_P(Faults, NamesThatAreNotUtf8AreRefused)
 {
     write_text(work().file("\xef\xbf\xbd.wrp"), "precious");
     write_text(work().file("\xef\xbf\xbd.cab"), "another file");
@@ -453,7 +374,7 @@ TEST_F(Faults, NamesThatAreNotUtf8AreRefused)
 }
 
 // A FIFO among the packages, or given to -info: left out or refused, not waited on for ever.
-TEST_F(Faults, FifoIsNotWaitedOn)
+TEST_P(Faults, FifoIsNotWaitedOn)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
     const std::string release = work().file("release");
@@ -564,7 +485,7 @@ protected:
     static void shrink(const std::string& path) { ASSERT_EQ(truncate(path.c_str(), kStarted / 2), 0); }
 };
 
-TEST_F(ChangingSource, SourceThatShrinksWhileWrappedLeavesNothing)
+TEST_P(ChangingSource, SourceThatShrinksWhileWrappedLeavesNothing)
 {
     const std::string source = work().file("big.cab");
     const Bytes content = pattern_bytes(kBig, 10);
@@ -581,7 +502,7 @@ TEST_F(ChangingSource, SourceThatShrinksWhileWrappedLeavesNothing)
     EXPECT_EQ(QDir(QString::fromStdString(work().path())).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
-TEST_F(ChangingSource, SourceRemovedWhileWrappedIsWrappedWhole)
+TEST_P(ChangingSource, SourceRemovedWhileWrappedIsWrappedWhole)
 {
     // Removing a name does not take the bytes from a reader that has the file open.
     const std::string source = work().file("big.cab");
@@ -594,33 +515,47 @@ TEST_F(ChangingSource, SourceRemovedWhileWrappedIsWrappedWhole)
     EXPECT_TRUE(wrapped_as(source + ".wrp", "OCX0", "", "1.0", &content));
 }
 
-TEST_F(ChangingSource, WrappedFileThatShrinksWhileEncryptedLeavesNothing)
+// "ENCR" reads the input's payload, "ENC1" (a "RAW0" input) the whole file: either must notice.
+TEST_P(ChangingSource, WrappedFileThatChangesWhileEncryptedLeavesNothing)
 {
     const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
     const std::string wrapped = work().file("big.wrp");
-    const Bytes content = plain_tagged_bytes("OCX0", pattern_bytes(kBig, 12));
-    const Interrupted run = run_changing({"-key", key, wrapped}, wrapped,
-                                         [&] {
-                                             write_bytes(wrapped, content);
-                                             write_text(wrapped + "-Acme.enc", "old package");
-                                         },
-                                         [&] { shrink(wrapped); });
-    ASSERT_TRUE(run.mid_read);
-    EXPECT_EQ(run.result.exit_code, 1);
-    EXPECT_EQ(lines_of(run.result.standard_output),
-              (Lines{"encrypt_package() Failed with error [-2]", "Encrypt file failed with error[-1]"}));
-    EXPECT_EQ(read_bytes(wrapped + "-Acme.enc"), bytes_of("old package"));
-    EXPECT_EQ(QDir(QString::fromStdString(work().path())).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    const auto grow = [](const std::string& path) {
+        std::ofstream(path, std::ios::binary | std::ios::app) << std::string(kStarted, 'g');
+    };
+    struct Case {
+        const char* type;
+        std::function<void(const std::string&)> change;
+    };
+    for (const Case& c : {Case{"OCX0", shrink}, Case{"RAW0", shrink}, Case{"RAW0", grow}}) {
+        SCOPED_TRACE(c.type);
+        const Bytes content = plain_tagged_bytes(c.type, pattern_bytes(kBig, 12));
+        const Interrupted run = run_changing({"-key", key, wrapped}, wrapped,
+                                             [&] {
+                                                 write_bytes(wrapped, content);
+                                                 write_text(wrapped + "-Acme.enc", "old package");
+                                             },
+                                             [&] { c.change(wrapped); });
+        ASSERT_TRUE(run.mid_read);
+        EXPECT_EQ(run.result.exit_code, 1);
+        EXPECT_EQ(lines_of(run.result.standard_output),
+                  (Lines{"encrypt_package() Failed with error [-2]", "Encrypt file failed with error[-1]"}));
+        EXPECT_EQ(read_bytes(wrapped + "-Acme.enc"), bytes_of("old package"));
+        EXPECT_EQ(QDir(QString::fromStdString(work().path())).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
 }
 
-TEST_F(ChangingSource, PackageThatShrinksWhilePackedLeavesNothing)
+TEST_P(ChangingSource, PackageThatShrinksWhilePackedLeavesNothing)
 {
     const std::string release = work().file("release");
     QDir().mkpath(QString::fromStdString(release));
-    // An encrypted package by its header: the scan reads no further.
+    // An encrypted package by its header and size: the scan reads no further.
     Bytes package = bytes_of("OCX0ENCR");
     package.resize(140, 0);
     std::copy_n("Acme", 4, package.begin() + 20);
+    const uint32_t body_length = kBig - 144; // the rest of the bytes: the key block and the tag
+    for (int i = 0; i < 4; ++i)
+        package[136 + i] = static_cast<uint8_t>(body_length >> (8 * i));
     const Bytes body = pattern_bytes(kBig, 13);
     package.insert(package.end(), body.begin(), body.end());
     const std::string big = release + "/viewer.enc";
@@ -636,5 +571,11 @@ TEST_F(ChangingSource, PackageThatShrinksWhilePackedLeavesNothing)
     EXPECT_EQ(read_bytes(work().file("out.wrp")), bytes_of("old package file"));
     EXPECT_EQ(QDir(QString::fromStdString(work().path())).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
+
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(Faults);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(ReadOnlyFolder);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(FullFileSystem);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(Archiver);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(ChangingSource);
 
 } // namespace

@@ -71,6 +71,9 @@ void check_command_line(const std::vector<std::string>& arguments, const std::ve
     case Operation::Help:
         FUZZ_REQUIRE(c.help, "help without -help");
         break;
+    case Operation::Version:
+        FUZZ_REQUIRE(c.version_request && arguments.size() == 2, "the version without a lone --version");
+        break;
     case Operation::Dialogs:
         FUZZ_REQUIRE(!c.help && operations == 0 && !c.key.given, "dialogs despite an operation");
         break;

@@ -23,14 +23,19 @@ struct Header {
     std::string mode = "ENCR";
 };
 
-// An encrypted package as far as the scan reads it: tags and information field, then filler.
-void write_package(const TempDir& dir, const std::string& name, const Header& header, size_t size = 200)
+// An encrypted package as far as the scan reads it: tags, information field and a body length
+// that fits the size (284 bytes of framing), then filler.
+constexpr size_t kFraming = 284;
+
+void write_package(const TempDir& dir, const std::string& name, const Header& header, size_t size = 300,
+                   size_t body_length = 300 - kFraming)
 {
     Bytes bytes = pattern_bytes(std::max<size_t>(size, 140), static_cast<uint32_t>(name.size()));
     std::memcpy(bytes.data(), header.type.data(), 4);
     std::memcpy(bytes.data() + 4, header.mode.data(), 4);
     const auto information = build_information_field(header.model, header.version, header.company);
     std::copy(information.begin(), information.end(), bytes.begin() + 8);
+    store_u32_le(bytes.data() + 136, static_cast<uint32_t>(body_length));
     bytes.resize(size);
     write_bytes(dir.file(name), bytes);
 }
@@ -53,6 +58,11 @@ std::string company_mismatch(const std::string& path, const std::string& company
 {
     return "Company name not match file[" + path + "(" + company + "), " + admitted + "("
         + admitted_company + ")]";
+}
+
+std::string damaged(const std::string& path)
+{
+    return "Body length not match file[" + path + "]";
 }
 
 std::string key_file_refused(const std::string& path)
@@ -107,8 +117,8 @@ TEST(PackageScan, FirstOfEachTypeWinsAndFillsTheForm)
     ASSERT_EQ(pack_files(form.version, form.path, names, dir.file("out.wrp")), 1);
     const Bytes package = read_bytes(dir.file("out.wrp"));
     EXPECT_EQ(load_u32_le(package.data() + 140), 2u);
-    EXPECT_EQ(Bytes(package.begin() + 148, package.begin() + 348), read_bytes(dir.file("a.enc")));
-    EXPECT_EQ(Bytes(package.begin() + 352, package.begin() + 552), read_bytes(dir.file("c.enc")));
+    EXPECT_EQ(Bytes(package.begin() + 148, package.begin() + 448), read_bytes(dir.file("a.enc")));
+    EXPECT_EQ(Bytes(package.begin() + 452, package.begin() + 752), read_bytes(dir.file("c.enc")));
 }
 
 TEST(PackageScan, DomePackagesRepeatOnlyWithAnotherModel)
@@ -173,15 +183,31 @@ TEST(PackageScan, WhichNamesAreConsidered)
     write_package(dir, "IMAGE.ENC", {"BOT0", "", "1", "OTHER"});
     write_package(dir, "e.enc.bak", {"BOT0", "", "1", "OTHER"});
     write_package(dir, "short.enc", {"VID0", "", "", "OTHER"}, 63); // would raise two messages if read
-    write_package(dir, "t.enc", {"BOT0", "", "1"}, 64);
+    write_package(dir, "t.enc", {"BOT0", "", "1"}, 64); // read, and too short for its body length
     QDir(QString::fromStdString(dir.path())).mkdir("u.enc");
     MessageRecorder recorder;
     PackagingForm form;
     scan_package_sources(form, dir.path());
-    EXPECT_EQ(entry_paths(form), (Texts{dir.file(".enc"), dir.file("t.enc")}));
+    EXPECT_EQ(entry_paths(form), Texts{dir.file(".enc")});
     // A directory named like a package cannot be opened: its strings stay empty and it is reported
     // against the first entry.
-    EXPECT_EQ(recorder.messages(), Texts{company_mismatch("", "", dir.file(".enc"), "ACME")});
+    EXPECT_EQ(recorder.messages(),
+              (Texts{damaged(dir.file("t.enc")), company_mismatch("", "", dir.file(".enc"), "ACME")}));
+}
+
+TEST(PackageScan, PackagesWhoseSizeDoesNotFitTheirBodyLengthStayOut)
+{
+    TempDir dir;
+    write_package(dir, "a-fits.enc", {"FRM0", "", "1"}, kFraming + 100, 100);
+    write_package(dir, "b-cut.enc", {"BOT0", "", "1"}, kFraming + 99, 100);
+    write_package(dir, "c-appended.enc", {"WEB0", "", "1"}, kFraming + 101, 100);
+    write_package(dir, "d-huge-length.enc", {"OCX0", "", "1"}, kFraming + 100, 0xFFFFFFFF);
+    MessageRecorder recorder;
+    PackagingForm form;
+    scan_package_sources(form, dir.path());
+    EXPECT_EQ(entry_paths(form), Texts{dir.file("a-fits.enc")});
+    EXPECT_EQ(recorder.messages(), (Texts{damaged(dir.file("b-cut.enc")), damaged(dir.file("c-appended.enc")),
+                                          damaged(dir.file("d-huge-length.enc"))}));
 }
 
 TEST(PackageScan, ListingOrderIgnoresCaseThenBytes)

@@ -101,6 +101,15 @@ TEST_F(SettingsTest, ProfileFileReadsAndWrites)
     EXPECT_EQ(unwritable.write("PATH", "vid", "x"), 0);
 }
 
+// Kestrane.ini as a FIFO would block the reading for ever: it is not read, nor written.
+TEST_F(SettingsTest, ProfileFileThatIsNoRegularFileIsLeftAlone)
+{
+    ASSERT_EQ(mkfifo(ini_file().c_str(), 0600), 0);
+    CProfileFile file(ini_file());
+    EXPECT_EQ(file.read("PATH", "vid", "default"), "default");
+    EXPECT_EQ(file.write("PATH", "vid", "x"), CProfileFile::kNotWritten);
+}
+
 // A store inside a plain file cannot be made, whoever runs the test: every writer says so.
 TEST_F(SettingsTest, WritersReportAStoreThatCannotBeWritten)
 {

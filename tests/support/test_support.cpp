@@ -212,6 +212,14 @@ std::string openssl_hmac_md5_hex(const Bytes& key, const Bytes& data)
     return first_word(result.standard_output);
 }
 
+std::string openssl_key_fingerprint(const std::string& pem)
+{
+    const ProcessResult der = run_process("openssl", {"pkey", "-pubin", "-in", pem, "-outform", "DER"});
+    EXPECT_EQ(der.exit_code, 0) << der.standard_error;
+    const ProcessResult sum = run_process("sha256sum", {}, bytes_of(der.standard_output));
+    return sum.standard_output.substr(0, 64);
+}
+
 std::string test_data_path(const std::string& name)
 {
     return std::string(KESTRANE_TEST_DATA_DIR) + "/" + name;

@@ -85,6 +85,8 @@ void make_uimage(const std::string& path, const std::string& image_name, const B
 // Independent oracles.
 std::string openssl_md5_hex(const Bytes& data);
 std::string openssl_hmac_md5_hex(const Bytes& key, const Bytes& data);
+// What `openssl pkey -pubin -in KEY.pem -outform DER | sha256sum` prints for a public key.
+std::string openssl_key_fingerprint(const std::string& pem);
 
 std::string test_data_path(const std::string& name);
 

@@ -11,8 +11,9 @@
 namespace kestrane::test {
 
 // An encrypted package as the package scan sees it: type, encrypt mode, model tag, version (8 + 12
-// characters) and company name at their header offsets, then `body` bytes of pattern. Only the
-// header matters to the scan; packing copies the whole file unchanged.
+// characters) and company name at their header offsets, the body length, then `body` bytes of
+// pattern and 144 more in place of the key block and the tag. Only the header and the size matter
+// to the scan; packing copies the whole file unchanged.
 inline Bytes encrypted_package_bytes(const std::string& type, const std::string& mode, const std::string& model,
                                      const std::string& version, const std::string& company, size_t body,
                                      uint32_t seed)
@@ -28,7 +29,9 @@ inline Bytes encrypted_package_bytes(const std::string& type, const std::string&
     if (version.size() > 8)
         put(52, version.substr(8), 12);
     put(20, company, 16);
-    const Bytes rest = pattern_bytes(body, seed);
+    for (size_t i = 0; i < 4; ++i)
+        file[136 + i] = static_cast<uint8_t>(body >> (8 * i));
+    const Bytes rest = pattern_bytes(body + 144, seed);
     file.insert(file.end(), rest.begin(), rest.end());
     return file;
 }

@@ -1,0 +1,201 @@
+#include "cli/command_start.h"
+
+#include "cli/command_operations.h"
+#include "cli/console.h"
+#include "cli/release_commands.h"
+#include "common/messages.h"
+#include "common/paths.h"
+#include "common/text_format.h"
+
+#include <QDir>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+#endif
+
+namespace kestrane {
+namespace {
+
+#ifndef _WIN32
+// Whether `path` is a folder the system goes up from as written: an existing directory that is
+// not a symbolic link (above a link, ".." leads to the parent of the link's target).
+bool is_real_directory(const std::string& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    return !error && std::filesystem::is_directory(status);
+}
+
+// `relative` below `base` without "." components and empty ones; a ".." is folded away only where
+// the system would go up to the same folder.
+std::string joined_as_the_system_resolves(std::string base, const std::string& relative)
+{
+    size_t start = 0;
+    while (start <= relative.size()) {
+        const size_t end = std::min(relative.find('/', start), relative.size());
+        const std::string component = relative.substr(start, end - start);
+        start = end + 1;
+        if (component.empty() || component == ".")
+            continue;
+        if (component == ".." && base != "/" && is_real_directory(base)) {
+            base.erase(std::max<size_t>(base.rfind('/'), 1));
+            continue;
+        }
+        base += base.ends_with('/') ? component : "/" + component;
+    }
+    return base;
+}
+#endif
+
+// A file argument as a full path that names the file the system opens for it. Nothing when it is
+// relative and the current directory cannot be determined.
+std::optional<std::string> full_path(const std::string& argument)
+{
+    if (argument.empty())
+        return std::string();
+    // Qt would replace the bytes of a name that is not UTF-8, naming another file: keep it as typed,
+    // and every operation refuses it as a path it cannot open or create.
+    if (!is_representable_path(argument))
+        return argument;
+#ifdef _WIN32
+    // Windows itself folds ".." in a path as text.
+    return QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(argument))).toStdString();
+#else
+    if (argument.starts_with('/'))
+        return joined_as_the_system_resolves("/", argument);
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (error || current.empty())
+        return std::nullopt;
+    return joined_as_the_system_resolves(current.string(), argument);
+#endif
+}
+
+// Every file argument of an operation, each as a full path; the message that says which could not
+// be made one ends the operation.
+class FullPaths {
+public:
+    std::string operator()(const std::string& argument)
+    {
+        std::optional<std::string> path = full_path(argument);
+        if (!path) {
+            if (m_resolved)
+                show_message(format_text("Current directory unknown for path[%s]", argument.c_str()));
+            m_resolved = false;
+            return {};
+        }
+        return std::move(*path);
+    }
+    bool resolved() const { return m_resolved; }
+
+private:
+    bool m_resolved = true;
+};
+
+std::vector<const char*> argument_vector(const std::vector<std::string>& arguments, const char* program)
+{
+    std::vector<const char*> argv = {program};
+    for (const std::string& argument : arguments)
+        argv.push_back(argument.c_str());
+    return argv;
+}
+
+} // namespace
+
+std::vector<std::string> program_arguments(int argc, char** argv)
+{
+#ifdef _WIN32
+    // argv holds the arguments in the ANSI code page; the command line itself is Unicode.
+    (void)argc;
+    (void)argv;
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; wide && i < count; ++i)
+        arguments.push_back(QString::fromWCharArray(wide[i]).toStdString());
+    LocalFree(wide);
+    return arguments;
+#else
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+#endif
+}
+
+CommandStart::CommandStart(ProgramKind program, std::vector<std::string> arguments)
+    : m_program(program), m_arguments(std::move(arguments))
+{
+    const std::vector<const char*> argv = argument_vector(m_arguments, program_name(m_program));
+    m_command_line = parse_command_line(static_cast<int>(argv.size()), argv.data());
+    m_operation = m_command_line ? select_operation(*m_command_line) : Operation::Dialogs;
+}
+
+int CommandStart::run(const std::function<void()>& install_presenters) const
+{
+    switch (m_operation) {
+    case Operation::Help:
+        std::fputs(usage_text(m_program).c_str(), stdout);
+        return kExitSuccess;
+    case Operation::Version:
+        std::fputs(version_text(m_program).c_str(), stdout);
+        return kExitSuccess;
+    case Operation::Dialogs:
+    case Operation::Conflict:
+        std::fputs(usage_text(m_program).c_str(), stderr);
+        return kExitUsage;
+    default:
+        install_presenters();
+        return run_operation() ? kExitSuccess : kExitFailure;
+    }
+}
+
+bool CommandStart::run_operation() const
+{
+    const CommandLine& c = *m_command_line;
+    FullPaths full;
+    switch (m_operation) {
+    case Operation::Encrypt: {
+        const std::string file = full(c.file_argument);
+        const std::vector<const char*> argv = argument_vector(m_arguments, program_name(m_program));
+        return full.resolved()
+            && run_encrypt_command(file, c.key.value, typed_arguments(static_cast<int>(argv.size()), argv.data()));
+    }
+    case Operation::Wrap: {
+        const std::string file = full(c.file_argument);
+        return full.resolved()
+            && run_wrap_command(file, c.wrapping.value, c.version.given, c.version.value, c.key.given, c.key.value);
+    }
+    case Operation::Info: {
+        const std::string file = full(c.info.value);
+        return full.resolved() && run_info_command(file, c.key.given, c.key.value, stdout);
+    }
+    case Operation::GenerateKey: {
+        const std::string destination = full(c.file_argument);
+        return full.resolved()
+            && run_genkey_command(c.genkey.value, c.company.given, c.company.value, destination, stdout);
+    }
+    case Operation::Pack: {
+        const std::string folder = full(c.pack.value);
+        const std::string destination = full(c.dest.value);
+        return full.resolved()
+            && run_pack_command(folder, c.version.given, c.version.value, c.dest.given, destination, c.key.given,
+                                c.key.value);
+    }
+    default:
+        return false;
+    }
+}
+
+void install_console_presenters()
+{
+    install_console_presenter();
+    install_console_version_prompt();
+    install_console_progress();
+}
+
+} // namespace kestrane

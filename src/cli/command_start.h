@@ -1,0 +1,49 @@
+#pragma once
+
+#include "cli/command_line.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+// The exit statuses of both programs.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1; // a command-line operation did not reach its success message
+inline constexpr int kExitUsage = 2;   // a start the usage text does not describe
+
+// The arguments after the program name as the system passed them: on POSIX the bytes of argv (a
+// name that is not UTF-8 stays as it is), on Windows the command line in Unicode. Qt is handed
+// none of them, so that it takes no option (-style, -platform) for its own.
+std::vector<std::string> program_arguments(int argc, char** argv);
+
+// One start of a program, as its arguments describe it.
+class CommandStart {
+public:
+    CommandStart(ProgramKind program, std::vector<std::string> arguments);
+
+    // Neither an operation nor the usage text nor the version: the dialogs.
+    bool opens_dialogs() const { return m_operation == Operation::Dialogs; }
+
+    // Runs the start and answers the exit status: the usage text, the version, or one operation,
+    // after `install_presenters` has set up how its messages are shown. A start that would open
+    // the dialogs prints the usage text to standard error: the caller that can show them does so
+    // instead.
+    int run(const std::function<void()>& install_presenters) const;
+
+private:
+    bool run_operation() const;
+
+    ProgramKind m_program;
+    std::vector<std::string> m_arguments;
+    std::optional<CommandLine> m_command_line;
+    Operation m_operation = Operation::Dialogs;
+};
+
+// The headless presenters: messages printed, the version read from standard input, progress on a
+// terminal.
+void install_console_presenters();
+
+} // namespace kestrane

@@ -1,0 +1,47 @@
+#include "ops/input_protection.h"
+
+#include "common/messages.h"
+#include "common/paths.h"
+#include "common/text_format.h"
+
+#include <QDir>
+
+#include <filesystem>
+#include <system_error>
+
+namespace kestrane {
+namespace {
+
+// The full path of a file, for files that do not exist yet; a path Qt cannot name stays as it is.
+std::string comparable_path(const std::string& path)
+{
+    const QString named = to_qpath(path);
+    if (named.isEmpty())
+        return path;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(named)).toStdString();
+}
+
+bool same_file(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error))
+        return true;
+    return comparable_path(a) == comparable_path(b);
+}
+
+} // namespace
+
+bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs)
+{
+    for (const std::string& output : outputs) {
+        for (const std::string& input : inputs) {
+            if (output.empty() || input.empty() || !same_file(output, input))
+                continue;
+            show_message(format_text("Output would overwrite an input[path:%s]", output.c_str()));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace kestrane

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrane {
+
+// An operation never writes over one of its own inputs (a source, a company key file, a listed
+// package). True when none of `outputs` is the same file as one of `inputs`: the same device and
+// inode (through a hard or symbolic link too), or the same full path. Otherwise false, after
+// "Output would overwrite an input[path:%s]" with the output: checked before anything is written.
+bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
+
+} // namespace kestrane

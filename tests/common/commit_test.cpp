@@ -1,0 +1,51 @@
+// The last step of an output, the rename into place: it fails honestly, and a termination that
+// arrives meanwhile waits for it.
+
+#include "common/atomic_output_file.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <csignal>
+
+using namespace kestrane;
+using namespace kestrane::test;
+
+TEST(Commit, FailedLastStepIsAFailureAndLeavesNothing)
+{
+    // The folder removed under the temporary file; a folder in the destination's way of the rename.
+    for (const bool remove_folder : {true, false}) {
+        TempDir dir;
+        const QString folder = QString::fromStdString(dir.file("out"));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        AtomicOutputFile output(dir.file("out/file.bin"));
+        ASSERT_TRUE(output.open() && output.write("bytes", 5));
+        ASSERT_TRUE(remove_folder ? QDir(folder).removeRecursively() : QDir().mkpath(folder + "/file.bin/x"));
+        EXPECT_FALSE(output.commit());
+        EXPECT_TRUE(output.failed());
+        const QStringList left = QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
+        EXPECT_EQ(left, remove_folder ? QStringList() : QStringList{"file.bin"});
+    }
+}
+
+// SIGTERM raised as the commit begins ends the program only once the file has its name, and no
+// temporary file stays beside it.
+TEST(Commit, TerminationWaitsForTheRename)
+{
+    TempDir dir;
+    const std::string destination = dir.file("file.bin");
+    write_text(destination, "old");
+    EXPECT_EXIT(
+        {
+            set_commit_hook_for_tests([] { std::raise(SIGTERM); });
+            AtomicOutputFile output(destination);
+            if (output.open() && output.write("new", 3))
+                output.commit();
+            std::_Exit(0);
+        },
+        testing::KilledBySignal(SIGTERM), "");
+    EXPECT_EQ(read_bytes(destination), bytes_of("new"));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"file.bin"});
+}

@@ -1,0 +1,100 @@
+#include "e2e/faults_support.h"
+
+#include <QDir>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+namespace kestrane::test {
+namespace {
+
+void collect(const std::string& root, const std::string& relative, Snapshot& snapshot)
+{
+    DIR* dir = opendir((root + relative).c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(dir);
+    for (const std::string& name : names) {
+        const std::string path = relative + "/" + name;
+        struct stat info {};
+        if (lstat((root + path).c_str(), &info) != 0)
+            continue;
+        if (S_ISDIR(info.st_mode)) {
+            snapshot[path] = "<folder>";
+            collect(root, path, snapshot);
+            continue;
+        }
+        if (!S_ISREG(info.st_mode)) { // a FIFO would block the reading
+            snapshot[path] = "<special>";
+            continue;
+        }
+        std::ifstream file(root + path, std::ios::binary);
+        snapshot[path] = std::string(std::istreambuf_iterator<char>(file), {});
+    }
+}
+
+} // namespace
+
+Snapshot snapshot_of(const std::string& root)
+{
+    Snapshot snapshot;
+    collect(root, "", snapshot);
+    return snapshot;
+}
+
+std::string differences(const Snapshot& before, const Snapshot& after)
+{
+    std::string text;
+    for (const auto& [name, bytes] : before) {
+        const auto found = after.find(name);
+        if (found == after.end())
+            text += " removed:" + name;
+        else if (found->second != bytes)
+            text += " changed:" + name;
+    }
+    for (const auto& [name, bytes] : after)
+        if (!before.count(name))
+            text += " added:" + name;
+    return text;
+}
+
+std::string Faults::make_web(const std::string& name) const
+{
+    const std::string web = work().file(name);
+    QDir().mkpath(QString::fromStdString(web + "/img"));
+    write_text(web + "/index.html", "<html>camera</html>");
+    write_bytes(web + "/img/logo.png", pattern_bytes(3000, 4));
+    return web;
+}
+
+ProcessOptions Faults::options(std::vector<std::pair<std::string, std::string>> extra) const
+{
+    ProcessOptions o;
+    o.working_directory = work().path();
+    o.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    o.set = {{"XDG_CONFIG_HOME", config().path()}, {"HOME", config().path()}};
+    o.set.insert(o.set.end(), extra.begin(), extra.end());
+    o.timeout_ms = 60000;
+    return o;
+}
+
+void Faults::expect_clean_failure(const std::vector<std::string>& arguments, const Lines& lines,
+                                  const std::function<ProcessResult(const std::vector<std::string>&)>& runner)
+{
+    const Snapshot before = snapshot_of(work().path());
+    const ProcessResult result = runner ? runner(arguments) : run(arguments);
+    EXPECT_EQ(result.exit_code, 1) << result.standard_output << result.standard_error;
+    EXPECT_EQ(lines_of(result.standard_output), lines);
+    const Snapshot after = snapshot_of(work().path());
+    EXPECT_TRUE(before == after) << "the work folder changed:" << differences(before, after);
+}
+
+} // namespace kestrane::test
