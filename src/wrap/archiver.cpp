@@ -50,9 +50,11 @@ bool archive_directory(const std::string& directory, const std::string& archive_
     archiver.start();
     if (!archiver.waitForStarted(-1))
         return false;
-    // Waited for in short steps, so that a progress display stays alive meanwhile.
+    // Waited for in short steps, so that a progress display stays alive meanwhile. The display
+    // handles events, and the archiver's end may be noticed there: waitForFinished() then returns
+    // false at once, so the state says when the archiver has ended.
     Progress progress("Archiving " + last_path_component(directory), 0);
-    while (!archiver.waitForFinished(50))
+    while (archiver.state() != QProcess::NotRunning && !archiver.waitForFinished(50))
         progress.tick();
     return archiver.state() == QProcess::NotRunning && archiver.exitStatus() == QProcess::NormalExit
         && archiver.exitCode() == 0 && is_regular_file(archive.toStdString());
