@@ -20,6 +20,19 @@ constexpr const char* kArchiverName = "tar";
 
 } // namespace
 
+TemporaryArchive::TemporaryArchive(const std::string& destination)
+{
+    const QString name = to_qpath(destination);
+    if (name.isEmpty())
+        return;
+    m_file.setFileTemplate(QFileInfo(name).absoluteFilePath() + QStringLiteral(".XXXXXX.tmp"));
+    // Closed again at once: the archiver writes it by its name.
+    if (!m_file.open())
+        return;
+    m_file.close();
+    m_path = m_file.fileName().toStdString();
+}
+
 std::string archiver_program()
 {
     const std::string directory = program_directory();
@@ -56,8 +69,9 @@ bool archive_directory(const std::string& directory, const std::string& archive_
     Progress progress("Archiving " + last_path_component(directory), 0);
     while (archiver.state() != QProcess::NotRunning && !archiver.waitForFinished(50))
         progress.tick();
-    return archiver.state() == QProcess::NotRunning && archiver.exitStatus() == QProcess::NormalExit
-        && archiver.exitCode() == 0 && is_regular_file(archive.toStdString());
+    const QFileInfo written(archive);
+    return archiver.exitStatus() == QProcess::NormalExit && archiver.exitCode() == 0 && written.isFile()
+        && written.size() > 0;
 }
 
 } // namespace kestrane
