@@ -7,6 +7,7 @@
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 #include "ui/dialog_keys.h"
+#include "ui/running_job.h"
 #include "ui/widgets.h"
 
 #include <QGridLayout>
@@ -56,10 +57,10 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     m_sourceEdit->setMinimumWidth(220); // 146 dialog units
     resize(400, 160);                   // 226 x 100 dialog units, a little wider for the labels
 
-    connect(selectKeyFile, &QPushButton::clicked, this, &CEncryptFileDlg::OnSelectKeyFile);
-    connect(browseSource, &QPushButton::clicked, this, &CEncryptFileDlg::OnBrowseSource);
-    connect(browseDest, &QPushButton::clicked, this, &CEncryptFileDlg::OnBrowseDest);
-    connect(encrypt, &QPushButton::clicked, this, &CEncryptFileDlg::OnEncrypt);
+    connect(selectKeyFile, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnSelectKeyFile));
+    connect(browseSource, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnBrowseSource));
+    connect(browseDest, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnBrowseDest));
+    connect(encrypt, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnEncrypt));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     m_exchange.bind(m_strKeyFile, m_keyFileEdit);
     m_exchange.bind(m_strSource, m_sourceEdit);
@@ -73,6 +74,12 @@ void CEncryptFileDlg::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         OnInitDialog();
     QDialog::showEvent(event);
+}
+
+void CEncryptFileDlg::done(int result)
+{
+    if (!job_running())
+        QDialog::done(result);
 }
 
 void CEncryptFileDlg::UpdateData(bool saveAndValidate)
@@ -144,7 +151,7 @@ void CEncryptFileDlg::OnEncrypt()
         show_message("Brand error");
         return;
     }
-    if (encrypt_for_company(to_std(m_strKeyFile), source, to_std(m_strDest)) != kEncrypted)
+    if (run_job([&] { return encrypt_for_company(to_std(m_strKeyFile), source, to_std(m_strDest)); }) != kEncrypted)
         return;
     show_message("Success to encrypt file for tev");
     accept();

@@ -30,6 +30,9 @@ public:
     QString m_strDest;            // edit 1001
     QString m_strCompanyName;     // edit 1004, read-only
 
+    // Not while a job runs.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -13,6 +13,7 @@
 #include "ui/file_version_reader.h"
 #include "ui/folder_chooser.h"
 #include "ui/packaging_files_dialog.h"
+#include "ui/running_job.h"
 #include "ui/setting_dialog.h"
 #include "ui/widgets.h"
 #include "wrap/source_checks.h"
@@ -75,6 +76,12 @@ void CKestraneDlg::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         OnInitDialog();
     QDialog::showEvent(event);
+}
+
+void CKestraneDlg::done(int result)
+{
+    if (!job_running())
+        QDialog::done(result);
 }
 
 void CKestraneDlg::UpdateData(bool saveAndValidate)
@@ -221,7 +228,7 @@ void CKestraneDlg::OnEncrypt()
         show_message("Company name error");
         return;
     }
-    encrypt_wrapped_file(to_std(m_strKeyFile), to_std(m_strSource), to_std(m_strDest));
+    run_job([this] { return encrypt_wrapped_file(to_std(m_strKeyFile), to_std(m_strSource), to_std(m_strDest)); });
 }
 
 bool CKestraneDlg::CheckWrapInput(bool checkVersionLength)
@@ -256,7 +263,7 @@ void CKestraneDlg::OnWrap()
 {
     if (!CheckWrapInput(true))
         return;
-    wrap_source(WrapRequestOfFields());
+    run_job([this] { return wrap_source(WrapRequestOfFields()); });
     RefreshCompanyKey();
 }
 
@@ -267,9 +274,12 @@ void CKestraneDlg::OnWrapAndEncrypt()
         return;
     const WrapRequest request = WrapRequestOfFields();
     // The package is named after the company the dialog shows.
-    WrapThenEncrypt job(request, {to_std(m_strKeyFile), encrypted_file_path(request.destination, to_std(m_strCompanyName))});
-    if (job.wrap() > 0)
-        job.encrypt();
+    run_job([&] {
+        WrapThenEncrypt job(request,
+                            {to_std(m_strKeyFile), encrypted_file_path(request.destination, to_std(m_strCompanyName))});
+        if (job.wrap() > 0)
+            job.encrypt();
+    });
 }
 
 void CKestraneDlg::OnGenerateCompanyKey()
@@ -308,6 +318,8 @@ void CKestraneDlg::dragEnterEvent(QDragEnterEvent* event)
 
 void CKestraneDlg::dropEvent(QDropEvent* event)
 {
+    if (job_running())
+        return;
     OnDropFiles(dropped_local_files(event->mimeData()));
     event->acceptProposedAction();
 }

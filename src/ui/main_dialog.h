@@ -42,6 +42,9 @@ public:
     int m_nFullHeight = 0;      // the window's height with every group shown
     bool m_bExpanded = false;
 
+    // Exit, Close and the close box end the dialog, but not while a job runs.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

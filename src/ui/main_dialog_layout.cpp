@@ -1,6 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include "ui/dialog_keys.h"
+#include "ui/running_job.h"
 #include "ui/widgets.h"
 #include "wrap/wrapping.h"
 
@@ -111,14 +112,14 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     m_sourceEdit->setMinimumWidth(360);
 
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    connect(browseSourcePath, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseSourcePath);
-    connect(browseKeyFile, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseKeyFile);
-    connect(m_toggle, &QPushButton::clicked, this, &CKestraneDlg::OnToggleExpand);
-    connect(browseSource, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseSource);
-    connect(wrap, &QPushButton::clicked, this, &CKestraneDlg::OnWrap);
-    connect(encrypt, &QPushButton::clicked, this, &CKestraneDlg::OnEncrypt);
-    connect(wrapAndEncrypt, &QPushButton::clicked, this, &CKestraneDlg::OnWrapAndEncrypt);
-    connect(m_cbType, &QComboBox::currentIndexChanged, this, &CKestraneDlg::OnTypeChanged);
+    connect(browseSourcePath, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseSourcePath));
+    connect(browseKeyFile, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseKeyFile));
+    connect(m_toggle, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnToggleExpand));
+    connect(browseSource, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseSource));
+    connect(wrap, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnWrap));
+    connect(encrypt, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnEncrypt));
+    connect(wrapAndEncrypt, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnWrapAndEncrypt));
+    connect(m_cbType, &QComboBox::currentIndexChanged, this, when_idle(this, &CKestraneDlg::OnTypeChanged));
     m_exchange.bind(m_strSourcePath, m_sourcePathEdit);
     m_exchange.bind(m_strVersion, m_versionEdit);
     m_exchange.bind(m_strDest, m_destEdit);
@@ -134,7 +135,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     auto command = [this](QMenu* menu, const char* text, const char* id, void (CKestraneDlg::*handler)()) {
         QAction* action = menu->addAction(QString::fromUtf8(text));
         action->setObjectName(QString::fromLatin1(id));
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, when_idle(this, handler));
     };
     QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
     command(file, "&Exit", "32771", &CKestraneDlg::accept);

@@ -5,6 +5,7 @@
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 #include "ui/folder_chooser.h"
+#include "ui/running_job.h"
 #include "ui/widgets.h"
 
 #include <QGridLayout>
@@ -112,10 +113,10 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     // 443 x 188 dialog units, a little wider so that all six columns show without scrolling.
     resize(700, 330);
 
-    connect(browsePath, &QPushButton::clicked, this, &CPackagingFilesDlg::OnBrowsePath);
-    connect(browseDest, &QPushButton::clicked, this, &CPackagingFilesDlg::OnBrowseDest);
-    connect(apply, &QPushButton::clicked, this, &CPackagingFilesDlg::OnApply);
-    connect(pack, &QPushButton::clicked, this, &CPackagingFilesDlg::OnPack);
+    connect(browsePath, &QPushButton::clicked, this, when_idle(this, &CPackagingFilesDlg::OnBrowsePath));
+    connect(browseDest, &QPushButton::clicked, this, when_idle(this, &CPackagingFilesDlg::OnBrowseDest));
+    connect(apply, &QPushButton::clicked, this, when_idle(this, &CPackagingFilesDlg::OnApply));
+    connect(pack, &QPushButton::clicked, this, when_idle(this, &CPackagingFilesDlg::OnPack));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     m_exchange.bind(m_strDestFile, m_destEdit);
     m_exchange.bind(m_strPath, m_pathEdit);
@@ -129,6 +130,12 @@ void CPackagingFilesDlg::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         OnInitDialog();
     QDialog::showEvent(event);
+}
+
+void CPackagingFilesDlg::done(int result)
+{
+    if (!job_running())
+        QDialog::done(result);
 }
 
 void CPackagingFilesDlg::UpdateData(bool saveAndValidate)
@@ -237,7 +244,7 @@ void CPackagingFilesDlg::OnPack()
     UpdateData(true);
     // The list shows the form's entries: those are packed, from the folder in the Path field.
     FieldsToForm();
-    pack_listed_packages(m_form);
+    run_job([this] { return pack_listed_packages(m_form); });
     accept();
 }
 

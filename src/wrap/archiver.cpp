@@ -44,12 +44,12 @@ std::string archiver_program()
     return QStandardPaths::findExecutable(QString::fromLatin1(kArchiverName)).toStdString();
 }
 
-bool archive_directory(const std::string& directory, const std::string& archive_path)
+int archive_directory(const std::string& directory, const std::string& archive_path)
 {
     const std::string program = archiver_program();
     // An empty working directory would make the archiver pack our current directory instead.
     if (program.empty() || to_qpath(directory).isEmpty())
-        return false;
+        return kWrapSourceUnreadable;
     // The archiver runs elsewhere: a relative path would name a file inside the source directory.
     const QString archive = QFileInfo(to_qpath(archive_path)).absoluteFilePath();
 
@@ -62,16 +62,23 @@ bool archive_directory(const std::string& directory, const std::string& archive_
     archiver.setStandardErrorFile(QProcess::nullDevice());
     archiver.start();
     if (!archiver.waitForStarted(-1))
-        return false;
+        return kWrapSourceUnreadable;
     // Waited for in short steps, so that a progress display stays alive meanwhile. The display
     // handles events, and the archiver's end may be noticed there: waitForFinished() then returns
     // false at once, so the state says when the archiver has ended.
     Progress progress("Archiving " + last_path_component(directory), 0);
-    while (archiver.state() != QProcess::NotRunning && !archiver.waitForFinished(50))
+    while (archiver.state() != QProcess::NotRunning && !archiver.waitForFinished(50)) {
         progress.tick();
+        if (progress.cancelled()) {
+            archiver.kill();
+            archiver.waitForFinished(-1);
+            return kOperationCancelled;
+        }
+    }
     const QFileInfo written(archive);
-    return archiver.exitStatus() == QProcess::NormalExit && archiver.exitCode() == 0 && written.isFile()
-        && written.size() > 0;
+    const bool archived = archiver.exitStatus() == QProcess::NormalExit && archiver.exitCode() == 0
+        && written.isFile() && written.size() > 0;
+    return archived ? kWrapOk : kWrapSourceUnreadable;
 }
 
 } // namespace kestrane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wrap/wrapped_file_writer.h"
+
 #include <QTemporaryFile>
 
 #include <string>
@@ -30,9 +32,10 @@ private:
 
 // Runs `<archiver> cvf <archive> .` with `directory` as the archiver's working directory (ours
 // does not change) and waits for it to end; its output is discarded. A relative archive path is
-// made absolute against our current directory first. True only when the archiver started, exited
-// with status 0 and left the archive as a file with something in it (a tar archive is never
-// empty: the archive is created empty beforehand).
-bool archive_directory(const std::string& directory, const std::string& archive_path);
+// made absolute against our current directory first. kWrapOk only when the archiver started,
+// exited with status 0 and left the archive as a file with something in it (a tar archive is never
+// empty: the archive is created empty beforehand); kOperationCancelled when the user cancelled
+// (the archiver is ended and waited for); kWrapSourceUnreadable otherwise.
+int archive_directory(const std::string& directory, const std::string& archive_path);
 
 } // namespace kestrane

@@ -14,8 +14,10 @@ int wrap_directory(const std::string& directory, const std::string& destination,
                    const std::string& version, const TaggedFileWriter::Observer& observer)
 {
     const TemporaryArchive archive(destination);
-    if (!archive.created() || !archive_directory(directory, archive.path()))
+    if (!archive.created())
         return kWrapSourceUnreadable;
+    if (const int archived = archive_directory(directory, archive.path()); archived != kWrapOk)
+        return archived;
     return write_wrapped_file(archive.path(), destination, type.type_tag, type.model_tag, version, observer);
 }
 

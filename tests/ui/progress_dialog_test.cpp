@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
@@ -39,7 +38,7 @@ TEST(ProgressDialog, LongWorkShowsTheDialogAndKeepsEventsFlowing)
             std::this_thread::sleep_for(std::chrono::milliseconds(9));
             progress.advance(1);
             for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (auto* dialog = qobject_cast<QProgressDialog*>(widget); dialog && dialog->isVisible()) {
+                if (auto* dialog = qobject_cast<ProgressWindow*>(widget); dialog && dialog->isVisible()) {
                     dialog_seen = true;
                     label = dialog->labelText();
                     EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
@@ -53,7 +52,7 @@ TEST(ProgressDialog, LongWorkShowsTheDialogAndKeepsEventsFlowing)
     // The work ran on this thread for about 0.9 s; events went on after the dialog appeared.
     EXPECT_GT(ticks, 5);
     for (QWidget* widget : QApplication::topLevelWidgets())
-        EXPECT_FALSE(qobject_cast<QProgressDialog*>(widget) && widget->isVisible()) << "dialog left open";
+        EXPECT_FALSE(qobject_cast<ProgressWindow*>(widget) && widget->isVisible()) << "dialog left open";
 }
 
 namespace {
