@@ -58,6 +58,8 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     resize(400, 160);                   // 226 x 100 dialog units, a little wider for the labels
 
     connect(selectKeyFile, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnSelectKeyFile));
+    connect(m_keyFileEdit, &QLineEdit::textEdited, this, [this] { m_keyField.NoteTyped(); });
+    connect(m_keyFileEdit, &QLineEdit::editingFinished, this, when_idle(this, &CEncryptFileDlg::OnKeyFileEdited));
     connect(browseSource, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnBrowseSource));
     connect(browseDest, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnBrowseDest));
     connect(encrypt, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnEncrypt));
@@ -110,6 +112,12 @@ void CEncryptFileDlg::OnSelectKeyFile()
 {
     // The destination follows the new company name; with no source yet there is nothing to redo.
     if (m_keyField.Browse(this) && !m_strSource.isEmpty())
+        SetSource(m_strSource);
+}
+
+void CEncryptFileDlg::OnKeyFileEdited()
+{
+    if (m_keyField.LoadTyped() && !m_strSource.isEmpty())
         SetSource(m_strSource);
 }
 

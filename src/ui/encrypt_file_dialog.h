@@ -41,6 +41,7 @@ private:
     void OnInitDialog();
     void SetSource(const QString& path);
     void OnSelectKeyFile();
+    void OnKeyFileEdited();
     void OnBrowseSource();
     void OnBrowseDest();
     void OnEncrypt();

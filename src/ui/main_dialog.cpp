@@ -197,6 +197,13 @@ void CKestraneDlg::OnBrowseKeyFile()
         ChooseSourceFile(m_strSource);
 }
 
+void CKestraneDlg::OnKeyFileEdited()
+{
+    // A typed path counts as a chosen one: the destination must not keep another company's name.
+    if (m_keyField.LoadTyped() && !m_strSource.isEmpty())
+        ChooseSourceFile(m_strSource);
+}
+
 void CKestraneDlg::OnBrowseSource()
 {
     UpdateData(true);

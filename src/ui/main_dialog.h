@@ -61,6 +61,7 @@ private:
     void ChooseSourcePath(const QString& path);
     void OnTypeChanged();
     void OnBrowseKeyFile();
+    void OnKeyFileEdited();
     void OnBrowseSource();
     void ChooseSourceFile(const QString& path);
     void OnEncrypt();

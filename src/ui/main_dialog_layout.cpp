@@ -114,6 +114,8 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(browseSourcePath, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseSourcePath));
     connect(browseKeyFile, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseKeyFile));
+    connect(m_keyFileEdit, &QLineEdit::textEdited, this, [this] { m_keyField.NoteTyped(); });
+    connect(m_keyFileEdit, &QLineEdit::editingFinished, this, when_idle(this, &CKestraneDlg::OnKeyFileEdited));
     connect(m_toggle, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnToggleExpand));
     connect(browseSource, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseSource));
     connect(wrap, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnWrap));

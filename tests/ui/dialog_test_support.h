@@ -90,4 +90,13 @@ inline void type_text(QWidget* widget, const QString& text)
     }
 }
 
+// Replaces an edit's text as a user does, then moves the focus on to `next`.
+inline void type_over_and_leave(QLineEdit* edit, const QString& text, QWidget* next)
+{
+    edit->setFocus();
+    edit->selectAll();
+    type_text(edit, text);
+    next->setFocus();
+}
+
 } // namespace kestrane::test

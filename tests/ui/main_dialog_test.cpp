@@ -412,3 +412,34 @@ TEST_F(MainDialog, PackagingChainEndsInAnEncryptedPackageFile)
     EXPECT_TRUE(package_file_holds(package_bytes, "3.1", {firmware, web}));
     EXPECT_TRUE(package_matches(read_bytes(package + "-Acme.pkg"), package_bytes, "ENCR", "Acme", kAcmeKey));
 }
+
+// A company key file typed into its field counts as one chosen with "Browse": the destination is
+// named after the company whose key the encryption then uses.
+TEST_F(MainDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
+{
+    default_key();
+    const std::string beta = key_file(m_work.file("beta.wrp"), "B1B2B3B4B5B6", "Beta");
+    const Bytes firmware = plain_tagged_bytes("FRM0", pattern_bytes(3000, 5));
+    const std::string source = file("fw.wrp", firmware);
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(source);
+    run([&](QWidget* modal) {
+        auto* key = child<QLineEdit>(modal, "1018");
+        auto* next = child<QLineEdit>(modal, "1007");
+        click(modal, "1010");
+        EXPECT_EQ(text(modal, "1008").toStdString(), source + "-Acme.enc");
+        type_over_and_leave(key, QString::fromStdString(beta), next);
+        EXPECT_EQ(text(modal, "1017"), "Beta");
+        EXPECT_EQ(text(modal, "1008").toStdString(), source + "-Beta.enc");
+        click(modal, "1009");
+        key->setFocus();
+        next->setFocus(); // left unchanged: nothing happens
+        type_over_and_leave(key, QString::fromStdString(source), next);
+        EXPECT_EQ(text(modal, "1017"), "");
+    });
+    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Success to encrypt file. [path:" + source + "-Beta.enc]",
+                                                             "Could not load vid from vid.wrp"}));
+    EXPECT_TRUE(package_matches(read_bytes(source + "-Beta.enc"), firmware, "ENCR", "Beta", kBetaKey));
+    EXPECT_EQ(read_key_file_path_setting("none"), beta);
+}
