@@ -27,6 +27,8 @@ QLineEdit* new_edit(const char* id, QWidget* owner)
 {
     auto* edit = new QLineEdit(owner);
     edit->setObjectName(QString::fromLatin1(id));
+    // A file dropped on an edit is the dialog's to take (as a file), not the edit's (as its URL).
+    edit->setAcceptDrops(false);
     return edit;
 }
 

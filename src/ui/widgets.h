@@ -11,7 +11,7 @@ class QWidget;
 namespace kestrane {
 
 // The pieces every dialog's constructor makes. Controls carry their template id as object name,
-// by which the tests find them.
+// by which the tests find them. Edits take no drops: a drop on one goes to its dialog.
 QLineEdit* new_edit(const char* id, QWidget* owner);
 QPushButton* new_button(const char* text, const char* id, QWidget* owner);
 QLabel* new_label(const char* text, QWidget* owner);

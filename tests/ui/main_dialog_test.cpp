@@ -64,6 +64,21 @@ protected:
         return true;
     }
 
+    // Drops files on a control of the dialog, through the dialog's window as the platform does:
+    // the window hands the drop to the control under it, or to the nearest parent that takes drops.
+    // A file manager offers the files' URLs as text as well.
+    static void drop_on(QWidget* modal, QWidget* control, const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(urls.first().toString());
+        const QPoint at = control->mapTo(modal, control->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(modal->windowHandle(), &enter);
+        QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(modal->windowHandle(), &event);
+    }
+
     // Runs the main dialog with `steps`, then closes it with "Close".
     void run(const std::function<void(QWidget*)>& steps)
     {
@@ -442,4 +457,23 @@ TEST_F(MainDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
                                                              "Could not load vid from vid.wrp"}));
     EXPECT_TRUE(package_matches(read_bytes(source + "-Beta.enc"), firmware, "ENCR", "Beta", kBetaKey));
     EXPECT_EQ(read_key_file_path_setting("none"), beta);
+}
+
+TEST_F(MainDialog, AFileDroppedOnAnEditIsTakenAsDroppedOnTheDialog)
+{
+    default_key();
+    const std::string brand = file("brand.conf", bytes_of("[brand]"));
+    MessageRecorder recorder;
+    run([&](QWidget* modal) {
+        click(modal, "1024");
+        select_type(modal, 2); // Brand
+        for (const char* edit : {"1029", "1018"}) {
+            SCOPED_TRACE(edit);
+            child<QLineEdit>(modal, "1029")->clear();
+            drop_on(modal, child<QLineEdit>(modal, edit), {QUrl::fromLocalFile(QString::fromStdString(brand))});
+            EXPECT_EQ(text(modal, "1029").toStdString(), brand);
+        }
+        EXPECT_EQ(text(modal, "1018").toStdString(), m_program.file("vid_tev.wrp"));
+    });
+    EXPECT_EQ(recorder.messages(), std::vector<std::string>{});
 }
