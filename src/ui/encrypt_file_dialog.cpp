@@ -57,6 +57,9 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     m_sourceEdit->setMinimumWidth(220); // 146 dialog units
     resize(400, 160);                   // 226 x 100 dialog units, a little wider for the labels
 
+    set_tab_order({m_keyFileEdit, selectKeyFile, m_companyEdit, m_sourceEdit, browseSource, m_destEdit, browseDest,
+                   encrypt, close});
+
     connect(selectKeyFile, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnSelectKeyFile));
     connect(m_keyFileEdit, &QLineEdit::textEdited, this, [this] { m_keyField.NoteTyped(); });
     connect(m_keyFileEdit, &QLineEdit::editingFinished, this, when_idle(this, &CEncryptFileDlg::OnKeyFileEdited));

@@ -47,6 +47,8 @@ CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
     layout->setColumnStretch(2, 1);
     resize(629, 107); // 419 x 67 dialog units
 
+    set_tab_order({m_destEdit, selectPath, m_keyEdit, m_companyEdit, m_generate, close});
+
     connect(m_generate, &QPushButton::clicked, this, when_idle(this, &CGenerateKeyDlg::OnGenerate));
     connect(selectPath, &QPushButton::clicked, this, when_idle(this, &CGenerateKeyDlg::OnSelectPath));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);

@@ -111,6 +111,10 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     layout->addStretch(1);
     m_sourceEdit->setMinimumWidth(360);
 
+    set_tab_order({m_keyFileEdit, browseKeyFile, m_companyEdit, m_sourceEdit, browseSource, m_destEdit,
+                   m_sourceVersionEdit, m_toggle, encrypt, m_cbType, m_sourcePathEdit, browseSourcePath, m_versionEdit,
+                   wrap, wrapAndEncrypt, close});
+
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     connect(browseSourcePath, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseSourcePath));
     connect(browseKeyFile, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseKeyFile));

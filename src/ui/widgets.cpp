@@ -44,6 +44,18 @@ QLabel* new_label(const char* text, QWidget* owner)
     return new QLabel(QString::fromUtf8(text), owner);
 }
 
+void set_tab_order(std::initializer_list<QWidget*> controls)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* control : controls) {
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+    if (controls.size() > 0)
+        (*controls.begin())->setFocus();
+}
+
 void limit_to_bytes(QLineEdit* edit, int max_bytes)
 {
     edit->setMaxLength(max_bytes);

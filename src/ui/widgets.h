@@ -3,6 +3,8 @@
 #include "crypt/encrypted_package.h"
 #include "format/tagged_file.h"
 
+#include <initializer_list>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,6 +21,10 @@ QLabel* new_label(const char* text, QWidget* owner);
 // The longest texts the fields take, in bytes: what the files' fields hold.
 inline constexpr int kVersionFieldBytes = static_cast<int>(layout::kVersionMaxLength);    // 20
 inline constexpr int kCompanyNameFieldBytes = static_cast<int>(package::kMaxCompanyName); // 16
+
+// Tab moves through `controls` in this order (their template's), and the first of them has the
+// focus when the dialog opens.
+void set_tab_order(std::initializer_list<QWidget*> controls);
 
 // Refuses input whose UTF-8 form would be longer than `max_bytes` (the limit counts bytes, as the
 // file's field does, not characters).
