@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTest>
 #include <QTimer>
 
 #include <deque>
@@ -93,6 +94,8 @@ inline void type_text(QWidget* widget, const QString& text)
 // Replaces an edit's text as a user does, then moves the focus on to `next`.
 inline void type_over_and_leave(QLineEdit* edit, const QString& text, QWidget* next)
 {
+    edit->window()->activateWindow(); // focus moves only in the active window
+    EXPECT_TRUE(QTest::qWaitForWindowActive(edit->window()));
     edit->setFocus();
     edit->selectAll();
     type_text(edit, text);
