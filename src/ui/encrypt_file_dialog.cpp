@@ -28,7 +28,7 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
       m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Encrypt file"));
-    m_companyEdit->setReadOnly(true);
+    make_read_only(m_companyEdit);
 
     QPushButton* selectKeyFile = new_button("Select", "1008", this);
     QPushButton* browseSource = new_button("Browse", "1005", this);
@@ -54,8 +54,9 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     buttons->addWidget(close);
     layout->addLayout(buttons, 4, 0, 1, 3);
     layout->setColumnStretch(1, 1);
-    m_sourceEdit->setMinimumWidth(220); // 146 dialog units
-    resize(400, 160);                   // 226 x 100 dialog units, a little wider for the labels
+    // Wider than the template's 146 dialog units: a whole typical path shows.
+    for (QLineEdit* path : {m_keyFileEdit, m_sourceEdit, m_destEdit})
+        show_characters(path, 56);
 
     set_tab_order({m_keyFileEdit, selectKeyFile, m_companyEdit, m_sourceEdit, browseSource, m_destEdit, browseDest,
                    encrypt, close});

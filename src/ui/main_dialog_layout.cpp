@@ -38,7 +38,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     m_keyFileEdit = new_edit("1018", keyGroup);
     QPushButton* browseKeyFile = new_button("Browse", "1019", keyGroup);
     m_companyEdit = new_edit("1017", keyGroup);
-    m_companyEdit->setReadOnly(true);
+    make_read_only(m_companyEdit);
     m_modeLabel = new_label("Static", keyGroup);
     m_modeLabel->setObjectName(QStringLiteral("1033"));
     auto* keyLayout = new QGridLayout(keyGroup);
@@ -59,7 +59,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     QPushButton* browseSource = new_button("Browse", "1010", encryptGroup);
     m_destEdit = new_edit("1008", encryptGroup);
     m_sourceVersionEdit = new_edit("1025", encryptGroup);
-    m_sourceVersionEdit->setReadOnly(true);
+    make_read_only(m_sourceVersionEdit);
     m_toggle = new_button(">>", "1024", encryptGroup);
     QPushButton* encrypt = new_button("Encrypt", "1009", encryptGroup);
     auto* encryptLayout = new QGridLayout(encryptGroup);
@@ -110,6 +110,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     layout->addWidget(m_wrappingGroup);
     layout->addStretch(1);
     m_sourceEdit->setMinimumWidth(360);
+    show_characters(m_versionEdit, kVersionFieldBytes, QLatin1Char('0'));
 
     set_tab_order({m_keyFileEdit, browseKeyFile, m_companyEdit, m_sourceEdit, browseSource, m_destEdit,
                    m_sourceVersionEdit, m_toggle, encrypt, m_cbType, m_sourcePathEdit, browseSourcePath, m_versionEdit,

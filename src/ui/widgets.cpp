@@ -2,6 +2,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QPushButton>
 #include <QValidator>
 
@@ -42,6 +45,26 @@ QPushButton* new_button(const char* text, const char* id, QWidget* owner)
 QLabel* new_label(const char* text, QWidget* owner)
 {
     return new QLabel(QString::fromUtf8(text), owner);
+}
+
+void show_characters(QLineEdit* edit, int count, QChar sample)
+{
+    // As the edit's own size hint counts: the text, two pixels of margin a side, the style's frame.
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    const QFontMetrics metrics = edit->fontMetrics();
+    const QSize text(metrics.horizontalAdvance(QString(count, sample)) + 2 * 2, metrics.height());
+    edit->setMinimumWidth(edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, edit).width());
+}
+
+void make_read_only(QLineEdit* edit)
+{
+    edit->setReadOnly(true);
+    QPalette palette = edit->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Window));
+    edit->setPalette(palette);
 }
 
 void set_tab_order(std::initializer_list<QWidget*> controls)

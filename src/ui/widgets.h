@@ -3,6 +3,8 @@
 #include "crypt/encrypted_package.h"
 #include "format/tagged_file.h"
 
+#include <QChar>
+
 #include <initializer_list>
 
 class QLabel;
@@ -21,6 +23,12 @@ QLabel* new_label(const char* text, QWidget* owner);
 // The longest texts the fields take, in bytes: what the files' fields hold.
 inline constexpr int kVersionFieldBytes = static_cast<int>(layout::kVersionMaxLength);    // 20
 inline constexpr int kCompanyNameFieldBytes = static_cast<int>(package::kMaxCompanyName); // 16
+
+// Makes an edit wide enough to show `count` characters like `sample` whole.
+void show_characters(QLineEdit* edit, int count, QChar sample = QLatin1Char('x'));
+
+// Makes an edit read-only, with the window's background, so that it looks read-only too.
+void make_read_only(QLineEdit* edit);
 
 // Tab moves through `controls` in this order (their template's), and the first of them has the
 // focus when the dialog opens.

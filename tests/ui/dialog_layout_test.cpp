@@ -8,7 +8,14 @@
 #include "common/messages.h"
 #include "dialog_test_support.h"
 
+#include <QAbstractButton>
+#include <QLabel>
+#include <QHeaderView>
+#include <QStyle>
+#include <QTreeWidget>
+
 #include <functional>
+#include <map>
 #include <memory>
 
 using namespace kestrane;
@@ -73,5 +80,53 @@ TEST_F(DialogLayout, TabFollowsTheTemplateFromTheFirstControl)
         EXPECT_EQ(tab_chain(modal).join(' ').toStdString(), dialog_case.tab_order.join(' ').toStdString());
         ASSERT_TRUE(modal->focusWidget());
         EXPECT_EQ(modal->focusWidget()->objectName().toStdString(), dialog_case.tab_order.first().toStdString());
+    });
+}
+
+namespace {
+
+// Whether an edit shows `text` whole: the text, the edit's inner margins (2 pixels a side) and its
+// frame fit in its width.
+testing::AssertionResult shows_whole(QLineEdit* edit, const QString& text)
+{
+    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    const int needed = edit->fontMetrics().horizontalAdvance(text) + 2 * 2 + 2 * frame;
+    if (edit->width() >= needed)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << edit->objectName().toStdString() << " is " << edit->width()
+                                       << " pixels wide, \"" << text.toStdString() << "\" needs " << needed;
+}
+
+} // namespace
+
+TEST_F(DialogLayout, NothingIsCutOffAtTheDefaultSize)
+{
+    MessageRecorder recorder;
+    const std::multimap<std::string, std::pair<const char*, QString>> typical = {
+        {"main", {"1004", "12345678901234567890"}}, // the longest version
+        {"encrypt", {"1007", "/home/builder/keys/company-acme.wrp"}},
+        {"encrypt", {"1000", "/home/builder/firmware/2024/image.krn.wrp"}},
+        {"encrypt", {"1001", "/home/builder/firmware/2024/image.krn.wrp-Acme.enc"}},
+    };
+    const QString package_name = "firmware-image.krn.wrp-Acme.enc";
+    for_each_dialog([&](const DialogCase& dialog_case, QWidget* modal) {
+        for (QAbstractButton* button : modal->findChildren<QAbstractButton*>())
+            EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+        for (QLabel* label : modal->findChildren<QLabel*>()) {
+            if (!label->isVisible())
+                continue;
+            EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+        }
+        for (auto [it, end] = typical.equal_range(dialog_case.name); it != end; ++it)
+            EXPECT_TRUE(shows_whole(child<QLineEdit>(modal, it->second.first), it->second.second));
+        for (QLineEdit* edit : modal->findChildren<QLineEdit*>()) {
+            if (!edit->isReadOnly())
+                continue;
+            EXPECT_EQ(edit->palette().color(QPalette::Base), modal->palette().color(QPalette::Window))
+                << edit->objectName().toStdString() << " looks editable";
+        }
+        auto* list = modal->findChild<QTreeWidget*>("1007"); // the packages' "File" column
+        EXPECT_TRUE(!list || list->header()->sectionSize(0) >= list->fontMetrics().horizontalAdvance(package_name) + 12)
+            << "\"File\" is " << list->header()->sectionSize(0) << " pixels wide";
     });
 }
