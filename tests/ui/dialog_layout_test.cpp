@@ -4,6 +4,7 @@
 #include "ui/generate_key_dialog.h"
 #include "ui/main_dialog.h"
 #include "ui/packaging_files_dialog.h"
+#include "ui/setting_dialog.h"
 
 #include "common/messages.h"
 #include "dialog_test_support.h"
@@ -38,6 +39,7 @@ const DialogCase kDialogs[] = {
      {"1007", "1008", "1004", "1000", "1005", "1001", "1006", "1002", "1003"}},
     {"packaging", [] { return std::make_unique<CPackagingFilesDlg>(); },
      {"1000", "1001", "1002", "1003", "1005", "1006", "1004", "1007", "1008", "1009", "1010"}},
+    {"about", [] { return std::make_unique<CAboutBoxDlg>(); }, {"1"}},
 };
 
 // The controls Tab visits, in order, by id.
