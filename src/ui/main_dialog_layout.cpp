@@ -111,6 +111,8 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     layout->addStretch(1);
     m_sourceEdit->setMinimumWidth(360);
     show_characters(m_versionEdit, kVersionFieldBytes, QLatin1Char('0'));
+    // The longest button text gets room around it, as the shorter ones have.
+    wrapAndEncrypt->setMinimumWidth(wrapAndEncrypt->sizeHint().width() + 2 * fontMetrics().averageCharWidth());
 
     set_tab_order({m_keyFileEdit, browseKeyFile, m_companyEdit, m_sourceEdit, browseSource, m_destEdit,
                    m_sourceVersionEdit, m_toggle, encrypt, m_cbType, m_sourcePathEdit, browseSourcePath, m_versionEdit,
