@@ -1,5 +1,5 @@
 // Entry point of the dialog tests: a QApplication on the offscreen platform, a watchdog against
-// windows nobody answers, then GoogleTest.
+// windows nobody answers, then GoogleTest (whose hangs CTest's time limit ends).
 #include "support/ui_test_support.h"
 
 #include <QApplication>
@@ -11,7 +11,6 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
-    // The tests answer their windows within milliseconds and each runs in a few seconds at most.
-    kestrane::test::install_dialog_test_watchdog(5000, 30000);
+    kestrane::test::install_modal_window_watchdog(5000);
     return RUN_ALL_TESTS();
 }

@@ -34,11 +34,9 @@ inline void when_modal_opens(std::function<void(QWidget* modal)> action)
 // Sends one key press (and release) to a widget.
 void press_key(QWidget* widget, int key);
 
-// Keeps a dialog test from hanging until CTest gives up. A modal window that stays the active one
-// for `modal_limit_ms` while events flow (the tests answer theirs within milliseconds) fails the
-// test, named with its title and text, and is closed; a test that runs past `test_limit_ms`
-// (events stopped, or a window that will not close) ends the program with the test's name and
-// the window last open. Installed once, before the tests run.
-void install_dialog_test_watchdog(int modal_limit_ms, int test_limit_ms);
+// Keeps a dialog test from waiting for CTest's time limit on a window nobody answers: a modal
+// window that stays the active one for `limit_ms` (the tests answer theirs within milliseconds)
+// fails the test, named with its title and text, and is closed. Installed once, before the tests.
+void install_modal_window_watchdog(int limit_ms);
 
 } // namespace kestrane::test

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -76,6 +79,21 @@ protected:
     // The text of an edit, a click on a button, of a dialog by their ids.
     static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
     static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
+    // A folder "web" with one page; its path.
+    std::string make_web()
+    {
+        QDir().mkpath(QString::fromStdString(m_work.file("web")));
+        write_text(m_work.file("web/index.html"), "<html></html>");
+        return m_work.file("web");
+    }
+    // An archiver in the program directory (found before the system's): a shell script.
+    void place_archiver(const std::string& script)
+    {
+        write_text(m_program.file("tar"), "#!/bin/sh\n" + script);
+        QFile::setPermissions(QString::fromStdString(m_program.file("tar")), QFile::ReadOwner | QFile::ExeOwner);
+    }
+    // Starts the system's archiver with the script's arguments.
+    static std::string exec_tar() { return "exec \"" + QStandardPaths::findExecutable("tar").toStdString() + "\" \"$@\"\n"; }
 
     TempDir m_work;
 };

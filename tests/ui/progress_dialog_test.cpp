@@ -1,7 +1,6 @@
 #include "ui/progress_dialog.h"
 
 #include "common/messages.h"
-#include "common/paths.h"
 #include "common/progress.h"
 #include "dialog_test_support.h"
 #include "wrap/wrapping.h"
@@ -9,9 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QWidget>
 
@@ -55,44 +51,16 @@ TEST(ProgressDialog, LongWorkShowsTheDialogAndKeepsEventsFlowing)
         EXPECT_FALSE(qobject_cast<ProgressWindow*>(widget) && widget->isVisible()) << "dialog left open";
 }
 
-namespace {
+// The archiver's end used to be noticed inside the progress window's event handling now and then,
+// after which the wait for it never ended. Event handling that takes its time and handles further
+// events (as painting on a real display does) made that likely.
+using SlowWork = DialogTest;
 
-// Work long enough to show the progress dialog: a directory wrap whose archiver (`tar` in the
-// program directory) starts the real one after a pause.
-class SlowWork : public DialogTest {
-protected:
-    void SetUp() override
-    {
-        DialogTest::SetUp();
-        install_progress_dialog_presenter();
-        QDir().mkpath(QString::fromStdString(m_site));
-        write_text(m_site + "/index.html", "<html></html>");
-    }
-    void TearDown() override
-    {
-        install_progress_presenter(nullptr);
-        DialogTest::TearDown();
-    }
-
-    void place_archiver(const std::string& script)
-    {
-        const std::string path = m_program.file("tar");
-        write_text(path, "#!/bin/sh\n" + script);
-        QFile::setPermissions(QString::fromStdString(path), QFile::ReadOwner | QFile::ExeOwner);
-    }
-    static std::string system_tar() { return QStandardPaths::findExecutable("tar").toStdString(); }
-
-    const std::string m_site = m_work.file("web");
-};
-
-} // namespace
-
-// The archiver's end used to be noticed inside the dialog's event processing now and then, after
-// which the wait for it never ended. Event handling that takes its time and handles further events
-// (as painting on a real display does) made that likely.
-TEST_F(SlowWork, DirectoryWrapEndsWhileTheDialogProcessesEvents)
+TEST_F(SlowWork, DirectoryWrapEndsWhileTheProgressWindowHandlesEvents)
 {
-    place_archiver("sleep 0.8\nexec \"" + system_tar() + "\" \"$@\"\n");
+    install_progress_dialog_presenter();
+    const std::string web = make_web();
+    place_archiver("sleep 0.8\n" + exec_tar());
     QTimer slow_events;
     bool handling = false;
     QObject::connect(&slow_events, &QTimer::timeout, [&handling] {
@@ -103,11 +71,10 @@ TEST_F(SlowWork, DirectoryWrapEndsWhileTheDialogProcessesEvents)
         handling = false;
     });
     slow_events.start(0);
-    const std::string wrapped = m_work.file("web.wrp");
     for (int run = 0; run < 4; ++run) {
         MessageRecorder recorder;
-        ASSERT_EQ(wrap_file(kWrapWebPage, "1.0", m_site, wrapped), 1);
-        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"wrapping file success. [path:" + wrapped + "]"});
-        EXPECT_EQ(m_work.entries(), (std::vector<std::string>{"web", "web.wrp"}));
+        ASSERT_EQ(wrap_file(kWrapWebPage, "1.0", web, web + ".wrp"), 1);
+        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"wrapping file success. [path:" + web + ".wrp]"});
     }
+    install_progress_presenter(nullptr);
 }
