@@ -16,10 +16,8 @@
 namespace kestrane {
 
 ProgressWindow::ProgressWindow(const QString& title, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_label(new QLabel(title, this)),
-      m_bar(new QProgressBar(this)),
-      m_cancel(new_button("Cancel", "2", this))
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_label(new QLabel(title, this)),
+      m_bar(new QProgressBar(this)), m_cancel(new_button("Cancel", "2", this))
 {
     setWindowTitle(QCoreApplication::applicationName());
     setWindowModality(Qt::ApplicationModal);

@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
-#include <QPushButton>
 #include <QValidator>
 
 namespace kestrane {

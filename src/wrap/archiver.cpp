@@ -76,8 +76,8 @@ int archive_directory(const std::string& directory, const std::string& archive_p
         }
     }
     const QFileInfo written(archive);
-    const bool archived = archiver.exitStatus() == QProcess::NormalExit && archiver.exitCode() == 0
-        && written.isFile() && written.size() > 0;
+    const bool archived = archiver.exitStatus() == QProcess::NormalExit && archiver.exitCode() == 0 && written.isFile()
+        && written.size() > 0;
     return archived ? kWrapOk : kWrapSourceUnreadable;
 }
 

@@ -371,7 +371,8 @@ TEST_F(Faults, ShellWordsInAFolderNameAreJustAName)
     for (std::string line; std::getline(log, line);)
         logged.push_back(line);
     // The archive is the run's own: the destination, six random characters and ".tmp".
-    const std::string random = logged.size() == 4 ? logged[2].substr(std::min(logged[2].size(), web.size() + 5), 6) : "";
+    const std::string random =
+        logged.size() == 4 ? logged[2].substr(std::min(logged[2].size(), web.size() + 5), 6) : "";
     EXPECT_EQ(random.size(), 6u);
     EXPECT_EQ(logged, (Lines{web, "cvf", web + ".wrp." + random + ".tmp", "."}));
 

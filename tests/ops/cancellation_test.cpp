@@ -41,7 +41,8 @@ std::map<std::string, QByteArray> contents_of(const TempDir& folder)
     std::map<std::string, QByteArray> contents;
     for (const std::string& name : folder.entries()) {
         QFile file(QString::fromStdString(folder.file(name)));
-        contents[name] = file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5) : "";
+        contents[name] =
+            file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5) : "";
     }
     return contents;
 }
@@ -64,7 +65,8 @@ TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
     for (const char* name : {"set/a.enc", "set/b.enc"})
         write_bytes(work.file(name), pattern_bytes(big, 3));
     // The outputs of earlier runs, which must stay as they are.
-    for (const char* name : {"viewer.cab.wrp", "viewer.cab.wrp-Acme.enc", "brand.conf.wrp", "web.wrp", "fw.wrp-Acme.enc", "set-K1.0.wrp"})
+    for (const char* name :
+         {"viewer.cab.wrp", "viewer.cab.wrp-Acme.enc", "brand.conf.wrp", "web.wrp", "fw.wrp-Acme.enc", "set-K1.0.wrp"})
         write_text(work.file(name), name);
     ASSERT_EQ(write_company_key_file("0000A1A2A3A4A5A6", "Acme", work.file("acme.wrp")), 1);
     write_text(m_program.file("tar"), "#!/bin/sh\nexec sleep 30\n"); // ended, not waited out
@@ -77,7 +79,9 @@ TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
     form.entries.resize(2);
     form.entries[0].path = work.file("set/a.enc");
     form.entries[1].path = work.file("set/b.enc");
-    const auto wrap = [&](unsigned type, const std::string& name) { return WrapRequest{type, "1.0", work.file(name), work.file(name + ".wrp")}; };
+    const auto wrap = [&](unsigned type, const std::string& name) {
+        return WrapRequest{type, "1.0", work.file(name), work.file(name + ".wrp")};
+    };
     const std::string cancelled_wrap = "Fail with error code[-20]";
     const struct {
         const char* job;
@@ -86,12 +90,16 @@ TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
         std::string message;
     } cases[] = {
         {"wrap a file", [&] { return wrap_source(wrap(kWrapOcx, "viewer.cab")); }, kOperationCancelled, cancelled_wrap},
-        {"wrap a brand file", [&] { return wrap_source(wrap(kWrapBrand, "brand.conf")); }, kOperationCancelled, cancelled_wrap},
+        {"wrap a brand file", [&] { return wrap_source(wrap(kWrapBrand, "brand.conf")); }, kOperationCancelled,
+         cancelled_wrap},
         {"wrap a folder", [&] { return wrap_source(wrap(kWrapWebPage, "web")); }, kOperationCancelled, cancelled_wrap},
         {"wrap with the package written alongside",
-         [&] { return WrapThenEncrypt(wrap(kWrapOcx, "viewer.cab"), {work.file("acme.wrp"), ""}).wrap(); },
+         [&] {
+             return WrapThenEncrypt(wrap(kWrapOcx, "viewer.cab"), {work.file("acme.wrp"), ""}).wrap();
+         },
          kOperationCancelled, cancelled_wrap},
-        {"encrypt", [&] { return encrypt_wrapped_file(work.file("acme.wrp"), work.file("fw.wrp"), work.file("fw.wrp-Acme.enc")); },
+        {"encrypt",
+         [&] { return encrypt_wrapped_file(work.file("acme.wrp"), work.file("fw.wrp"), work.file("fw.wrp-Acme.enc")); },
          kEncryptionFailed, "encrypt_package() Failed with error [-20]"},
         {"pack", [&] { return pack_listed_packages(form); }, kOperationCancelled, "Fail with error[-20]"},
     };

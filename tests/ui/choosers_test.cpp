@@ -17,7 +17,8 @@ TEST(Choosers, SystemFiltersBecomeQtFilters)
     EXPECT_EQ(to_qt_name_filters("Wrp file(*.wrp)|*.wrp|All files|*.*|"),
               (QStringList{"Wrp file(*.wrp)", "All files (*)"}));
     EXPECT_EQ(to_qt_name_filters("Dest File(*.wrp)|*.wrp||"), QStringList{"Dest File(*.wrp)"});
-    EXPECT_EQ(to_qt_name_filters("Kernel file(*.krn)|*.krn|All file|*.*|"), (QStringList{"Kernel file(*.krn)", "All file (*)"}));
+    EXPECT_EQ(to_qt_name_filters("Kernel file(*.krn)|*.krn|All file|*.*|"),
+              (QStringList{"Kernel file(*.krn)", "All file (*)"}));
     EXPECT_EQ(to_qt_name_filters("Old(*.old)|*.wrp|"), QStringList{"Old(*.old) (*.wrp)"}); // names other patterns
     EXPECT_EQ(to_qt_name_filters("Src File|*||"), QStringList{"Src File (*)"});
     EXPECT_EQ(to_qt_name_filters("Images|*.img;*.bin|"), QStringList{"Images (*.img *.bin)"});
@@ -96,6 +97,7 @@ TEST(Choosers, FolderChooserRefusesATypedPathThatIsNoFolderWithTheProgramsMessag
         static_cast<QDialog*>(dialog)->accept();
     });
     EXPECT_EQ(choose_path(request), QString::fromStdString(dir.path()));
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"\"" + dir.file("no-such-folder") + "\" 폴더 경로는 잘못되었습니다.",
-                                                             "\"" + dir.file("a-file") + "\" 폴더 경로는 잘못되었습니다."}));
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"\"" + dir.file("no-such-folder") + "\" 폴더 경로는 잘못되었습니다.",
+                                        "\"" + dir.file("a-file") + "\" 폴더 경로는 잘못되었습니다."}));
 }

@@ -43,7 +43,8 @@ TEST_F(DialogLayout, TabFollowsTheTemplateFromTheFirstControl)
          "1018 1019 1017 1007 1010 1008 1025 1024 1009 1023 1029 1027 1004 1026 1012 1003"},
         {[] { return std::make_unique<CGenerateKeyDlg>(); }, "1001 1006 1000 1004 1002 1003"},
         {[] { return std::make_unique<CEncryptFileDlg>(); }, "1007 1008 1004 1000 1005 1001 1006 1002 1003"},
-        {[] { return std::make_unique<CPackagingFilesDlg>(); }, "1000 1001 1002 1003 1005 1006 1004 1007 1008 1009 1010"},
+        {[] { return std::make_unique<CPackagingFilesDlg>(); },
+         "1000 1001 1002 1003 1005 1006 1004 1007 1008 1009 1010"},
         {[] { return std::make_unique<CAboutBoxDlg>(); }, "1"},
     };
     MessageRecorder recorder; // no company key file: reported, not shown

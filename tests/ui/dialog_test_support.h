@@ -93,7 +93,10 @@ protected:
         QFile::setPermissions(QString::fromStdString(m_program.file("tar")), QFile::ReadOwner | QFile::ExeOwner);
     }
     // Starts the system's archiver with the script's arguments.
-    static std::string exec_tar() { return "exec \"" + QStandardPaths::findExecutable("tar").toStdString() + "\" \"$@\"\n"; }
+    static std::string exec_tar()
+    {
+        return "exec \"" + QStandardPaths::findExecutable("tar").toStdString() + "\" \"$@\"\n";
+    }
 
     TempDir m_work;
 };

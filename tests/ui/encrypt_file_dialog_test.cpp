@@ -203,7 +203,8 @@ TEST_F(EncryptFileDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
     dialog.m_strPresetSource = QString::fromStdString(source);
     when_modal_opens([&](QWidget* modal) {
         EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.enc");
-        type_over_and_leave(child<QLineEdit>(modal, "1007"), QString::fromStdString(beta), child<QLineEdit>(modal, "1000"));
+        type_over_and_leave(child<QLineEdit>(modal, "1007"), QString::fromStdString(beta),
+                            child<QLineEdit>(modal, "1000"));
         EXPECT_EQ(text(modal, "1004"), "Beta");
         EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Beta.enc");
         click(modal, "1003");

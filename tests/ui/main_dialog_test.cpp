@@ -477,8 +477,9 @@ TEST_F(MainDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
         type_over_and_leave(key, QString::fromStdString(source), next);
         EXPECT_EQ(text(modal, "1017"), "");
     });
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Success to encrypt file. [path:" + source + "-Beta.enc]",
-                                                             "Could not load vid from vid.wrp"}));
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"Success to encrypt file. [path:" + source + "-Beta.enc]",
+                                        "Could not load vid from vid.wrp"}));
     EXPECT_TRUE(package_matches(read_bytes(source + "-Beta.enc"), firmware, "ENCR", "Beta", kBetaKey));
     EXPECT_EQ(read_key_file_path_setting("none"), beta);
 }
@@ -522,7 +523,8 @@ TEST_F(MainDialog, WhileAWrapRunsNothingElseStartsAndNoWindowCloses)
             EXPECT_TRUE(modal->isVisible());
         });
     });
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"wrapping file success. [path:" + m_work.file("web.wrp") + "]"});
+    EXPECT_EQ(recorder.messages(),
+              std::vector<std::string>{"wrapping file success. [path:" + m_work.file("web.wrp") + "]"});
     EXPECT_EQ(read_bytes(log), bytes_of("run\n")); // one archiver run
     const Bytes wrapped = read_bytes(m_work.file("web.wrp"));
     EXPECT_EQ(run_process("tar", {"-tf", "-"}, Bytes(wrapped.begin() + 140, wrapped.end() - 16)).standard_output,
@@ -533,14 +535,16 @@ TEST_F(MainDialog, CancelEndsTheWrapAsAFailureAndLeavesTheEarlierFiles)
 {
     default_key();
     place_archiver("exec sleep 30\n");
-    const std::string earlier[] = {file("web.wrp", bytes_of("last week's")), file("web.wrp-Acme.enc", bytes_of("ditto"))};
+    const std::string earlier[] = {file("web.wrp", bytes_of("last week's")),
+                                   file("web.wrp-Acme.enc", bytes_of("ditto"))};
     MessageRecorder recorder;
     QElapsedTimer timer;
     timer.start();
     run([&](QWidget* modal) { wrap_web(modal, "1012", [](ProgressWindow* progress) { click(progress, "2"); }); });
     EXPECT_LT(timer.elapsed(), 10000); // the archiver was ended, not waited out
     EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Fail with error code[-20]"});
-    EXPECT_EQ(m_work.entries(), (std::vector<std::string>{"web", "web.wrp", "web.wrp-Acme.enc"})); // no temporary archive
+    EXPECT_EQ(m_work.entries(),
+              (std::vector<std::string>{"web", "web.wrp", "web.wrp-Acme.enc"})); // no temporary archive
     EXPECT_EQ(read_bytes(earlier[0]), bytes_of("last week's"));
     EXPECT_EQ(read_bytes(earlier[1]), bytes_of("ditto"));
 }

@@ -112,9 +112,10 @@ TEST(AboutBox, ShowsNameAndClosesWithItsButton)
                 texts << label->text();
         // The tests carry the development key.
         const std::string_view fingerprint = sealing_key_fingerprint();
-        EXPECT_EQ(texts, (QStringList{"Kestrane", "Version 1.2.3.0",
-                                      "Sealing key SHA-256:\n" + QString::fromLatin1(fingerprint.data(), 64),
-                                      "Development sealing key: not for release"}));
+        EXPECT_EQ(texts,
+                  (QStringList{"Kestrane", "Version 1.2.3.0",
+                               "Sealing key SHA-256:\n" + QString::fromLatin1(fingerprint.data(), 64),
+                               "Development sealing key: not for release"}));
         auto* ok = child<QPushButton>(modal, "1");
         EXPECT_EQ(ok->text(), "확인");
         ok->click();
