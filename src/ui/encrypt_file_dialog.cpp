@@ -82,6 +82,12 @@ void CEncryptFileDlg::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
+CEncryptFileDlg::~CEncryptFileDlg()
+{
+    // The window hides as it goes, and the key field reports being left: not to a dialog half gone.
+    m_keyFileEdit->disconnect(this);
+}
+
 void CEncryptFileDlg::done(int result)
 {
     if (!job_running())

@@ -18,6 +18,7 @@ class CEncryptFileDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CEncryptFileDlg(QWidget* parent = nullptr);
+    ~CEncryptFileDlg() override;
 
     // The company key file used when none is stored in the settings, in the program directory. Its
     // hyphen is the dialog's own: the main dialog falls back to "vid_tev.wrp", with an underscore.

@@ -78,6 +78,12 @@ void CKestraneDlg::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
+CKestraneDlg::~CKestraneDlg()
+{
+    // The window hides as it goes, and the key field reports being left: not to a dialog half gone.
+    m_keyFileEdit->disconnect(this);
+}
+
 void CKestraneDlg::done(int result)
 {
     if (!job_running())

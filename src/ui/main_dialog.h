@@ -26,6 +26,7 @@ class CKestraneDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CKestraneDlg(QWidget* parent = nullptr);
+    ~CKestraneDlg() override;
 
     static constexpr int kCollapsedHeight = 270;
     // The company key file used when none is stored in the settings, in the program directory. Its
