@@ -1,6 +1,7 @@
 #include "common/progress.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace kestrane {
@@ -8,6 +9,8 @@ namespace {
 
 constexpr auto kShowAfter = std::chrono::milliseconds(500);
 constexpr auto kUpdateEvery = std::chrono::milliseconds(50);
+
+std::atomic<bool> g_at_once{false};
 
 std::mutex g_mutex;
 std::shared_ptr<ProgressPresenter> g_presenter;
@@ -42,10 +45,11 @@ void Progress::advance(uint64_t bytes)
 {
     m_done += bytes;
     const Clock::time_point now = Clock::now();
-    if (now - m_last_update < kUpdateEvery)
+    const bool at_once = g_at_once.load();
+    if (now - m_last_update < kUpdateEvery && !at_once)
         return;
     if (!m_presenter) {
-        if (now - m_started < kShowAfter)
+        if (now - m_started < kShowAfter && !at_once)
             return;
         m_last_update = now;
         m_presenter = current_presenter();
@@ -55,6 +59,11 @@ void Progress::advance(uint64_t bytes)
     }
     m_last_update = now;
     m_presenter->update(m_total == 0 ? -1 : static_cast<int>(std::min<uint64_t>(m_done, m_total) * 1000 / m_total));
+}
+
+void show_progress_at_once_for_tests(bool at_once)
+{
+    g_at_once = at_once;
 }
 
 } // namespace kestrane

@@ -7,9 +7,14 @@
 
 namespace kestrane {
 
-// How the front end shows long work: a progress dialog in the GUI (which also keeps the windows
-// painted), a line on a terminal's standard error. Presenters are told only about work that has
-// already run for half a second.
+// The result of every operation whose work the user cancelled: a code none of them uses for
+// anything else. The work stops at its next block (an archiver is ended and waited for), leaves
+// no output and no temporary file behind, and an existing destination stays as it was.
+inline constexpr int kOperationCancelled = -20;
+
+// How the front end shows long work: a progress dialog with a Cancel button in the GUI (which also
+// keeps the windows painted), a line on a terminal's standard error. Presenters are told only
+// about work that has already run for half a second.
 class ProgressPresenter {
 public:
     virtual ~ProgressPresenter() = default;
@@ -17,6 +22,8 @@ public:
     // `permille` from 0 to 1000, or -1 when the amount of work is not known.
     virtual void update(int permille) = 0;
     virtual void stop() = 0;
+    // Whether the user asked to stop the work shown since start().
+    virtual bool cancel_requested() const { return false; }
 };
 
 // Installs a presenter (none: progress is not shown) and returns the one it replaces.
@@ -34,6 +41,9 @@ public:
     void advance(uint64_t bytes);
     // Work whose amount is not known goes on.
     void tick() { advance(0); }
+    // Whether the user asked to stop this work (asked after each piece of it): the work then ends
+    // with kOperationCancelled.
+    bool cancelled() const { return m_presenter && m_presenter->cancel_requested(); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -45,5 +55,9 @@ private:
     Clock::time_point m_last_update;
     std::shared_ptr<ProgressPresenter> m_presenter; // set once shown
 };
+
+// Test seam: progress is shown from the first piece of work on and updated at every piece, so that
+// quick work can be cancelled. False restores the half-second wait.
+void show_progress_at_once_for_tests(bool at_once);
 
 } // namespace kestrane

@@ -16,18 +16,21 @@ int encrypt_failure(int64_t encoder_failure)
     return encoder_failure == kPackageSinkFailed ? kEncryptFileFailed : kEncryptBuilderFailed;
 }
 
-// Feeds `count` bytes of the input, from its current position, to the encoder.
-bool stream_body(InputFile& input, PackageEncoder& encoder, uint64_t count, Progress& progress)
+// Feeds `count` bytes of the input, from its current position, to the encoder: kEncryptOk,
+// kEncryptFileFailed or kOperationCancelled.
+int stream_body(InputFile& input, PackageEncoder& encoder, uint64_t count, Progress& progress)
 {
     std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(count, package::kStreamBlock)));
     while (count > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(count, block.size()));
         if (!input.read_exact(block.data(), want) || !encoder.append(block.data(), want))
-            return false;
+            return kEncryptFileFailed;
         count -= want;
         progress.advance(want);
+        if (progress.cancelled())
+            return kOperationCancelled;
     }
-    return true;
+    return kEncryptOk;
 }
 
 } // namespace
@@ -58,8 +61,8 @@ int encrypt_package(const std::string& input_path, const std::string& output_pat
     const size_t in_header = layout::kHeaderSize - static_cast<size_t>(source.offset);
     encoder.append(header + source.offset, in_header);
     Progress progress("Encrypting " + last_path_component(input_path), n);
-    if (!stream_body(input, encoder, source.length - in_header, progress))
-        return kEncryptFileFailed;
+    if (const int streamed = stream_body(input, encoder, source.length - in_header, progress); streamed != kEncryptOk)
+        return streamed;
     uint8_t probe;
     if (mode == EncryptMode::New && input.read_some(&probe, 1) != 0)
         return kEncryptFileFailed; // the file grew while it was read

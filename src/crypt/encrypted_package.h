@@ -21,6 +21,7 @@ inline constexpr int kEncryptBuilderFailed = -1;
 // The input cannot be opened or read, or the output cannot be created or written; nothing is
 // left then, an existing output is untouched.
 inline constexpr int kEncryptFileFailed = -2;
+// And kOperationCancelled (common/progress.h) when the user cancelled encrypt_package's work.
 
 // Encrypts the file at `input_path` into `output_path`, streaming it (bounded memory, each input
 // byte read once).

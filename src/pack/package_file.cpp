@@ -75,6 +75,8 @@ int append_listed_file(TaggedFileWriter& writer, const ListedFile& file, Progres
             return kPackCannotCreate;
         left -= want;
         progress.advance(want);
+        if (progress.cancelled())
+            return kOperationCancelled;
     }
     uint8_t beyond;
     if (input.read_some(&beyond, 1) != 0)

@@ -25,6 +25,7 @@ inline constexpr int kPackVersionTooLong = -3;
 inline constexpr int kPackListedFileUnreadable = -4;
 // The payload would be longer than 0xFFFFFFFF bytes, the most its length field holds.
 inline constexpr int kPackPayloadTooLarge = -5;
+// And kOperationCancelled (common/progress.h) when the user cancelled the packing.
 
 // Packs the files `names` of `source_directory`, in that order, into the package file
 // `destination`. The files are streamed, never held whole in memory. On any failure no package is

@@ -1,6 +1,7 @@
 #include "ui/choosers.h"
 
 #include "common/messages.h"
+#include "common/text_format.h"
 #include "ops/company_key.h"
 
 #include <QDir>
@@ -18,6 +19,23 @@ Chooser& current_chooser()
     static Chooser chooser;
     return chooser;
 }
+
+// A folder chooser refuses a typed path that is not a folder with the program's own message (and
+// stays open), in place of the toolkit's.
+class FileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        const QStringList chosen = selectedFiles();
+        if (fileMode() == QFileDialog::Directory && !chosen.isEmpty() && !QFileInfo(chosen.first()).isDir()) {
+            show_not_a_folder(QDir::toNativeSeparators(chosen.first()));
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
 
 QString qt_patterns(const QString& patterns)
 {
@@ -40,14 +58,18 @@ QStringList to_qt_name_filters(const QString& filter)
         if (name.isEmpty())
             break;
         const QString patterns = qt_patterns(parts[i + 1]);
-        result.append(name + QStringLiteral(" (") + (patterns.isEmpty() ? QStringLiteral("*") : patterns) + ')');
+        // "Wrp file(*.wrp)" names its patterns already, the way Qt reads them.
+        if (!patterns.isEmpty() && name.endsWith('(' + patterns + ')'))
+            result.append(name);
+        else
+            result.append(name + QStringLiteral(" (") + (patterns.isEmpty() ? QStringLiteral("*") : patterns) + ')');
     }
     return result;
 }
 
 std::optional<QString> choose_with_file_dialog(const ChooserRequest& request)
 {
-    QFileDialog dialog(request.parent, request.title);
+    FileDialog dialog(request.parent, request.title);
     const QStringList filters = to_qt_name_filters(request.filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
@@ -112,6 +134,11 @@ ChooserRequest select_file_request(ChooserKind kind, QWidget* parent, const QStr
     request.initial_path = initial;
     request.filter = filter;
     return request;
+}
+
+void show_not_a_folder(const QString& path)
+{
+    show_message(format_text("\"%s\" 폴더 경로는 잘못되었습니다.", path.toStdString().c_str()));
 }
 
 std::optional<QString> choose_company_key_file(QWidget* parent, const QString& current)

@@ -45,15 +45,18 @@ std::optional<QString> choose_path(const ChooserRequest& request);
 // company key file") when the chosen file is not one.
 std::optional<QString> choose_company_key_file(QWidget* parent, const QString& current);
 
+// "\"%s\" 폴더 경로는 잘못되었습니다.": a path given for a folder is not one.
+void show_not_a_folder(const QString& path);
+
 // Installs a chooser and returns the one it replaces. An empty chooser restores the QFileDialog.
 Chooser install_chooser(Chooser chooser);
 
 // The QFileDialog chooser itself.
 std::optional<QString> choose_with_file_dialog(const ChooserRequest& request);
 
-// "Wrp file(*.wrp)|*.wrp|All files|*.*|" as Qt's filter list: "Wrp file(*.wrp) (*.wrp)" and
-// "All files (*)". Several patterns of one entry ("*.a;*.b") become "*.a *.b"; "*.*" means every
-// file, with or without a dot.
+// "Wrp file(*.wrp)|*.wrp|All files|*.*|" as Qt's filter list: "Wrp file(*.wrp)" (a name that ends
+// with its patterns in parentheses is kept as it is) and "All files (*)". Several patterns of one
+// entry ("*.a;*.b") become "*.a *.b"; "*.*" means every file, with or without a dot.
 QStringList to_qt_name_filters(const QString& filter);
 
 } // namespace kestrane

@@ -8,6 +8,8 @@
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 
+#include <utility>
+
 namespace kestrane {
 
 CompanyKeyField::CompanyKeyField(QString& keyFile, QString& companyName, std::function<void(bool)> updateData)
@@ -45,6 +47,16 @@ bool CompanyKeyField::Browse(QWidget* chooserParent)
         return false;
     m_keyFile = *chosen;
     m_updateData(false);
+    return LoadAndStore();
+}
+
+bool CompanyKeyField::LoadTyped()
+{
+    return std::exchange(m_typed, false) && LoadAndStore();
+}
+
+bool CompanyKeyField::LoadAndStore()
+{
     if (!LoadCompanyName())
         return false;
     // Remembering the choice is a convenience: when the settings cannot be written, the chosen key

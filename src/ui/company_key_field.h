@@ -24,11 +24,20 @@ public:
     // Lets the user choose another company key file. True when one was chosen and loaded (it is
     // then stored in the settings): the dialog proposes its destination anew for the new company.
     bool Browse(QWidget* chooserParent);
+    // The user typed into the field (a change of the dialog's own does not count).
+    void NoteTyped() { m_typed = true; }
+    // When the user left the field after typing into it: the typed path is loaded as after Browse
+    // (its company name, then the setting). True when it was loaded.
+    bool LoadTyped();
 
 private:
+    // Stores the current key file in the settings once loaded.
+    bool LoadAndStore();
+
     QString& m_keyFile;
     QString& m_companyName;
     std::function<void(bool)> m_updateData;
+    bool m_typed = false;
 };
 
 } // namespace kestrane

@@ -7,6 +7,7 @@
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 #include "ui/dialog_keys.h"
+#include "ui/running_job.h"
 #include "ui/widgets.h"
 
 #include <QGridLayout>
@@ -27,7 +28,7 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
       m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Encrypt file"));
-    m_companyEdit->setReadOnly(true);
+    make_read_only(m_companyEdit);
 
     QPushButton* selectKeyFile = new_button("Select", "1008", this);
     QPushButton* browseSource = new_button("Browse", "1005", this);
@@ -53,13 +54,19 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     buttons->addWidget(close);
     layout->addLayout(buttons, 4, 0, 1, 3);
     layout->setColumnStretch(1, 1);
-    m_sourceEdit->setMinimumWidth(220); // 146 dialog units
-    resize(400, 160);                   // 226 x 100 dialog units, a little wider for the labels
+    // Wider than the template's 146 dialog units: a whole typical path shows.
+    for (QLineEdit* path : {m_keyFileEdit, m_sourceEdit, m_destEdit})
+        show_characters(path, 56);
 
-    connect(selectKeyFile, &QPushButton::clicked, this, &CEncryptFileDlg::OnSelectKeyFile);
-    connect(browseSource, &QPushButton::clicked, this, &CEncryptFileDlg::OnBrowseSource);
-    connect(browseDest, &QPushButton::clicked, this, &CEncryptFileDlg::OnBrowseDest);
-    connect(encrypt, &QPushButton::clicked, this, &CEncryptFileDlg::OnEncrypt);
+    set_tab_order({m_keyFileEdit, selectKeyFile, m_companyEdit, m_sourceEdit, browseSource, m_destEdit, browseDest,
+                   encrypt, close});
+
+    connect(selectKeyFile, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnSelectKeyFile));
+    connect(m_keyFileEdit, &QLineEdit::textEdited, this, [this] { m_keyField.NoteTyped(); });
+    connect(m_keyFileEdit, &QLineEdit::editingFinished, this, when_idle(this, &CEncryptFileDlg::OnKeyFileEdited));
+    connect(browseSource, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnBrowseSource));
+    connect(browseDest, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnBrowseDest));
+    connect(encrypt, &QPushButton::clicked, this, when_idle(this, &CEncryptFileDlg::OnEncrypt));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     m_exchange.bind(m_strKeyFile, m_keyFileEdit);
     m_exchange.bind(m_strSource, m_sourceEdit);
@@ -73,6 +80,18 @@ void CEncryptFileDlg::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         OnInitDialog();
     QDialog::showEvent(event);
+}
+
+CEncryptFileDlg::~CEncryptFileDlg()
+{
+    // The window hides as it goes, and the key field reports being left: not to a dialog half gone.
+    m_keyFileEdit->disconnect(this);
+}
+
+void CEncryptFileDlg::done(int result)
+{
+    if (!job_running())
+        QDialog::done(result);
 }
 
 void CEncryptFileDlg::UpdateData(bool saveAndValidate)
@@ -103,6 +122,12 @@ void CEncryptFileDlg::OnSelectKeyFile()
 {
     // The destination follows the new company name; with no source yet there is nothing to redo.
     if (m_keyField.Browse(this) && !m_strSource.isEmpty())
+        SetSource(m_strSource);
+}
+
+void CEncryptFileDlg::OnKeyFileEdited()
+{
+    if (m_keyField.LoadTyped() && !m_strSource.isEmpty())
         SetSource(m_strSource);
 }
 
@@ -144,7 +169,7 @@ void CEncryptFileDlg::OnEncrypt()
         show_message("Brand error");
         return;
     }
-    if (encrypt_for_company(to_std(m_strKeyFile), source, to_std(m_strDest)) != kEncrypted)
+    if (run_job([&] { return encrypt_for_company(to_std(m_strKeyFile), source, to_std(m_strDest)); }) != kEncrypted)
         return;
     show_message("Success to encrypt file for tev");
     accept();

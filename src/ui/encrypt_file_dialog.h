@@ -18,6 +18,7 @@ class CEncryptFileDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CEncryptFileDlg(QWidget* parent = nullptr);
+    ~CEncryptFileDlg() override;
 
     // The company key file used when none is stored in the settings, in the program directory. Its
     // hyphen is the dialog's own: the main dialog falls back to "vid_tev.wrp", with an underscore.
@@ -30,6 +31,9 @@ public:
     QString m_strDest;            // edit 1001
     QString m_strCompanyName;     // edit 1004, read-only
 
+    // Not while a job runs.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -38,6 +42,7 @@ private:
     void OnInitDialog();
     void SetSource(const QString& path);
     void OnSelectKeyFile();
+    void OnKeyFileEdited();
     void OnBrowseSource();
     void OnBrowseDest();
     void OnEncrypt();

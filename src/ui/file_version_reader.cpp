@@ -209,4 +209,13 @@ QString program_version_title()
     return version_title(reader);
 }
 
+QString program_file_version()
+{
+    CFileVersionReader reader;
+    reader.LoadFromModule();
+    const uint32_t ms = reader.GetFileVersionMS();
+    const uint32_t ls = reader.GetFileVersionLS();
+    return QStringLiteral("%1.%2.%3.%4").arg(ms >> 16).arg(ms & 0xFFFF).arg(ls >> 16).arg(ls & 0xFFFF);
+}
+
 } // namespace kestrane

@@ -100,4 +100,7 @@ QString version_title(const CFileVersionReader& reader);
 // The title for the running program's own record.
 QString program_version_title();
 
+// The running program's file version, all four parts: "1.2.3.0".
+QString program_file_version();
+
 } // namespace kestrane

@@ -1,8 +1,6 @@
 #include "ui/folder_chooser.h"
 
 #include "common/paths.h"
-#include "common/messages.h"
-#include "common/text_format.h"
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 
@@ -21,7 +19,7 @@ std::optional<QString> choose_folder(QWidget* parent, const QString& initial_fol
             return std::nullopt;
         if (is_directory(to_std(*chosen)))
             return chosen;
-        show_message(format_text("\"%s\" 폴더 경로는 잘못되었습니다.", to_std(*chosen).c_str()));
+        show_not_a_folder(*chosen);
     }
 }
 

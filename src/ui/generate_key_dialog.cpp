@@ -4,6 +4,7 @@
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 #include "ui/dialog_keys.h"
+#include "ui/running_job.h"
 #include "ui/widgets.h"
 
 #include <QGridLayout>
@@ -46,8 +47,10 @@ CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
     layout->setColumnStretch(2, 1);
     resize(629, 107); // 419 x 67 dialog units
 
-    connect(m_generate, &QPushButton::clicked, this, &CGenerateKeyDlg::OnGenerate);
-    connect(selectPath, &QPushButton::clicked, this, &CGenerateKeyDlg::OnSelectPath);
+    set_tab_order({m_destEdit, selectPath, m_keyEdit, m_companyEdit, m_generate, close});
+
+    connect(m_generate, &QPushButton::clicked, this, when_idle(this, &CGenerateKeyDlg::OnGenerate));
+    connect(selectPath, &QPushButton::clicked, this, when_idle(this, &CGenerateKeyDlg::OnSelectPath));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_keyEdit, &QLineEdit::textChanged, this, &CGenerateKeyDlg::OnUpdateKey);
     m_exchange.bind(m_strKey, m_keyEdit);
@@ -61,6 +64,12 @@ void CGenerateKeyDlg::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         OnInitDialog();
     QDialog::showEvent(event);
+}
+
+void CGenerateKeyDlg::done(int result)
+{
+    if (!job_running())
+        QDialog::done(result);
 }
 
 void CGenerateKeyDlg::UpdateData(bool saveAndValidate)
@@ -108,7 +117,7 @@ void CGenerateKeyDlg::OnGenerate()
     const std::string digits = m_strKey.toLatin1().toStdString();
     const KeyFileRequest request{
         .digits = digits, .company_name = to_std(m_strCompanyName), .destination = to_std(m_strDestPath)};
-    if (generate_company_key_file(request) == kKeyFileGenerated)
+    if (run_job([&] { return generate_company_key_file(request); }) == kKeyFileGenerated)
         accept();
 }
 

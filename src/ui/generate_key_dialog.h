@@ -22,6 +22,9 @@ public:
     QString m_strDestPath;    // edit 1001
     QString m_strCompanyName; // edit 1004
 
+    // Not while a job runs.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 

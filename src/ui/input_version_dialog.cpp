@@ -2,6 +2,7 @@
 
 #include "common/messages.h"
 #include "ui/dialog_keys.h"
+#include "ui/widgets.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -15,7 +16,7 @@ CInputVersionDlg::CInputVersionDlg(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Input version"));
     m_pathEdit->setObjectName(QStringLiteral("1032"));
-    m_pathEdit->setReadOnly(true);
+    make_read_only(m_pathEdit);
     m_versionEdit->setObjectName(QStringLiteral("1004"));
     auto* wrapping = new QPushButton(QStringLiteral("Wrapping"), this);
     wrapping->setObjectName(QStringLiteral("1031"));

@@ -13,6 +13,7 @@
 #include "ui/file_version_reader.h"
 #include "ui/folder_chooser.h"
 #include "ui/packaging_files_dialog.h"
+#include "ui/running_job.h"
 #include "ui/setting_dialog.h"
 #include "ui/widgets.h"
 #include "wrap/source_checks.h"
@@ -75,6 +76,18 @@ void CKestraneDlg::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         OnInitDialog();
     QDialog::showEvent(event);
+}
+
+CKestraneDlg::~CKestraneDlg()
+{
+    // The window hides as it goes, and the key field reports being left: not to a dialog half gone.
+    m_keyFileEdit->disconnect(this);
+}
+
+void CKestraneDlg::done(int result)
+{
+    if (!job_running())
+        QDialog::done(result);
 }
 
 void CKestraneDlg::UpdateData(bool saveAndValidate)
@@ -190,6 +203,13 @@ void CKestraneDlg::OnBrowseKeyFile()
         ChooseSourceFile(m_strSource);
 }
 
+void CKestraneDlg::OnKeyFileEdited()
+{
+    // A typed path counts as a chosen one: the destination must not keep another company's name.
+    if (m_keyField.LoadTyped() && !m_strSource.isEmpty())
+        ChooseSourceFile(m_strSource);
+}
+
 void CKestraneDlg::OnBrowseSource()
 {
     UpdateData(true);
@@ -221,7 +241,7 @@ void CKestraneDlg::OnEncrypt()
         show_message("Company name error");
         return;
     }
-    encrypt_wrapped_file(to_std(m_strKeyFile), to_std(m_strSource), to_std(m_strDest));
+    run_job([this] { return encrypt_wrapped_file(to_std(m_strKeyFile), to_std(m_strSource), to_std(m_strDest)); });
 }
 
 bool CKestraneDlg::CheckWrapInput(bool checkVersionLength)
@@ -256,7 +276,7 @@ void CKestraneDlg::OnWrap()
 {
     if (!CheckWrapInput(true))
         return;
-    wrap_source(WrapRequestOfFields());
+    run_job([this] { return wrap_source(WrapRequestOfFields()); });
     RefreshCompanyKey();
 }
 
@@ -267,9 +287,12 @@ void CKestraneDlg::OnWrapAndEncrypt()
         return;
     const WrapRequest request = WrapRequestOfFields();
     // The package is named after the company the dialog shows.
-    WrapThenEncrypt job(request, {to_std(m_strKeyFile), encrypted_file_path(request.destination, to_std(m_strCompanyName))});
-    if (job.wrap() > 0)
-        job.encrypt();
+    run_job([&] {
+        WrapThenEncrypt job(request,
+                            {to_std(m_strKeyFile), encrypted_file_path(request.destination, to_std(m_strCompanyName))});
+        if (job.wrap() > 0)
+            job.encrypt();
+    });
 }
 
 void CKestraneDlg::OnGenerateCompanyKey()
@@ -308,6 +331,8 @@ void CKestraneDlg::dragEnterEvent(QDragEnterEvent* event)
 
 void CKestraneDlg::dropEvent(QDropEvent* event)
 {
+    if (job_running())
+        return;
     OnDropFiles(dropped_local_files(event->mimeData()));
     event->acceptProposedAction();
 }

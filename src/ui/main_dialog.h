@@ -26,6 +26,7 @@ class CKestraneDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CKestraneDlg(QWidget* parent = nullptr);
+    ~CKestraneDlg() override;
 
     static constexpr int kCollapsedHeight = 270;
     // The company key file used when none is stored in the settings, in the program directory. Its
@@ -41,6 +42,9 @@ public:
     QString m_strKeyFile;       // edit 1018
     int m_nFullHeight = 0;      // the window's height with every group shown
     bool m_bExpanded = false;
+
+    // Exit, Close and the close box end the dialog, but not while a job runs.
+    void done(int result) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -58,6 +62,7 @@ private:
     void ChooseSourcePath(const QString& path);
     void OnTypeChanged();
     void OnBrowseKeyFile();
+    void OnKeyFileEdited();
     void OnBrowseSource();
     void ChooseSourceFile(const QString& path);
     void OnEncrypt();

@@ -1,6 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include "ui/dialog_keys.h"
+#include "ui/running_job.h"
 #include "ui/widgets.h"
 #include "wrap/wrapping.h"
 
@@ -37,7 +38,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     m_keyFileEdit = new_edit("1018", keyGroup);
     QPushButton* browseKeyFile = new_button("Browse", "1019", keyGroup);
     m_companyEdit = new_edit("1017", keyGroup);
-    m_companyEdit->setReadOnly(true);
+    make_read_only(m_companyEdit);
     m_modeLabel = new_label("Static", keyGroup);
     m_modeLabel->setObjectName(QStringLiteral("1033"));
     auto* keyLayout = new QGridLayout(keyGroup);
@@ -58,7 +59,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     QPushButton* browseSource = new_button("Browse", "1010", encryptGroup);
     m_destEdit = new_edit("1008", encryptGroup);
     m_sourceVersionEdit = new_edit("1025", encryptGroup);
-    m_sourceVersionEdit->setReadOnly(true);
+    make_read_only(m_sourceVersionEdit);
     m_toggle = new_button(">>", "1024", encryptGroup);
     QPushButton* encrypt = new_button("Encrypt", "1009", encryptGroup);
     auto* encryptLayout = new QGridLayout(encryptGroup);
@@ -109,16 +110,25 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     layout->addWidget(m_wrappingGroup);
     layout->addStretch(1);
     m_sourceEdit->setMinimumWidth(360);
+    show_characters(m_versionEdit, kVersionFieldBytes, QLatin1Char('0'));
+    // The longest button text gets room around it, as the shorter ones have.
+    wrapAndEncrypt->setMinimumWidth(wrapAndEncrypt->sizeHint().width() + 2 * fontMetrics().averageCharWidth());
+
+    set_tab_order({m_keyFileEdit, browseKeyFile, m_companyEdit, m_sourceEdit, browseSource, m_destEdit,
+                   m_sourceVersionEdit, m_toggle, encrypt, m_cbType, m_sourcePathEdit, browseSourcePath, m_versionEdit,
+                   wrap, wrapAndEncrypt, close});
 
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    connect(browseSourcePath, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseSourcePath);
-    connect(browseKeyFile, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseKeyFile);
-    connect(m_toggle, &QPushButton::clicked, this, &CKestraneDlg::OnToggleExpand);
-    connect(browseSource, &QPushButton::clicked, this, &CKestraneDlg::OnBrowseSource);
-    connect(wrap, &QPushButton::clicked, this, &CKestraneDlg::OnWrap);
-    connect(encrypt, &QPushButton::clicked, this, &CKestraneDlg::OnEncrypt);
-    connect(wrapAndEncrypt, &QPushButton::clicked, this, &CKestraneDlg::OnWrapAndEncrypt);
-    connect(m_cbType, &QComboBox::currentIndexChanged, this, &CKestraneDlg::OnTypeChanged);
+    connect(browseSourcePath, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseSourcePath));
+    connect(browseKeyFile, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseKeyFile));
+    connect(m_keyFileEdit, &QLineEdit::textEdited, this, [this] { m_keyField.NoteTyped(); });
+    connect(m_keyFileEdit, &QLineEdit::editingFinished, this, when_idle(this, &CKestraneDlg::OnKeyFileEdited));
+    connect(m_toggle, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnToggleExpand));
+    connect(browseSource, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnBrowseSource));
+    connect(wrap, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnWrap));
+    connect(encrypt, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnEncrypt));
+    connect(wrapAndEncrypt, &QPushButton::clicked, this, when_idle(this, &CKestraneDlg::OnWrapAndEncrypt));
+    connect(m_cbType, &QComboBox::currentIndexChanged, this, when_idle(this, &CKestraneDlg::OnTypeChanged));
     m_exchange.bind(m_strSourcePath, m_sourcePathEdit);
     m_exchange.bind(m_strVersion, m_versionEdit);
     m_exchange.bind(m_strDest, m_destEdit);
@@ -134,7 +144,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     auto command = [this](QMenu* menu, const char* text, const char* id, void (CKestraneDlg::*handler)()) {
         QAction* action = menu->addAction(QString::fromUtf8(text));
         action->setObjectName(QString::fromLatin1(id));
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, when_idle(this, handler));
     };
     QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
     command(file, "&Exit", "32771", &CKestraneDlg::accept);

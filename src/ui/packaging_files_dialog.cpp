@@ -5,6 +5,7 @@
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 #include "ui/folder_chooser.h"
+#include "ui/running_job.h"
 #include "ui/widgets.h"
 
 #include <QGridLayout>
@@ -21,7 +22,8 @@
 namespace kestrane {
 namespace {
 
-// Widths of the list columns in pixels: "File" to "Version", then "CompanyName".
+// Widths of the list columns in pixels: "File" (at least; it takes the free width) to "Version",
+// then "CompanyName".
 constexpr int kColumnWidths[kPackageListColumns] = {100, 100, 100, 100, 100, 130};
 
 QString from_std(const std::string& text)
@@ -54,12 +56,12 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     auto* information = new QGroupBox(QStringLiteral("Information"), this);
     QLabel* companyLabel = new_label("Company name", this);
     m_companyEdit = new_edit("1004", this);
-    m_companyEdit->setReadOnly(true);
+    make_read_only(m_companyEdit);
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("1007"));
     QLabel* statusLabel = new_label("Status", this);
     m_statusEdit = new_edit("1008", this);
-    m_statusEdit->setReadOnly(true);
+    make_read_only(m_statusEdit);
     QLabel* versionLabel = new_label("Version", this);
     m_versionEdit = new_edit("1009", this);
     QPushButton* apply = button("Apply", "1010");
@@ -72,6 +74,8 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     m_list->setSortingEnabled(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->header()->setStretchLastSection(false);
+    // "File" takes the width the other columns leave: package names are longer than the rest.
+    m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_list->header()->setSectionsClickable(false);
 
     auto* top = new QGridLayout;
@@ -109,13 +113,14 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     layout->addLayout(top);
     layout->addWidget(information, 1);
     layout->addLayout(bottom);
-    // 443 x 188 dialog units, a little wider so that all six columns show without scrolling.
-    resize(700, 330);
+    // 443 x 188 dialog units, wider so that all six columns show without scrolling and "File" shows
+    // whole package names.
+    resize(860, 330);
 
-    connect(browsePath, &QPushButton::clicked, this, &CPackagingFilesDlg::OnBrowsePath);
-    connect(browseDest, &QPushButton::clicked, this, &CPackagingFilesDlg::OnBrowseDest);
-    connect(apply, &QPushButton::clicked, this, &CPackagingFilesDlg::OnApply);
-    connect(pack, &QPushButton::clicked, this, &CPackagingFilesDlg::OnPack);
+    connect(browsePath, &QPushButton::clicked, this, when_idle(this, &CPackagingFilesDlg::OnBrowsePath));
+    connect(browseDest, &QPushButton::clicked, this, when_idle(this, &CPackagingFilesDlg::OnBrowseDest));
+    connect(apply, &QPushButton::clicked, this, when_idle(this, &CPackagingFilesDlg::OnApply));
+    connect(pack, &QPushButton::clicked, this, when_idle(this, &CPackagingFilesDlg::OnPack));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     m_exchange.bind(m_strDestFile, m_destEdit);
     m_exchange.bind(m_strPath, m_pathEdit);
@@ -129,6 +134,12 @@ void CPackagingFilesDlg::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         OnInitDialog();
     QDialog::showEvent(event);
+}
+
+void CPackagingFilesDlg::done(int result)
+{
+    if (!job_running())
+        QDialog::done(result);
 }
 
 void CPackagingFilesDlg::UpdateData(bool saveAndValidate)
@@ -237,7 +248,7 @@ void CPackagingFilesDlg::OnPack()
     UpdateData(true);
     // The list shows the form's entries: those are packed, from the folder in the Path field.
     FieldsToForm();
-    pack_listed_packages(m_form);
+    run_job([this] { return pack_listed_packages(m_form); });
     accept();
 }
 

@@ -29,6 +29,9 @@ public:
     QString m_strStatus;      // edit 1008, read-only
     QString m_strVersion;     // edit 1009
 
+    // Not while a job runs.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 

@@ -1,7 +1,9 @@
 #include "ui/setting_dialog.h"
 
 #include "common/messages.h"
+#include "crypt/sealing_key.h"
 #include "settings/settings_store.h"
+#include "ui/file_version_reader.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -94,15 +96,27 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent)
         icon = QIcon(QStringLiteral(":/icons/kestrane-256.png"));
     auto* picture = new QLabel(this);
     picture->setPixmap(icon.pixmap(32, 32));
-    auto* name = new QLabel(QStringLiteral("Kestrane"), this);
     auto* ok = new QPushButton(QStringLiteral("확인"), this);
     ok->setObjectName(QStringLiteral("1"));
     ok->setDefault(true);
 
+    // What `kestrane --version` tells: the version, and the sealing key the program carries.
+    auto* facts = new QVBoxLayout;
+    facts->addWidget(new QLabel(QStringLiteral("Kestrane"), this));
+    facts->addWidget(new QLabel(QStringLiteral("Version ") + program_file_version(), this));
+    const std::string_view fingerprint = sealing_key_fingerprint();
+    auto* key = new QLabel(QStringLiteral("Sealing key SHA-256:\n")
+                               + QString::fromLatin1(fingerprint.data(), static_cast<qsizetype>(fingerprint.size())),
+                           this);
+    key->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    facts->addWidget(key);
+    if (is_development_sealing_key())
+        facts->addWidget(new QLabel(QStringLiteral("Development sealing key: not for release"), this));
+
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(picture, 0, Qt::AlignTop);
     layout->addSpacing(8);
-    layout->addWidget(name, 1, Qt::AlignTop);
+    layout->addLayout(facts, 1);
     layout->addWidget(ok, 0, Qt::AlignTop);
     resize(353, 88); // 235 x 55 dialog units
 

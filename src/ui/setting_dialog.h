@@ -27,7 +27,8 @@ private:
     QCheckBox* m_useNewEncrypt;
 };
 
-// The About box: the program's icon and name, and "확인" to close it.
+// The About box: the program's icon and name, its version and the fingerprint of the sealing key it
+// carries (with a warning for the development key), and "확인" to close it.
 class CAboutBoxDlg : public QDialog {
     Q_OBJECT
 public:

@@ -20,6 +20,19 @@ constexpr const char* kArchiverName = "tar";
 
 } // namespace
 
+TemporaryArchive::TemporaryArchive(const std::string& destination)
+{
+    const QString name = to_qpath(destination);
+    if (name.isEmpty())
+        return;
+    m_file.setFileTemplate(QFileInfo(name).absoluteFilePath() + QStringLiteral(".XXXXXX.tmp"));
+    // Closed again at once: the archiver writes it by its name.
+    if (!m_file.open())
+        return;
+    m_file.close();
+    m_path = m_file.fileName().toStdString();
+}
+
 std::string archiver_program()
 {
     const std::string directory = program_directory();
@@ -31,12 +44,12 @@ std::string archiver_program()
     return QStandardPaths::findExecutable(QString::fromLatin1(kArchiverName)).toStdString();
 }
 
-bool archive_directory(const std::string& directory, const std::string& archive_path)
+int archive_directory(const std::string& directory, const std::string& archive_path)
 {
     const std::string program = archiver_program();
     // An empty working directory would make the archiver pack our current directory instead.
     if (program.empty() || to_qpath(directory).isEmpty())
-        return false;
+        return kWrapSourceUnreadable;
     // The archiver runs elsewhere: a relative path would name a file inside the source directory.
     const QString archive = QFileInfo(to_qpath(archive_path)).absoluteFilePath();
 
@@ -49,13 +62,23 @@ bool archive_directory(const std::string& directory, const std::string& archive_
     archiver.setStandardErrorFile(QProcess::nullDevice());
     archiver.start();
     if (!archiver.waitForStarted(-1))
-        return false;
-    // Waited for in short steps, so that a progress display stays alive meanwhile.
+        return kWrapSourceUnreadable;
+    // Waited for in short steps, so that a progress display stays alive meanwhile. The display
+    // handles events, and the archiver's end may be noticed there: waitForFinished() then returns
+    // false at once, so the state says when the archiver has ended.
     Progress progress("Archiving " + last_path_component(directory), 0);
-    while (!archiver.waitForFinished(50))
+    while (archiver.state() != QProcess::NotRunning && !archiver.waitForFinished(50)) {
         progress.tick();
-    return archiver.state() == QProcess::NotRunning && archiver.exitStatus() == QProcess::NormalExit
-        && archiver.exitCode() == 0 && is_regular_file(archive.toStdString());
+        if (progress.cancelled()) {
+            archiver.kill();
+            archiver.waitForFinished(-1);
+            return kOperationCancelled;
+        }
+    }
+    const QFileInfo written(archive);
+    const bool archived = archiver.exitStatus() == QProcess::NormalExit && archiver.exitCode() == 0 && written.isFile()
+        && written.size() > 0;
+    return archived ? kWrapOk : kWrapSourceUnreadable;
 }
 
 } // namespace kestrane

@@ -70,6 +70,8 @@ int copy_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Pro
             return kWrapCannotCreate;
         left -= count;
         progress.advance(count);
+        if (progress.cancelled())
+            return kOperationCancelled;
     }
     return check_source_end(source);
 }
@@ -106,6 +108,8 @@ int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Pro
             return result;
         left -= count;
         progress.advance(count);
+        if (progress.cancelled())
+            return kOperationCancelled;
         const bool final = left == 0;
         if (const int result = seal_and_append(sealer, block.data(), count, final, sealed, writer);
             result != kWrapOk)

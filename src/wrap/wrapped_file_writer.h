@@ -29,6 +29,7 @@ inline constexpr int kWrapSealingFailed = -5;
 inline constexpr int kWrapSourceChanged = -6;
 // The payload would be longer than 0xFFFFFFFF bytes, the most its length field holds.
 inline constexpr int kWrapSourceTooLarge = -7;
+// And kOperationCancelled (common/progress.h) when the user cancelled the work.
 
 // Whether a version is too long for the information field (more than 20 characters).
 bool wrapped_version_too_long(const std::string& version);
@@ -38,7 +39,7 @@ bool wrapped_version_too_long(const std::string& version);
 // stays as it was. Checks, in order: type tag (-3), source opened (-1), model tag and version
 // (-3), payload size (-7), brand first byte (-4); then the destination is written (-2 on a failed
 // create or write, or when the system runs short of memory or threads; -1 on a failed read, -5 on a
-// failed sealing, -6 when the source changed size).
+// failed sealing, -6 when the source changed size, kOperationCancelled when the user cancelled).
 int write_wrapped_file(const std::string& source_path, const std::string& destination_path,
                        std::string_view type_tag, std::string_view model_tag, const std::string& version,
                        const TaggedFileWriter::Observer& observer = {});

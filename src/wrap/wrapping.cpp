@@ -8,17 +8,17 @@
 namespace kestrane {
 namespace {
 
-// The directory types: archive the directory into `archive`, then wrap the archive.
-int wrap_directory(const std::string& directory, const std::string& archive, const std::string& destination,
-                   const WrappingType& type, const std::string& version, const TaggedFileWriter::Observer& observer)
+// The directory types: archive the directory into a temporary archive of this run's own beside
+// the destination, then wrap the archive.
+int wrap_directory(const std::string& directory, const std::string& destination, const WrappingType& type,
+                   const std::string& version, const TaggedFileWriter::Observer& observer)
 {
-    // A leftover from an earlier run must not pass for this run's archive.
-    remove_file(archive);
-    const int result = archive_directory(directory, archive)
-        ? write_wrapped_file(archive, destination, type.type_tag, type.model_tag, version, observer)
-        : kWrapSourceUnreadable;
-    remove_file(archive);
-    return result;
+    const TemporaryArchive archive(destination);
+    if (!archive.created())
+        return kWrapSourceUnreadable;
+    if (const int archived = archive_directory(directory, archive.path()); archived != kWrapOk)
+        return archived;
+    return write_wrapped_file(archive.path(), destination, type.type_tag, type.model_tag, version, observer);
 }
 
 // The directory types need an existing directory: shows why and returns true when it is not one.
@@ -78,7 +78,7 @@ int wrap_file(unsigned type, const std::string& version, const std::string& sour
     if (wrapping.directory) {
         if (refuse_non_directory(source_path))
             return kWrapRefused;
-        result = wrap_directory(source_path, destination_path + ".tmp", destination_path, wrapping, version, observer);
+        result = wrap_directory(source_path, destination_path, wrapping, version, observer);
     } else {
         result = write_wrapped_file(source_path, destination_path, wrapping.type_tag, wrapping.model_tag, version,
                                     observer);

@@ -48,7 +48,8 @@ inline constexpr int kWrapUnknownType = -1;
 
 // The wrapping operation. Shows exactly one message on every path. kWrapOk written;
 // kWrapRefused; kWrapUnknownType; the writer's negative code when writing failed. Directory types are
-// archived first into destination + ".tmp", which is removed again on every path. An observer
+// archived first into a temporary archive of the run's own beside the destination
+// (`<destination>.XXXXXX.tmp`), which is removed again on every path. An observer
 // sees every byte of the wrapped file as it is written (to encrypt it on the way).
 int wrap_file(unsigned type, const std::string& version, const std::string& source_path,
               const std::string& destination_path, const TaggedFileWriter::Observer& observer = {});

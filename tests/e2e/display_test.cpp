@@ -1,6 +1,7 @@
 #include "e2e/e2e_support.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <QThread>
 
 using namespace kestrane::test;
@@ -94,6 +95,40 @@ TEST_F(WithDisplay, VersionDialogAsksForTheVersionOfAWebDirectory)
     EXPECT_EQ(m_program.exitCode(), 0);
     EXPECT_TRUE(wrapped_as(web + ".wrp", "WEB0", "", "1.0", nullptr));
     EXPECT_EQ(m_program.readAllStandardOutput().toStdString(), ""); // messages went to boxes
+}
+
+// An archiver that ends just as the progress window shows (after half a second): its end used to
+// be noticed while the window was shown, and the wait for it then never ended. Each wrap ends
+// with its messages.
+TEST_F(WithDisplay, DirectoryWrapWithASlowArchiverEndsEveryTime)
+{
+    const std::string web = work().file("web");
+    QDir().mkpath(QString::fromStdString(web));
+    write_text(web + "/index.html", "<html></html>");
+    const std::string tar = QStandardPaths::findExecutable("tar").toStdString();
+    write_text(program_dir().file("tar"), "#!/bin/sh\nsleep 0.5\nexec \"" + tar + "\" \"$@\"\n");
+    QFile::setPermissions(QString::fromStdString(program_dir().file("tar")), QFile::ReadOwner | QFile::ExeOwner);
+    const QString wrapped = QString::fromStdString(web + ".wrp");
+    for (int run = 0; run < 4; ++run) {
+        SCOPED_TRACE(run);
+        QFile::remove(wrapped);
+        const std::string version = "1." + std::to_string(run);
+        start({"-wrapping", "webpage", "-version", version, "web"});
+        // The progress window bears the program's name too: the boxes come once the file is there.
+        for (int waited = 0; waited < 10000 && !QFile::exists(wrapped); waited += 50)
+            QThread::msleep(50);
+        ASSERT_TRUE(QFile::exists(wrapped)) << "the wrap did not end";
+        QThread::msleep(300);
+        dismiss_message_box(); // "wrapping file success. [path:...]"
+        dismiss_message_box(); // "Wrapping success"
+        ASSERT_TRUE(m_program.waitForFinished(20000)) << "the program did not end";
+        EXPECT_EQ(m_program.exitCode(), 0);
+        EXPECT_TRUE(wrapped_as(web + ".wrp", "WEB0", "", version, nullptr));
+        const Bytes file = read_bytes(web + ".wrp");
+        EXPECT_EQ(run_process(tar, {"-tf", "-"}, Bytes(file.begin() + 140, file.end() - 16)).standard_output,
+                  "./\n./index.html\n");
+    }
+    EXPECT_EQ(work().entries(), (std::vector<std::string>{"kestrane.err", "web", "web.wrp"})); // no temporary archive
 }
 
 TEST_F(WithDisplay, CancelledVersionDialogEndsWithoutWrapping)

@@ -34,4 +34,9 @@ inline void when_modal_opens(std::function<void(QWidget* modal)> action)
 // Sends one key press (and release) to a widget.
 void press_key(QWidget* widget, int key);
 
+// Keeps a dialog test from waiting for CTest's time limit on a window nobody answers: a modal
+// window that stays the active one for `limit_ms` (the tests answer theirs within milliseconds)
+// fails the test, named with its title and text, and is closed. Installed once, before the tests.
+void install_modal_window_watchdog(int limit_ms);
+
 } // namespace kestrane::test

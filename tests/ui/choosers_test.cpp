@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 using namespace kestrane;
@@ -14,8 +15,11 @@ using namespace kestrane::test;
 TEST(Choosers, SystemFiltersBecomeQtFilters)
 {
     EXPECT_EQ(to_qt_name_filters("Wrp file(*.wrp)|*.wrp|All files|*.*|"),
-              (QStringList{"Wrp file(*.wrp) (*.wrp)", "All files (*)"}));
-    EXPECT_EQ(to_qt_name_filters("Dest File(*.wrp)|*.wrp||"), QStringList{"Dest File(*.wrp) (*.wrp)"});
+              (QStringList{"Wrp file(*.wrp)", "All files (*)"}));
+    EXPECT_EQ(to_qt_name_filters("Dest File(*.wrp)|*.wrp||"), QStringList{"Dest File(*.wrp)"});
+    EXPECT_EQ(to_qt_name_filters("Kernel file(*.krn)|*.krn|All file|*.*|"),
+              (QStringList{"Kernel file(*.krn)", "All file (*)"}));
+    EXPECT_EQ(to_qt_name_filters("Old(*.old)|*.wrp|"), QStringList{"Old(*.old) (*.wrp)"}); // names other patterns
     EXPECT_EQ(to_qt_name_filters("Src File|*||"), QStringList{"Src File (*)"});
     EXPECT_EQ(to_qt_name_filters("Images|*.img;*.bin|"), QStringList{"Images (*.img *.bin)"});
     EXPECT_TRUE(to_qt_name_filters("").isEmpty());
@@ -32,7 +36,7 @@ TEST(Choosers, SaveChooserTakesANewFileAndAddsTheSuffix)
     request.default_suffix = "wrp";
     when_modal_of_type_opens<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "Select file");
-        EXPECT_EQ(dialog->nameFilters(), QStringList{"Dest File(*.wrp) (*.wrp)"});
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"Dest File(*.wrp)"});
         EXPECT_EQ(dialog->directory().absolutePath(), QString::fromStdString(dir.path()));
         // An open-mode dialog would refuse a missing file with a message box of its own.
         if (dialog->acceptMode() != QFileDialog::AcceptSave || dialog->fileMode() != QFileDialog::AnyFile) {
@@ -70,4 +74,30 @@ TEST(MessageBoxPresenter, OkOnlyApplicationTitleAndTheAskedIcon)
     }
     EXPECT_EQ(icons, (std::vector<QMessageBox::Icon>{QMessageBox::NoIcon, QMessageBox::Warning}));
     install_message_presenter(previous);
+}
+
+TEST(Choosers, FolderChooserRefusesATypedPathThatIsNoFolderWithTheProgramsMessage)
+{
+    TempDir dir;
+    write_text(dir.file("a-file"), "x");
+    ChooserRequest request;
+    request.kind = ChooserKind::Folder;
+    request.initial_path = QString::fromStdString(dir.path());
+    MessageRecorder recorder;
+    when_modal_of_type_opens<QFileDialog>([&](QFileDialog* dialog) {
+        auto* typed = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_TRUE(typed);
+        for (const char* name : {"no-such-folder", "a-file"}) {
+            typed->setText(name);
+            static_cast<QDialog*>(dialog)->accept();
+            EXPECT_TRUE(dialog->isVisible());
+        }
+        typed->clear();
+        dialog->selectFile(QString::fromStdString(dir.path()));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(choose_path(request), QString::fromStdString(dir.path()));
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"\"" + dir.file("no-such-folder") + "\" 폴더 경로는 잘못되었습니다.",
+                                        "\"" + dir.file("a-file") + "\" 폴더 경로는 잘못되었습니다."}));
 }

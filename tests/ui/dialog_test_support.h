@@ -7,10 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
 #include <QTimer>
 
 #include <deque>
@@ -75,6 +79,24 @@ protected:
     // The text of an edit, a click on a button, of a dialog by their ids.
     static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
     static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
+    // A folder "web" with one page; its path.
+    std::string make_web()
+    {
+        QDir().mkpath(QString::fromStdString(m_work.file("web")));
+        write_text(m_work.file("web/index.html"), "<html></html>");
+        return m_work.file("web");
+    }
+    // An archiver in the program directory (found before the system's): a shell script.
+    void place_archiver(const std::string& script)
+    {
+        write_text(m_program.file("tar"), "#!/bin/sh\n" + script);
+        QFile::setPermissions(QString::fromStdString(m_program.file("tar")), QFile::ReadOwner | QFile::ExeOwner);
+    }
+    // Starts the system's archiver with the script's arguments.
+    static std::string exec_tar()
+    {
+        return "exec \"" + QStandardPaths::findExecutable("tar").toStdString() + "\" \"$@\"\n";
+    }
 
     TempDir m_work;
 };
@@ -88,6 +110,17 @@ inline void type_text(QWidget* widget, const QString& text)
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
         QApplication::sendEvent(widget, &release);
     }
+}
+
+// Replaces an edit's text as a user does, then moves the focus on to `next`.
+inline void type_over_and_leave(QLineEdit* edit, const QString& text, QWidget* next)
+{
+    edit->window()->activateWindow(); // focus moves only in the active window
+    EXPECT_TRUE(QTest::qWaitForWindowActive(edit->window()));
+    edit->setFocus();
+    edit->selectAll();
+    type_text(edit, text);
+    next->setFocus();
 }
 
 } // namespace kestrane::test

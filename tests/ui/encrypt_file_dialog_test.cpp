@@ -194,3 +194,21 @@ TEST_F(EncryptFileDialog, GenerateChainOpensTheEncryptDialogForTheNewKeyFile)
     when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* modal) { click(modal, "1003"); });
     EXPECT_FALSE(run_generate_company_key(nullptr));
 }
+
+TEST_F(EncryptFileDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
+{
+    const std::string source = file("fw.wrp", plain_tagged_bytes("FRM0", pattern_bytes(300, 2)));
+    write_key_file_path_setting(acme);
+    CEncryptFileDlg dialog;
+    dialog.m_strPresetSource = QString::fromStdString(source);
+    when_modal_opens([&](QWidget* modal) {
+        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.enc");
+        type_over_and_leave(child<QLineEdit>(modal, "1007"), QString::fromStdString(beta),
+                            child<QLineEdit>(modal, "1000"));
+        EXPECT_EQ(text(modal, "1004"), "Beta");
+        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Beta.enc");
+        click(modal, "1003");
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_EQ(read_key_file_path_setting("none"), beta);
+}

@@ -2,11 +2,13 @@
 
 #include "common/file_io.h"
 #include "common/messages.h"
+#include "common/progress.h"
 #include "crypt/company_key_file.h"
 #include "settings/settings_store.h"
 #include "ui/encrypt_file_dialog.h"
 #include "ui/generate_key_dialog.h"
 #include "ui/packaging_files_dialog.h"
+#include "ui/progress_dialog.h"
 #include "ui/setting_dialog.h"
 #include "dialog_test_support.h"
 #include "package_test_files.h"
@@ -16,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,6 +65,42 @@ protected:
         QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(modal, &event);
         return true;
+    }
+
+    // Drops files on a control of the dialog, through the dialog's window as the platform does:
+    // the window hands the drop to the control under it, or to the nearest parent that takes drops.
+    // A file manager offers the files' URLs as text as well.
+    static void drop_on(QWidget* modal, QWidget* control, const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(urls.first().toString());
+        const QPoint at = control->mapTo(modal, control->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(modal->windowHandle(), &enter);
+        QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(modal->windowHandle(), &event);
+    }
+
+    // In the main dialog: wraps the folder "web" as a web page of version 1.0 with `button`, the
+    // progress window shown as in the program; once it shows, does `meanwhile` with it.
+    void wrap_web(QWidget* modal, const char* button, const std::function<void(ProgressWindow*)>& meanwhile)
+    {
+        install_progress_dialog_presenter();
+        ScriptedChooser chooser;
+        chooser.choose(make_web());
+        click(modal, "1024");
+        select_type(modal, 0);
+        click(modal, "1027");
+        child<QLineEdit>(modal, "1004")->setText("1.0");
+        bool shown = false;
+        when_modal_of_type_opens<ProgressWindow>([&](ProgressWindow* progress) {
+            shown = true;
+            meanwhile(progress);
+        });
+        click(modal, button);
+        EXPECT_TRUE(shown);
+        install_progress_presenter(nullptr);
     }
 
     // Runs the main dialog with `steps`, then closes it with "Close".
@@ -411,4 +450,101 @@ TEST_F(MainDialog, PackagingChainEndsInAnEncryptedPackageFile)
     const Bytes package_bytes = read_bytes(package);
     EXPECT_TRUE(package_file_holds(package_bytes, "3.1", {firmware, web}));
     EXPECT_TRUE(package_matches(read_bytes(package + "-Acme.pkg"), package_bytes, "ENCR", "Acme", kAcmeKey));
+}
+
+// A company key file typed into its field counts as one chosen with "Browse": the destination is
+// named after the company whose key the encryption then uses.
+TEST_F(MainDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
+{
+    default_key();
+    const std::string beta = key_file(m_work.file("beta.wrp"), "B1B2B3B4B5B6", "Beta");
+    const Bytes firmware = plain_tagged_bytes("FRM0", pattern_bytes(3000, 5));
+    const std::string source = file("fw.wrp", firmware);
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(source);
+    run([&](QWidget* modal) {
+        auto* key = child<QLineEdit>(modal, "1018");
+        auto* next = child<QLineEdit>(modal, "1007");
+        click(modal, "1010");
+        EXPECT_EQ(text(modal, "1008").toStdString(), source + "-Acme.enc");
+        type_over_and_leave(key, QString::fromStdString(beta), next);
+        EXPECT_EQ(text(modal, "1017"), "Beta");
+        EXPECT_EQ(text(modal, "1008").toStdString(), source + "-Beta.enc");
+        click(modal, "1009");
+        key->setFocus();
+        next->setFocus(); // left unchanged: nothing happens
+        type_over_and_leave(key, QString::fromStdString(source), next);
+        EXPECT_EQ(text(modal, "1017"), "");
+    });
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"Success to encrypt file. [path:" + source + "-Beta.enc]",
+                                        "Could not load vid from vid.wrp"}));
+    EXPECT_TRUE(package_matches(read_bytes(source + "-Beta.enc"), firmware, "ENCR", "Beta", kBetaKey));
+    EXPECT_EQ(read_key_file_path_setting("none"), beta);
+}
+
+TEST_F(MainDialog, AFileDroppedOnAnEditIsTakenAsDroppedOnTheDialog)
+{
+    default_key();
+    const std::string brand = file("brand.conf", bytes_of("[brand]"));
+    MessageRecorder recorder;
+    run([&](QWidget* modal) {
+        click(modal, "1024");
+        select_type(modal, 2); // Brand
+        for (const char* edit : {"1029", "1018"}) {
+            SCOPED_TRACE(edit);
+            child<QLineEdit>(modal, "1029")->clear();
+            drop_on(modal, child<QLineEdit>(modal, edit), {QUrl::fromLocalFile(QString::fromStdString(brand))});
+            EXPECT_EQ(text(modal, "1029").toStdString(), brand);
+        }
+        EXPECT_EQ(text(modal, "1018").toStdString(), m_program.file("vid_tev.wrp"));
+    });
+    EXPECT_EQ(recorder.messages(), std::vector<std::string>{});
+}
+
+// While a job runs its progress window handles events: whatever reaches the dialogs meanwhile
+// starts nothing and closes nothing, and the job ends once, with its messages.
+TEST_F(MainDialog, WhileAWrapRunsNothingElseStartsAndNoWindowCloses)
+{
+    default_key();
+    const std::string log = m_work.file("archiver.log");
+    place_archiver("echo run >> \"" + log + "\"\nsleep 0.8\n" + exec_tar());
+    MessageRecorder recorder;
+    run([&](QWidget* modal) {
+        wrap_web(modal, "1026", [&](ProgressWindow* progress) {
+            press_key(progress, Qt::Key_Escape);
+            progress->close();
+            for (const char* button : {"1026", "1012", "1003"}) // "org -> wrp" again, "Close"
+                click(modal, button);
+            for (const char* id : {"32771", "32772", "32773", "32776", "16"}) // Exit, the other dialogs
+                command(modal, id);
+            EXPECT_TRUE(progress->isVisible());
+            EXPECT_TRUE(modal->isVisible());
+        });
+    });
+    EXPECT_EQ(recorder.messages(),
+              std::vector<std::string>{"wrapping file success. [path:" + m_work.file("web.wrp") + "]"});
+    EXPECT_EQ(read_bytes(log), bytes_of("run\n")); // one archiver run
+    const Bytes wrapped = read_bytes(m_work.file("web.wrp"));
+    EXPECT_EQ(run_process("tar", {"-tf", "-"}, Bytes(wrapped.begin() + 140, wrapped.end() - 16)).standard_output,
+              "./\n./index.html\n");
+}
+
+TEST_F(MainDialog, CancelEndsTheWrapAsAFailureAndLeavesTheEarlierFiles)
+{
+    default_key();
+    place_archiver("exec sleep 30\n");
+    const std::string earlier[] = {file("web.wrp", bytes_of("last week's")),
+                                   file("web.wrp-Acme.enc", bytes_of("ditto"))};
+    MessageRecorder recorder;
+    QElapsedTimer timer;
+    timer.start();
+    run([&](QWidget* modal) { wrap_web(modal, "1012", [](ProgressWindow* progress) { click(progress, "2"); }); });
+    EXPECT_LT(timer.elapsed(), 10000); // the archiver was ended, not waited out
+    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Fail with error code[-20]"});
+    EXPECT_EQ(m_work.entries(),
+              (std::vector<std::string>{"web", "web.wrp", "web.wrp-Acme.enc"})); // no temporary archive
+    EXPECT_EQ(read_bytes(earlier[0]), bytes_of("last week's"));
+    EXPECT_EQ(read_bytes(earlier[1]), bytes_of("ditto"));
 }

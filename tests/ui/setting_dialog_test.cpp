@@ -1,10 +1,12 @@
 #include "ui/setting_dialog.h"
 
 #include "common/messages.h"
+#include "crypt/sealing_key.h"
 #include "settings/settings_store.h"
 #include "dialog_test_support.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -104,6 +106,16 @@ TEST(AboutBox, ShowsNameAndClosesWithItsButton)
     CAboutBoxDlg dialog;
     when_modal_opens([&](QWidget* modal) {
         EXPECT_EQ(modal->windowTitle(), "Kestrane 정보");
+        QStringList texts;
+        for (QLabel* label : modal->findChildren<QLabel*>())
+            if (!label->text().isEmpty())
+                texts << label->text();
+        // The tests carry the development key.
+        const std::string_view fingerprint = sealing_key_fingerprint();
+        EXPECT_EQ(texts,
+                  (QStringList{"Kestrane", "Version 1.2.3.0",
+                               "Sealing key SHA-256:\n" + QString::fromLatin1(fingerprint.data(), 64),
+                               "Development sealing key: not for release"}));
         auto* ok = child<QPushButton>(modal, "1");
         EXPECT_EQ(ok->text(), "확인");
         ok->click();

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <iostream>
 #include <sstream>
+#include <thread>
 
 using namespace kestrane;
 using namespace kestrane::test;
@@ -59,6 +60,15 @@ std::vector<std::string> payload_listing(const std::string& wrapped)
     const std::string archive = wrapped + ".payload.tar";
     write_bytes(archive, Bytes(file.begin() + 140, file.end() - 16));
     return sorted_lines(system_tar(), {"-tf", archive});
+}
+
+// The temporary archives left in a folder: its entries whose names end in ".tmp".
+std::vector<std::string> temporary_archives(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const QString& name : QDir(QString::fromStdString(folder)).entryList({"*.tmp"}, QDir::Files | QDir::Hidden))
+        found.push_back(name.toStdString());
+    return found;
 }
 
 void make_site(const std::string& root)
@@ -119,7 +129,7 @@ TEST_F(DirectoryWrap, PayloadListsEveryFileAndASmallDirectoryIsQuick)
         EXPECT_EQ(payload_listing(destination), tree_of(m_site));
         const ProcessResult logo = run_process(system_tar(), {"-xOf", destination + ".payload.tar", "./img/icons/logo one.png"});
         EXPECT_EQ(bytes_of(logo.standard_output), pattern_bytes(5000, 4));
-        EXPECT_FALSE(path_exists(destination + ".tmp"));
+        EXPECT_EQ(temporary_archives(m_work.path()), std::vector<std::string>{});
     }
     EXPECT_EQ(QDir::currentPath(), current);
 }
@@ -145,7 +155,7 @@ TEST_F(DirectoryWrap, WaitsForAnArchiverThatRunsOverASecond)
     std::cout << "[ timing   ] 6.6 MB directory, archiver over a second: " << elapsed << " ms\n";
     EXPECT_GE(elapsed, 1200);
     EXPECT_EQ(payload_listing(destination), tree_of(m_site));
-    EXPECT_FALSE(path_exists(destination + ".tmp"));
+    EXPECT_EQ(temporary_archives(m_work.path()), std::vector<std::string>{});
 }
 
 TEST_F(DirectoryWrap, FailingArchiverGivesMinusOneAndLeavesNoArchive)
@@ -160,13 +170,10 @@ TEST_F(DirectoryWrap, FailingArchiverGivesMinusOneAndLeavesNoArchive)
     for (const auto& [script, executable] : archivers) {
         SCOPED_TRACE(script);
         place_archiver(script, executable);
-        // A leftover archive of an earlier run must not be wrapped in place of a new one.
-        write_bytes(destination + ".tmp", pattern_bytes(10240));
         MessageRecorder recorder;
         EXPECT_EQ(wrap_file(kWrapAddOn, "1.0", m_site, destination), -1);
         EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Fail with error code[-1]"});
-        EXPECT_FALSE(path_exists(destination));
-        EXPECT_FALSE(path_exists(destination + ".tmp"));
+        EXPECT_EQ(m_work.entries(), std::vector<std::string>{"web"}); // no output, no temporary archive
     }
 }
 
@@ -194,6 +201,47 @@ TEST_F(DirectoryWrap, RelativeDestinationNamesOneArchiveForBothSteps)
     ASSERT_EQ(result, 1);
     EXPECT_EQ(after.toStdString(), m_work.file("out"));
     EXPECT_EQ(payload_listing(m_work.file("out/web.wrp")), tree_of(m_site));
-    EXPECT_FALSE(path_exists(m_work.file("out/web.wrp.tmp")));
-    EXPECT_FALSE(path_exists(m_site + "/web.wrp.tmp"));
+    EXPECT_EQ(temporary_archives(m_work.file("out")), std::vector<std::string>{});
+    EXPECT_EQ(temporary_archives(m_site), std::vector<std::string>{});
+}
+
+// Two wraps of one directory at once (two builds, say), with an archiver that writes its archive
+// in two steps: each run archives into a file of its own, so that neither takes the other's
+// archive, half written, for its own.
+TEST_F(DirectoryWrap, TwoWrapsOfOneDirectoryAtOnceEachWrapAWholeArchive)
+{
+    place_archiver("\"" + system_tar() + "\" cf \"$2.$$\" . || exit 1\n"
+                   "{ head -c 5120 \"$2.$$\"; sleep 0.4; tail -c +5121 \"$2.$$\"; } > \"$2\"\n"
+                   "status=$?; rm -f \"$2.$$\"; exit $status\n");
+    const std::string destination = m_work.file("web.wrp");
+    struct Run {
+        int result = 0;
+        Bytes written; // every byte of the wrapped file, as the writer wrote it
+    } runs[2];
+    const MessagePresenter previous = install_message_presenter({});
+    auto wrap = [&](Run& run) {
+        run.result = wrap_file(kWrapWebPage, "1.0", m_site, destination, [&run](const uint8_t* data, size_t count) {
+            run.written.insert(run.written.end(), data, data + count);
+        });
+    };
+    std::thread first(wrap, std::ref(runs[0]));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::thread second(wrap, std::ref(runs[1]));
+    first.join();
+    second.join();
+    install_message_presenter(previous);
+
+    for (Run& run : runs) {
+        if (run.result != 1) {
+            EXPECT_LT(run.result, 0);
+            continue;
+        }
+        const std::string copy = m_work.file("run.wrp");
+        write_bytes(copy, run.written);
+        EXPECT_EQ(payload_listing(copy), tree_of(m_site)); // tar -tf reads it to its end
+        remove_file(copy);
+        remove_file(copy + ".payload.tar");
+    }
+    EXPECT_TRUE(runs[0].result == 1 || runs[1].result == 1) << "neither run wrapped the directory";
+    EXPECT_EQ(m_work.entries(), (std::vector<std::string>{"web", "web.wrp"})); // no temporary archive left
 }
