@@ -159,9 +159,9 @@ std::string usage_text(ProgramKind program)
 std::string version_text(ProgramKind program)
 {
     std::string text = std::string(program_name(program)) + " " KESTRANE_VERSION "\n"
-        + "Sealing key fingerprint (SHA-256): " + std::string(sealing_key_fingerprint()) + "\n";
+        + std::string(kSealingKeyFingerprintLabel) + " " + std::string(sealing_key_fingerprint()) + "\n";
     if (is_development_sealing_key())
-        text += "This program carries the development sealing key: not for release.\n";
+        text += std::string(kDevelopmentSealingKeyWarning) + "\n";
     return text;
 }
 

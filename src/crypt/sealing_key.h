@@ -21,4 +21,9 @@ std::string_view sealing_key_fingerprint();
 // program that carries it is not for release.
 bool is_development_sealing_key();
 
+// How both front ends tell which key the program carries (`--version`, the About box).
+inline constexpr std::string_view kSealingKeyFingerprintLabel = "Sealing key fingerprint (SHA-256):";
+inline constexpr std::string_view kDevelopmentSealingKeyWarning =
+    "This program carries the development sealing key: not for release.";
+
 } // namespace kestrane

@@ -16,6 +16,14 @@
 #include <QVBoxLayout>
 
 namespace kestrane {
+namespace {
+
+QString to_qstring(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
 
 CSettingDlg::CSettingDlg(QWidget* parent)
     : QDialog(parent), m_useNewEncrypt(new QCheckBox(QStringLiteral("Use ENC1 encryption mode for ZIV/DOV"), this))
@@ -104,14 +112,11 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent)
     auto* facts = new QVBoxLayout;
     facts->addWidget(new QLabel(QStringLiteral("Kestrane"), this));
     facts->addWidget(new QLabel(QStringLiteral("Version ") + program_file_version(), this));
-    const std::string_view fingerprint = sealing_key_fingerprint();
-    auto* key = new QLabel(QStringLiteral("Sealing key SHA-256:\n")
-                               + QString::fromLatin1(fingerprint.data(), static_cast<qsizetype>(fingerprint.size())),
-                           this);
+    auto* key = new QLabel(to_qstring(kSealingKeyFingerprintLabel) + '\n' + to_qstring(sealing_key_fingerprint()), this);
     key->setTextInteractionFlags(Qt::TextSelectableByMouse);
     facts->addWidget(key);
     if (is_development_sealing_key())
-        facts->addWidget(new QLabel(QStringLiteral("Development sealing key: not for release"), this));
+        facts->addWidget(new QLabel(to_qstring(kDevelopmentSealingKeyWarning), this));
 
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(picture, 0, Qt::AlignTop);

@@ -114,8 +114,8 @@ TEST(AboutBox, ShowsNameAndClosesWithItsButton)
         const std::string_view fingerprint = sealing_key_fingerprint();
         EXPECT_EQ(texts,
                   (QStringList{"Kestrane", "Version 1.2.3.0",
-                               "Sealing key SHA-256:\n" + QString::fromLatin1(fingerprint.data(), 64),
-                               "Development sealing key: not for release"}));
+                               "Sealing key fingerprint (SHA-256):\n" + QString::fromLatin1(fingerprint.data(), 64),
+                               "This program carries the development sealing key: not for release."}));
         auto* ok = child<QPushButton>(modal, "1");
         EXPECT_EQ(ok->text(), "확인");
         ok->click();
