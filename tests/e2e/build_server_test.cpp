@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 #include <regex>
 #include <sys/stat.h>
@@ -282,6 +283,246 @@ TEST_P(BuildServer, HelpAndConflicts)
     EXPECT_EQ(conflict.exit_code, 2);
     EXPECT_EQ(conflict.standard_output, "");
     EXPECT_NE(conflict.standard_error.find("usage: kestrane"), std::string::npos);
+}
+
+// -info -json, parsed by Python's json module, says field by field what the text says; the
+// exit status is the same.
+TEST_P(BuildServer, InfoJsonAgreesWithTheText)
+{
+    const std::string acme = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    const std::string other = make_key_file("other.wrp", "Other", "0A0B0C0D0E10");
+    const std::string kernel = make_kernel("image.krn");
+    ASSERT_EQ(run({"-wrapping", "kernel", "-key", acme, kernel}).exit_code, 0);
+    const std::string wrapped = kernel + ".wrp", package = wrapped + "-Acme.enc";
+    Bytes bytes = read_bytes(wrapped);
+    bytes[1000] ^= 0x01;
+    write_bytes(work().file("flipped.wrp"), bytes);
+    bytes = read_bytes(package);
+    bytes[20] = 0xff; // a company field that is not UTF-8, with a line end
+    bytes[21] = '\n';
+    write_bytes(work().file("odd.enc"), bytes);
+    bytes.pop_back();
+    write_bytes(work().file("cut.enc"), bytes);
+    bytes = plain_tagged_bytes("OCX0", pattern_bytes(10));
+    std::copy_n("ABCD", 4, bytes.begin() + 4);
+    write_bytes(work().file("other.bin"), bytes);
+    write_bytes(work().file("short.bin"), pattern_bytes(100));
+    QDir().mkpath(QString::fromStdString(work().file("packages")));
+    make_package(work().file("packages"), "a.cab", "ocx", acme);
+    ASSERT_EQ(run({"-pack", "packages", "-version", "3.0", "-dest", "p.wrp", "-key", acme}).exit_code, 0);
+
+    struct Case {
+        std::string file, key;
+        int exit_code;
+        std::string line;
+    };
+    const Case cases[] = {
+        {wrapped, "", 0, "MD5 trailer: matches"},
+        {"flipped.wrp", "", 1, "MD5 trailer: does not match"},
+        {package, acme, 0, "Tag: verifies"},
+        {package, other, 1, "Tag: does not verify"},
+        {package, "", 0, "CompanyName: Acme"},
+        {"cut.enc", acme, 1, "Body length: does not fit the file"},
+        {"odd.enc", "", 0, "CompanyName: \xff\\x0ame"},
+        {"other.bin", "", 0, "Integrity: not checked, the attribute is neither PLAN nor an encrypt mode"},
+        {acme, "", 0, "Key file company: Acme"},
+        {"p.wrp", "", 0, "Package entries: fit the payload"},
+        {"p.wrp-Acme.pkg", acme, 0, "Package entries: fit the payload"},
+        {"absent.wrp", "", 1, "Path[" + work().file("absent.wrp") + "] is invalid"},
+        {"short.bin", "", 1, "Path[" + work().file("short.bin") + "] is not a tagged file"},
+        {wrapped, "short.bin", 1, "invalid company key file[file:short.bin]"},
+    };
+    std::vector<std::string> oracle = {KESTRANE_INFO_JSON_ORACLE};
+    std::vector<std::string> json_outputs;
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"-info", c.file};
+        if (!c.key.empty())
+            arguments.insert(arguments.end(), {"-key", c.key});
+        const ProcessResult text = run(arguments);
+        arguments.push_back("-json");
+        const ProcessResult json = run(arguments);
+        const Lines lines = lines_of(text.standard_output);
+        EXPECT_EQ(text.exit_code, c.exit_code) << c.file;
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << c.line << "\n" << text.standard_output;
+        const std::string name = work().file(std::to_string(json_outputs.size()));
+        write_text(name + ".txt", text.standard_output);
+        write_text(name + ".json", json.standard_output);
+        oracle.insert(oracle.end(),
+                      {c.file.starts_with('/') ? c.file : work().file(c.file), name + ".txt", name + ".json",
+                       std::to_string(text.exit_code), std::to_string(json.exit_code)});
+        json_outputs.push_back(json.standard_output);
+    }
+    const ProcessResult agreement = run_process("python3", oracle);
+    EXPECT_EQ(agreement.exit_code, 0) << agreement.standard_error;
+    EXPECT_EQ(agreement.standard_output, "");
+    EXPECT_NE(json_outputs[6].find(R"("company_hex":"ff0a6d65")"), std::string::npos) << json_outputs[6];
+    EXPECT_EQ(QString::fromStdString(json_outputs[8]).indexOf("0a0b0c0d0e0f", 0, Qt::CaseInsensitive), -1);
+}
+
+// A package file, plain or encrypted in either mode, lists the packages it holds, and no size
+// field in it is trusted.
+TEST_P(BuildServer, InfoListsWhatPackageFilesHold)
+{
+    const std::string acme = make_key_file("acme.wrp", "Acme", "010203040506");
+    const std::string dir = work().file("packages");
+    QDir().mkpath(QString::fromStdString(dir));
+    make_package(dir, "a.cab", "ocx", acme);
+    make_package(dir, "b.bin", "dome7720", acme);
+    ASSERT_EQ(run({"-pack", dir, "-version", "3.0", "-dest", "p.wrp", "-key", acme}).exit_code, 0);
+    {
+        QSettings profile(QString::fromStdString(config().file("Tev/kestrane.conf")), QSettings::IniFormat);
+        profile.setValue("MODE/new_encrypt", 1);
+    }
+    ASSERT_EQ(run({"-key", acme, "-dest", "p1.pkg", "p.wrp"}).exit_code, 0);
+    const Bytes a = read_bytes(dir + "/a.cab.wrp-Acme.enc"), b = read_bytes(dir + "/b.bin.wrp-Acme.enc");
+    const auto listed = [](const Bytes& entry, const std::string& type, const std::string& model, const char* fits) {
+        return Lines{"  Type: " + type,
+                     "  Attribute: ENCR",
+                     "  Model:" + model,
+                     "  Version: 2.0",
+                     "  CompanyName: Acme",
+                     "  Size: " + std::to_string(entry.size()),
+                     std::string("  Length: ") + fits};
+    };
+    const auto listing = [&](Lines head, const std::vector<Lines>& entries, const char* tail) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            head.push_back("Package " + std::to_string(i + 1) + ":");
+            head.insert(head.end(), entries[i].begin(), entries[i].end());
+        }
+        head.push_back(std::string("Package entries: ") + tail);
+        return head;
+    };
+    const Lines both = listing({"Packages: 2"}, {listed(a, "OCX0", "", "fits"), listed(b, "DOM0", " 7720", "fits")},
+                               "fit the payload");
+    for (const char* file : {"p.wrp", "p.wrp-Acme.pkg", "p1.pkg"}) {
+        const ProcessResult info = run({"-info", file, "-key", acme});
+        EXPECT_EQ(info.exit_code, 0) << file;
+        const Lines lines = lines_of(info.standard_output);
+        ASSERT_GE(lines.size(), both.size());
+        EXPECT_EQ(Lines(lines.end() - static_cast<std::ptrdiff_t>(both.size()), lines.end()), both) << file;
+    }
+
+    // Package files laid out by hand, each with a trailer that matches (openssl): only the listing fails.
+    const auto le32 = [](uint32_t value) {
+        return Bytes{static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+                     static_cast<uint8_t>(value >> 24)};
+    };
+    const auto joined = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const Bytes a_cut(a.begin(), a.end() - 1);
+    struct Case {
+        Bytes payload;
+        Lines tail;
+    };
+    const Case cases[] = {
+        {joined({le32(3), le32(a.size()), a, le32(b.size()), b}),
+         listing({"MD5 trailer: matches", "Packages: 3"},
+                 {listed(a, "OCX0", "", "fits"), listed(b, "DOM0", " 7720", "fits")}, "do not fit the payload")},
+        {joined({le32(1), le32(a.size()), a, le32(b.size())}),
+         listing({"MD5 trailer: matches", "Packages: 1"}, {listed(a, "OCX0", "", "fits")}, "do not fit the payload")},
+        {joined({le32(1), le32(0xFFFFFFFF), a}),
+         listing({"MD5 trailer: matches", "Packages: 1"}, {}, "do not fit the payload")},
+        {joined({le32(1), le32(a_cut.size()), a_cut}),
+         listing({"MD5 trailer: matches", "Packages: 1"}, {listed(a_cut, "OCX0", "", "does not fit")},
+                 "fit the payload")},
+    };
+    for (const Case& c : cases) {
+        Bytes file = plain_tagged_bytes("PKG0", c.payload);
+        const QByteArray md5 =
+            QByteArray::fromHex(QByteArray::fromStdString(openssl_md5_hex(Bytes(file.begin(), file.end() - 16))));
+        std::copy(md5.begin(), md5.end(), file.end() - 16);
+        write_bytes(work().file("hand.wrp"), file);
+        const ProcessResult info = run({"-info", "hand.wrp"});
+        EXPECT_EQ(info.exit_code, 1);
+        const Lines lines = lines_of(info.standard_output);
+        ASSERT_GE(lines.size(), 6u);
+        EXPECT_EQ(Lines(lines.begin() + 6, lines.end()), c.tail);
+    }
+}
+
+// -dest puts the wrapped file or the package where the caller says, raw wraps any file, and no
+// output may be one of the run's inputs.
+TEST_P(BuildServer, RawWrappingAndChosenDestinations)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    QDir().mkpath(QString::fromStdString(work().file("src")));
+    QDir().mkpath(QString::fromStdString(work().file("out")));
+    const Bytes tool = pattern_bytes(3000, 7);
+    const std::string source = work().file("src/tool.bin"), wrapped = work().file("out/tool.wrp");
+    write_bytes(source, tool);
+
+    const ProcessResult wrap =
+        run({"-wrapping", "raw", "-version", "2.0", "-key", key, "-dest", "out/tool.wrp", source});
+    EXPECT_EQ(wrap.exit_code, 0) << wrap.standard_output;
+    EXPECT_EQ(lines_of(wrap.standard_output),
+              (Lines{"wrapping file success. [path:" + wrapped + "]", "Wrapping success",
+                     "Success to encrypt file. [path:" + wrapped + "-Acme.enc]", "Encrypt success"}));
+    EXPECT_TRUE(wrapped_as(wrapped, "RAW0", "", "2.0", &tool));
+    EXPECT_TRUE(package_matches(read_bytes(wrapped + "-Acme.enc"), read_bytes(wrapped), "ENC1", "Acme",
+                                key_bytes("0A0B0C0D0E0F")));
+    const ProcessResult encrypt = run({"--key=" + key, "--dest=out/other.enc", "out/tool.wrp"});
+    EXPECT_EQ(encrypt.exit_code, 0);
+    EXPECT_TRUE(package_matches(read_bytes(work().file("out/other.enc")), read_bytes(wrapped), "ENC1", "Acme",
+                                key_bytes("0A0B0C0D0E0F")));
+    EXPECT_EQ(QDir(QString::fromStdString(work().file("src"))).entryList(QDir::Files).size(), 1); // read-only tree
+
+    const std::string refused = "Output would overwrite an input[path:";
+    const std::vector<std::pair<std::vector<std::string>, Lines>> overwrites = {
+        {{"-wrapping", "ocx", "-version", "1", "-dest", "src/tool.bin", source},
+         {refused + source + "]", "ocx wrapping failed with error[0]"}},
+        {{"-wrapping", "ocx", "-version", "1", "-key", key, "-dest", "acme.wrp", source},
+         {refused + key + "]", "ocx wrapping failed with error[0]"}},
+        {{"-key", key, "-dest", wrapped, wrapped}, {refused + wrapped + "]", "Encrypt file failed with error[-1]"}},
+        {{"-key", key, "-dest", key, wrapped}, {refused + key + "]", "Encrypt file failed with error[-1]"}},
+    };
+    for (const auto& [arguments, lines] : overwrites) {
+        const Bytes before = read_bytes(source), key_before = read_bytes(key), wrapped_before = read_bytes(wrapped);
+        const ProcessResult result = run(arguments);
+        EXPECT_EQ(result.exit_code, 1);
+        EXPECT_EQ(lines_of(result.standard_output), lines);
+        EXPECT_TRUE(read_bytes(source) == before && read_bytes(key) == key_before
+                    && read_bytes(wrapped) == wrapped_before);
+    }
+}
+
+// -batch asks no question, and a question that meets the end of standard input says what was
+// missing; -h, --name=value, "--" and a second file argument behave as scripts expect.
+TEST_P(BuildServer, BatchAndConventions)
+{
+    write_text(work().file("brand.conf"), "[x]");
+    const ProcessResult batch = run({"-batch", "-wrapping", "ocx", "brand.conf"}, "2.0\n");
+    EXPECT_EQ(batch.exit_code, 1);
+    EXPECT_EQ(batch.standard_output, "");
+    EXPECT_EQ(lines_of(batch.standard_error),
+              Lines{"-version is needed: -batch asks no question[path:" + work().file("brand.conf") + "]"});
+    const ProcessResult ended = run({"-wrapping", "ocx", "brand.conf"}, "");
+    EXPECT_EQ(ended.exit_code, 1);
+    EXPECT_EQ(ended.standard_output, "");
+    EXPECT_EQ(lines_of(ended.standard_error),
+              Lines{"-version was expected: no version on standard input[path:" + work().file("brand.conf") + "]"});
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("brand.conf.wrp"))));
+    EXPECT_EQ(run({"-batch", "-wrapping", "ocx", "-version", "2.0", "brand.conf"}).exit_code, 0);
+
+    const ProcessResult help = run({"-h"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.standard_output.rfind("usage: ", 0), 0u);
+    for (const std::vector<std::string>& usage_error :
+         {std::vector<std::string>{"-batch"}, {"-wrapping", "ocx", "-version", "1", "brand.conf", "x.cab"}}) {
+        const ProcessResult result = run(usage_error);
+        EXPECT_EQ(result.exit_code, 2);
+        EXPECT_EQ(result.standard_output, "");
+        EXPECT_NE(result.standard_error.find("usage: "), std::string::npos);
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("x.cab.wrp"))));
+
+    const Bytes cabinet = pattern_bytes(700, 3);
+    write_bytes(work().file("-x"), cabinet);
+    EXPECT_EQ(run({"--wrapping=ocx", "--version=3.1", "--", "-x"}).exit_code, 0);
+    EXPECT_TRUE(wrapped_as(work().file("-x.wrp"), "OCX0", "", "3.1", &cabinet));
 }
 
 KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(BuildServer);
