@@ -5,6 +5,7 @@
 #include "common/version_prompt.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
+#include "ops/input_protection.h"
 #include "ops/output_names.h"
 #include "ops/wrapping_jobs.h"
 #include "wrap/wrapping.h"
@@ -101,6 +102,9 @@ bool run_wrap_command(const WrapCommand& command)
 
     const WrapRequest request{*type, *version, command.file_path,
                               command.destination.value_or(wrapped_file_path(command.file_path))};
+    // -dest could put the wrapped file into the directory being wrapped.
+    if (wrapping_types()[*type].directory && !outputs_outside_folder({request.destination}, request.source))
+        return report_wrapping(word, kWrapRefused);
     if (!command.key_file)
         return report_wrapping(word, wrap_source(request));
     WrapThenEncrypt job(request, {*command.key_file, {}});

@@ -468,7 +468,10 @@ TEST_P(BuildServer, RawWrappingAndChosenDestinations)
     EXPECT_EQ(encrypt.exit_code, 0);
     EXPECT_TRUE(package_matches(read_bytes(work().file("out/other.enc")), read_bytes(wrapped), "ENC1", "Acme",
                                 key_bytes("0A0B0C0D0E0F")));
-    EXPECT_EQ(QDir(QString::fromStdString(work().file("src"))).entryList(QDir::Files).size(), 1); // read-only tree
+    EXPECT_EQ(
+        QDir(QString::fromStdString(work().file("src"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+        1); // read-only tree
+    QDir().mkpath(QString::fromStdString(work().file("src/sub")));
 
     const std::string refused = "Output would overwrite an input[path:";
     const std::vector<std::pair<std::vector<std::string>, Lines>> overwrites = {
@@ -478,6 +481,8 @@ TEST_P(BuildServer, RawWrappingAndChosenDestinations)
          {refused + key + "]", "ocx wrapping failed with error[0]"}},
         {{"-key", key, "-dest", wrapped, wrapped}, {refused + wrapped + "]", "Encrypt file failed with error[-1]"}},
         {{"-key", key, "-dest", key, wrapped}, {refused + key + "]", "Encrypt file failed with error[-1]"}},
+        {{"-wrapping", "webpage", "-version", "1", "-dest", "src/sub/x.wrp", "src"},
+         {refused + work().file("src/sub/x.wrp") + "]", "webpage wrapping failed with error[0]"}},
     };
     for (const auto& [arguments, lines] : overwrites) {
         const Bytes before = read_bytes(source), key_before = read_bytes(key), wrapped_before = read_bytes(wrapped);
