@@ -98,15 +98,8 @@ TEST(CommandLine, ConventionsOfBuildServers)
     EXPECT_EQ(operation_of({"-info", "f", "-json", "-batch"}), Operation::Info);
     EXPECT_EQ(operation_of({"-genkey", "random", "-company", "A", "x", "-force"}), Operation::GenerateKey);
     EXPECT_EQ(operation_of({"a", "b"}), Operation::Dialogs); // no operation: the file arguments select nothing
-
-    const auto c = parsed({"--key=k:1.wrp", "--version:a=b", "-wrapping", "ocx", "-batch", "--", "-x", "--"});
-    ASSERT_TRUE(c);
-    EXPECT_EQ(c->key.value, "k:1.wrp");
-    EXPECT_EQ(c->version.value, "a=b");
-    EXPECT_TRUE(c->batch);
-    EXPECT_EQ(c->file_argument, "--");
-    EXPECT_EQ(c->file_arguments, 2u);
-    EXPECT_FALSE(parsed({"-key=k.wrp", "f"})); // "=" only in the long form
+    EXPECT_EQ(operation_of({"--wrapping=ocx", "--", "-x"}), Operation::Wrap);
+    EXPECT_EQ(operation_of({"--wrapping=ocx", "--", "-x", "--"}), Operation::Conflict);
 }
 
 TEST(CommandLine, UsageNamesEveryOptionWithAnExample)

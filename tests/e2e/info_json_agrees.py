@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""Checks that `-info -json` says what the text form says, with Python's own JSON parser.
-
-    info_json_agrees.py FILE TEXT_OUTPUT JSON_OUTPUT TEXT_EXIT JSON_EXIT [FILE ...]
-
-Each JSON output must be one valid object on one line; the text lines are rebuilt from it and
-compared with the text output byte for byte. Prints one line per disagreement, nothing when all
-agree."""
+# Checks that `-info -json` says what the text form says, with Python's own JSON parser.
+#
+#     info_json_agrees.py FILE TEXT_OUTPUT JSON_OUTPUT TEXT_EXIT JSON_EXIT [FILE ...]
+#
+# Each JSON output must be one valid object on one line; the text lines are rebuilt from it and
+# compared with the text output byte for byte. Prints one line per disagreement, nothing when all
+# agree.
 
 import json
 import os
@@ -23,7 +23,7 @@ def escaped(data):
 
 
 def exact(obj, key):
-    """A text member as the bytes it came from: the _hex member where the text was not UTF-8."""
+    # A text member as the bytes it came from: the _hex member where the text was not UTF-8.
     if key + "_hex" in obj:
         return bytes.fromhex(obj[key + "_hex"])
     return obj[key].encode()
