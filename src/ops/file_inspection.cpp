@@ -70,6 +70,13 @@ std::optional<PayloadRegion> package_payload(InputFile& file, const FileInspecti
     return PayloadRegion{layout::kHeaderSize + before_payload, std::min(length, room), fits};
 }
 
+PackageListing unreadable_listing()
+{
+    PackageListing listing;
+    listing.layout = PackageLayout::Unreadable;
+    return listing;
+}
+
 std::optional<PackageListing> list_packages(const std::string& path, const FileInspection& inspection)
 {
     const bool readable = inspection.kind == FileInspection::Kind::Plain
@@ -80,15 +87,16 @@ std::optional<PackageListing> list_packages(const std::string& path, const FileI
     std::optional<PayloadRegion> region;
     if (file.open(path))
         region = package_payload(file, inspection);
-    if (!region) {
-        PackageListing unreadable;
-        unreadable.layout = PackageLayout::Unreadable;
-        return unreadable;
+    if (!region)
+        return unreadable_listing();
+    try {
+        PackageListing listing = list_package_entries(file, region->offset, region->length);
+        if (!region->fits && listing.layout == PackageLayout::Fits)
+            listing.layout = PackageLayout::DoesNotFit;
+        return listing;
+    } catch (const std::bad_alloc&) { // the listing reads through a buffer of its own
+        return unreadable_listing();
     }
-    PackageListing listing = list_package_entries(file, region->offset, region->length);
-    if (!region->fits && listing.layout == PackageLayout::Fits)
-        listing.layout = PackageLayout::DoesNotFit;
-    return listing;
 }
 
 std::optional<FileInspection::KeyFileContent> read_key_file_content(const std::string& path,
