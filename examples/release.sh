@@ -1,39 +1,66 @@
 #!/usr/bin/env bash
-# A firmware release for one customer company, run on a build server without a display.
+# A firmware release for one customer company, run on a build server.
 #
-#   release.sh COMPANY KERNEL_IMAGE WEB_DIRECTORY VERSION OUT_DIRECTORY
+#   release.sh [--new-key COMPANY] KEY_FILE KERNEL_IMAGE WEB_DIRECTORY VERSION OUT_DIRECTORY
 #
-# Generates the company's key file, wraps and encrypts a kernel image and a web directory for the
-# company, packs both into a package file, encrypts the package file, and checks every output.
+# Wraps and encrypts a kernel image and a web directory for the company of KEY_FILE, packs both
+# into a package file, encrypts the package file, and checks every output. Every output goes to
+# OUT_DIRECTORY: the sources may lie in a read-only tree.
+#
+# KEY_FILE is the company's key file, which lives longer than a release: it is taken as it is.
+# Only with --new-key is it generated first, for COMPANY, with random key digits; an existing
+# KEY_FILE is never replaced. The digits are not printed (the log of a build server is no place
+# for them): they are in KEY_FILE, which only its owner can read.
+#
 # KESTRANE names the program (default: kestrane on PATH). Stops at the first failure.
 set -euo pipefail
 
 kestrane=${KESTRANE:-kestrane}
-company=$1 kernel=$2 web=$3 version=$4 out=$5
-key="$out/$company.wrp"
-packages="$out/$company-$version"
+new_company=
+if [[ ${1-} == --new-key ]]; then
+    new_company=$2
+    shift 2
+fi
+key=$1 kernel=$2 web=$3 version=$4 out=$5
 
+# -batch: no dialog and no question, even on a desktop; a missing version fails at once.
+run() { "$kestrane" -batch "$@"; }
+
+mkdir -p "$out"
+
+# 1. The company key file: generated only when asked, otherwise read for its company name. The
+#    program prints drawn digits on a terminal only: through the pipe, not even there.
+if [[ -n $new_company ]]; then
+    run -genkey random -company "$new_company" "$key" | cat
+fi
+company=$(run -info "$key" | sed -n 's/^Key file company: //p')
+if [[ -z $company ]]; then
+    echo "$key is no company key file" >&2
+    exit 1
+fi
+packages="$out/$company-$version"
 mkdir -p "$packages"
 
-# 1. The company key file. The program prints the 12 digits it drew: keep them with the release
-#    records, they are the company's secret.
-"$kestrane" -genkey random -company "$company" "$key"
-
-# 2. The kernel: wrapped (its version comes from the image) and encrypted in one run.
-"$kestrane" -wrapping kernel -key "$key" "$kernel"
+# 2. The kernel: wrapped (its version comes from the image) and encrypted in one run, into the
+#    folder of the packages.
+kernel_wrapped="$out/$(basename "$kernel").wrp"
+run -wrapping kernel -key "$key" -dest "$kernel_wrapped" "$kernel"
+mv "$kernel_wrapped-$company.enc" "$packages/"
 
 # 3. The web pages: wrapped with the release version, then encrypted.
-"$kestrane" -wrapping webpage -version "$version" "$web"
-"$kestrane" -key "$key" "$web.wrp"
+web_wrapped="$out/$(basename "$web").wrp"
+run -wrapping webpage -version "$version" -dest "$web_wrapped" "$web"
+run -key "$key" -dest "$packages/$(basename "$web_wrapped")-$company.enc" "$web_wrapped"
 
 # 4. Both encrypted packages into one package file, encrypted for the company as well.
-mv "$kernel.wrp-$company.enc" "$web.wrp-$company.enc" "$packages/"
-"$kestrane" -pack "$packages" -version "$version" -dest "$out/$company-K$version.wrp" -key "$key"
+package_file="$out/$company-K$version.wrp"
+run -pack "$packages" -version "$version" -dest "$package_file" -key "$key"
 
-# 5. Check every output: MD5 trailers of the plain files, tags of the encrypted ones.
-for file in "$key" "$kernel.wrp" "$web.wrp" "$out/$company-K$version.wrp"; do
-    "$kestrane" -info "$file"
+# 5. Check every output: MD5 trailers of the plain files, tags of the encrypted ones, and the
+#    packages the package files hold.
+for file in "$key" "$kernel_wrapped" "$web_wrapped" "$package_file"; do
+    run -info "$file"
 done
-for file in "$packages"/*.enc "$out/$company-K$version.wrp-$company.pkg"; do
-    "$kestrane" -info "$file" -key "$key"
+for file in "$packages"/*.enc "$package_file-$company.pkg"; do
+    run -info "$file" -key "$key"
 done

@@ -72,17 +72,17 @@ bool display_may_answer()
 #endif
 }
 
-// The application object. With a display that answers, a QApplication on it; otherwise a headless
-// one. Qt sees only the program name (and the platforms to try): every other argument is ours,
-// whatever Qt would make of it.
-std::unique_ptr<QCoreApplication> make_application(char* program, bool& display)
+// The application object. With a display that answers (and windows wanted), a QApplication on it;
+// otherwise a headless one. Qt sees only the program name (and the platforms to try): every other
+// argument is ours, whatever Qt would make of it.
+std::unique_ptr<QCoreApplication> make_application(char* program, bool windows_wanted, bool& display)
 {
     static std::string platforms;
     static char platform_option[] = "-platform";
     static int argc = 1;
     static char* argv[] = {program, nullptr, nullptr, nullptr};
     display = false;
-    if (!display_may_answer())
+    if (!windows_wanted || !display_may_answer())
         return std::make_unique<QCoreApplication>(argc, argv);
     platforms = platforms_to_try();
     if (!platforms.empty()) {
@@ -129,11 +129,12 @@ int run_main_dialog()
 
 int run_kestrane(int argc, char** argv)
 {
+    // The arguments are read before Qt starts: with -batch no display is even tried.
+    const CommandStart start(ProgramKind::WithDialogs, program_arguments(argc, argv));
     bool display = false;
-    const std::unique_ptr<QCoreApplication> application = make_application(argv[0], display);
+    const std::unique_ptr<QCoreApplication> application = make_application(argv[0], !start.batch(), display);
     QCoreApplication::setOrganizationName(QStringLiteral("Tev"));
 
-    const CommandStart start(ProgramKind::WithDialogs, program_arguments(argc, argv));
     // Without a display the dialogs cannot open: the start then ends with the usage text.
     if (start.opens_dialogs() && display)
         return run_main_dialog();

@@ -38,6 +38,31 @@ std::string replaced(std::string text, std::string_view placeholder, std::string
     return text;
 }
 
+// The operation the options ask for, before the checks that apply to every one.
+Operation requested_operation(const CommandLine& c)
+{
+    const int operations = count_given({c.wrapping.given, c.info.given, c.genkey.given, c.pack.given});
+    if (operations > 1)
+        return Operation::Conflict;
+    const bool has_file = !c.file_argument.empty();
+    // Options that only mean something to some operations.
+    if ((c.company.given || c.force) && !c.genkey.given)
+        return Operation::Conflict;
+    if (c.json && !c.info.given)
+        return Operation::Conflict;
+    if (c.info.given)
+        return c.version.given || c.dest.given || has_file ? Operation::Conflict : Operation::Info;
+    if (c.genkey.given)
+        return c.key.given || c.version.given || c.dest.given ? Operation::Conflict : Operation::GenerateKey;
+    if (c.pack.given)
+        return has_file ? Operation::Conflict : Operation::Pack;
+    if (c.wrapping.given)
+        return Operation::Wrap;
+    if (c.key.given)
+        return Operation::Encrypt;
+    return c.dest.given ? Operation::Conflict : Operation::Dialogs;
+}
+
 } // namespace
 
 std::optional<CommandLine> parse_command_line(int argc, const char* const* argv, OptionSyntax syntax)
@@ -45,9 +70,10 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     PositionalParam file_argument;
     ParamErrorHandler error_handler;
     ValueParam key, wrapping, version, info, genkey, company, pack, dest;
-    FlagParam help;
+    FlagParam help, json, batch, force;
 
     ParamParser parser(syntax);
+    parser.set_double_dash_conventions(true);
     parser.set_positional(&file_argument);
     parser.set_error_handler(&error_handler);
     parser.add_param("key", &key);
@@ -59,6 +85,10 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     parser.add_param("pack", &pack);
     parser.add_param("dest", &dest);
     parser.add_flag("help", &help);
+    parser.add_flag("h", &help);
+    parser.add_flag("json", &json);
+    parser.add_flag("batch", &batch);
+    parser.add_flag("force", &force);
     if (is_lone_version_option(argc, argv, parser)) {
         CommandLine version_request;
         version_request.version_request = true;
@@ -69,6 +99,7 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
 
     CommandLine command_line;
     command_line.file_argument = file_argument.value();
+    command_line.file_arguments = file_argument.count();
     command_line.key = option_value(key);
     command_line.wrapping = option_value(wrapping);
     command_line.version = option_value(version);
@@ -77,6 +108,9 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     command_line.company = option_value(company);
     command_line.pack = option_value(pack);
     command_line.dest = option_value(dest);
+    command_line.json = json.present();
+    command_line.batch = batch.present();
+    command_line.force = force.present();
     command_line.help = help.present();
     return command_line;
 }
@@ -87,22 +121,11 @@ Operation select_operation(const CommandLine& c)
         return Operation::Help;
     if (c.version_request)
         return Operation::Version;
-    const int operations = count_given({c.wrapping.given, c.info.given, c.genkey.given, c.pack.given});
-    if (operations > 1)
+    const Operation operation = requested_operation(c);
+    // A second file argument would silently win over the first.
+    if (operation != Operation::Dialogs && c.file_arguments > 1)
         return Operation::Conflict;
-    const bool has_file = !c.file_argument.empty();
-    // Options that only mean something to one operation.
-    if ((c.company.given && !c.genkey.given) || (c.dest.given && !c.pack.given))
-        return Operation::Conflict;
-    if (c.info.given)
-        return c.version.given || has_file ? Operation::Conflict : Operation::Info;
-    if (c.genkey.given)
-        return c.key.given || c.version.given ? Operation::Conflict : Operation::GenerateKey;
-    if (c.pack.given)
-        return has_file ? Operation::Conflict : Operation::Pack;
-    if (c.wrapping.given)
-        return Operation::Wrap;
-    return c.key.given ? Operation::Encrypt : Operation::Dialogs;
+    return operation;
 }
 
 const char* program_name(ProgramKind program)
@@ -118,26 +141,31 @@ std::string usage_text(ProgramKind program)
     const std::string text = std::string("usage: PROGRAM [OPTIONS] [FILE]\n") + dialogs
         + "\n"
           "Operations, one per run:\n"
-          "  -wrapping TYPE [-version V] [-key KEYFILE] FILE\n"
-          "        wrap FILE (a directory for webpage and addon) into FILE.wrp; with -key, encrypt\n"
-          "        it for KEYFILE's company into FILE.wrp-COMPANY.enc. The version of kernel and\n"
-          "        bootloader images comes from the image; other types ask for it when -version is\n"
-          "        missing. TYPE: kernel, addon, webpage, brand, ocx, bootloader, dome7720, dome7760,\n"
-          "        emergency.\n"
+          "  -wrapping TYPE [-version V] [-key KEYFILE] [-dest WRAPPED] FILE\n"
+          "        wrap FILE (a directory for webpage and addon) into FILE.wrp, or into WRAPPED;\n"
+          "        with -key, encrypt it for KEYFILE's company into FILE.wrp-COMPANY.enc (or\n"
+          "        WRAPPED-COMPANY.enc). The version of kernel and bootloader images comes from the\n"
+          "        image; other types ask for it when -version is missing. TYPE: kernel, addon,\n"
+          "        webpage, brand, ocx, bootloader, dome7720, dome7760, emergency, raw.\n"
           "        e.g. PROGRAM -wrapping kernel -key /keys/acme.wrp /fw/image.krn\n"
           "             PROGRAM -wrapping webpage -version 1.5.2 /fw/web\n"
-          "  -key KEYFILE FILE\n"
-          "        encrypt the wrapped file FILE for KEYFILE's company into FILE-COMPANY.enc\n"
+          "             PROGRAM -wrapping raw -version 2.0 -dest /out/tool.wrp /src/tool.bin\n"
+          "  -key KEYFILE [-dest PACKAGE] FILE\n"
+          "        encrypt the wrapped file FILE for KEYFILE's company into FILE-COMPANY.enc, or\n"
+          "        into PACKAGE\n"
           "        e.g. PROGRAM -key /keys/acme.wrp /fw/image.krn.wrp\n"
-          "  -info FILE [-key KEYFILE]\n"
+          "  -info FILE [-key KEYFILE] [-json]\n"
           "        print FILE's header (Type, Attribute, Model, Version, CompanyName) and check it:\n"
           "        the MD5 trailer of a plain file; the body length of an encrypted package and,\n"
-          "        with -key, its tag. Exit status 1 when a check fails or FILE is no tagged file.\n"
+          "        with -key, its tag. A package file lists the packages it holds, a company key\n"
+          "        file names its company. With -json: one JSON object instead. Exit status 1 when\n"
+          "        a check fails or FILE is no tagged file.\n"
           "        e.g. PROGRAM -info /fw/image.krn.wrp-Acme.enc -key /keys/acme.wrp\n"
-          "  -genkey DIGITS|random -company NAME DEST\n"
+          "  -genkey DIGITS|random -company NAME DEST [-force]\n"
           "        write the company key file DEST for company NAME (at most 16 bytes of UTF-8,\n"
           "        no control characters, no / or \\) with the key 0000 followed by 12 hexadecimal\n"
-          "        DIGITS; \"random\" draws them and prints them.\n"
+          "        DIGITS; \"random\" draws them and prints them on a terminal (elsewhere they are\n"
+          "        in DEST only). An existing DEST is replaced only with -force.\n"
           "        e.g. PROGRAM -genkey 0A1B2C3D4E5F -company Acme /keys/acme.wrp\n"
           "             PROGRAM -genkey random -company Acme /keys/acme.wrp\n"
           "  -pack DIR [-version V] [-dest FILE] [-key KEYFILE]\n"
@@ -145,14 +173,21 @@ std::string usage_text(ProgramKind program)
           "        the kernel package, destination from -dest or DIR-KVERSION.wrp beside DIR; with\n"
           "        -key, encrypt the package file for that company into DEST-COMPANY.pkg.\n"
           "        e.g. PROGRAM -pack /release/acme -version 1.5.2 -key /keys/acme.wrp\n"
-          "  -help\n"
+          "  -help, -h\n"
           "        print this text\n"
           "  --version\n"
           "        print the program version and the fingerprint of the sealing key it carries\n"
           "\n"
+          "  -batch\n"
+          "        with any operation: run as without a display even when there is one (each\n"
+          "        message a line on standard output, no dialog) and ask no question: a missing\n"
+          "        version fails at once.\n"
+          "\n"
           "Options begin with - or --; a value follows as the next argument or after a colon\n"
-          "(-version:1.5.2, needed for a value that begins with -). No output overwrites an input\n"
-          "of its run. Exit status: 0 success, 1 failure, 2 a start this text does not describe.\n";
+          "(-version:1.5.2, needed for a value that begins with -), or after = in the long form\n"
+          "(--version=1.5.2). Every argument after -- is a file argument; one file argument at\n"
+          "most. No output overwrites an input of its run.\n"
+          "Exit status: 0 success, 1 failure, 2 a start this text does not describe.\n";
     return replaced(text, "PROGRAM", program_name(program));
 }
 

@@ -16,6 +16,7 @@ struct OptionValue {
 // The options of one start, as the parser left them.
 struct CommandLine {
     std::string file_argument; // the last argument that is not an option ("" if none)
+    size_t file_arguments = 0; // how many there were
     OptionValue key;           // company key file
     OptionValue wrapping;      // wrapping type word
     OptionValue version;
@@ -23,28 +24,32 @@ struct CommandLine {
     OptionValue genkey;        // 12 key digits, or "random"
     OptionValue company;       // company name of a generated key
     OptionValue pack;          // directory of encrypted packages
-    OptionValue dest;          // destination of a package file
+    OptionValue dest;          // destination of a wrapped file, an encrypted package or a package file
+    bool json = false;         // -info as one JSON object
+    bool batch = false;        // headless even with a display, and no question
+    bool force = false;        // -genkey may replace an existing file
     bool help = false;
     bool version_request = false; // "version" alone, without a value
 };
 
 // Parses the process arguments with the program's options and the file argument. No value when
 // the parse fails: a parse error is silent and leads to the dialogs. The option "version" as the
-// only argument, without a value, asks for the program's version.
+// only argument, without a value, asks for the program's version. "-h" is "-help"; "--" ends the
+// options and "--name=value" is "--name:value".
 std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
                                               OptionSyntax syntax = kNativeOptionSyntax);
 
 // What one start does.
 enum class Operation {
-    Dialogs,      // neither "key" nor any other operation: the main dialog
-    Encrypt,      // "key" alone: encrypt a wrapped file
-    Wrap,         // "wrapping", with or without "key"
-    Info,         // "info", with or without "key"
-    GenerateKey,  // "genkey" with "company"
-    Pack,         // "pack", with "version", "dest", "key" as wished
-    Help,         // "help": the usage text
-    Version,      // "version" alone: the program version and the sealing key it carries
-    Conflict,     // options that do not belong together: the usage text, exit status 2
+    Dialogs,     // neither "key" nor any other operation: the main dialog
+    Encrypt,     // "key" alone: encrypt a wrapped file
+    Wrap,        // "wrapping", with or without "key"
+    Info,        // "info", with or without "key"
+    GenerateKey, // "genkey" with "company"
+    Pack,        // "pack", with "version", "dest", "key" as wished
+    Help,        // "help": the usage text
+    Version,     // "version" alone: the program version and the sealing key it carries
+    Conflict,    // options that do not belong together, or two file arguments: usage text, exit status 2
 };
 
 Operation select_operation(const CommandLine& command_line);

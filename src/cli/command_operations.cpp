@@ -5,6 +5,7 @@
 #include "common/version_prompt.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
+#include "ops/input_protection.h"
 #include "ops/output_names.h"
 #include "ops/wrapping_jobs.h"
 #include "wrap/wrapping.h"
@@ -19,7 +20,7 @@ std::optional<unsigned> wrapping_type_of(const std::string& word)
 {
     const auto& types = wrapping_types();
     for (unsigned index = 0; index < types.size(); ++index) {
-        if (!types[index].word.empty() && types[index].word == word)
+        if (types[index].word == word)
             return index;
     }
     return std::nullopt;
@@ -28,12 +29,12 @@ std::optional<unsigned> wrapping_type_of(const std::string& word)
 // The version: from the image name for kernel and bootloader images (emergency images are asked
 // for here, unlike in the dialog); for every other type the version option, even when empty, else
 // the question.
-std::optional<std::string> wrapping_version(unsigned type, const std::string& file_path, bool version_given,
-                                            const std::string& version)
+std::optional<std::string> wrapping_version(unsigned type, const std::string& file_path,
+                                            const std::optional<std::string>& version)
 {
     if (type == kWrapKernel || type == kWrapBootloader)
         return read_image_version(type, file_path);
-    if (version_given)
+    if (version)
         return version;
     return ask_version(file_path);
 }
@@ -60,8 +61,8 @@ bool report_encryption_after_wrapping(int result)
 
 } // namespace
 
-bool run_encrypt_command(const std::string& file_path, const std::string& key_file,
-                         const std::string& raw_arguments)
+bool run_encrypt_command(const std::string& file_path, const std::string& key_file, const std::string& raw_arguments,
+                         const std::optional<std::string>& destination)
 {
     if (file_path.empty()) {
         show_message(format_text("invalid argument [%s]", raw_arguments.c_str()));
@@ -73,7 +74,7 @@ bool run_encrypt_command(const std::string& file_path, const std::string& key_fi
         show_message(format_text("invalid company key file[file:%s]", key_file.c_str()));
         return false;
     }
-    const std::string output = encrypted_file_path(file_path, company_key.company_name);
+    const std::string output = destination ? *destination : encrypted_file_path(file_path, company_key.company_name);
     const int result = encrypt_wrapped_file(company_key, file_path, output);
     if (result > 0) {
         show_message("Success encrypt");
@@ -83,31 +84,35 @@ bool run_encrypt_command(const std::string& file_path, const std::string& key_fi
     return false;
 }
 
-bool run_wrap_command(const std::string& file_path, const std::string& wrapping_word, bool version_given,
-                      const std::string& version, bool key_given, const std::string& key_file)
+bool run_wrap_command(const WrapCommand& command)
 {
-    if (file_path.empty()) {
+    if (command.file_path.empty()) {
         show_message("Specify file path for wrapping");
         return false;
     }
-    const std::optional<unsigned> type = wrapping_type_of(wrapping_word);
+    const std::string& word = command.wrapping_word;
+    const std::optional<unsigned> type = wrapping_type_of(word);
     if (!type) {
-        show_message(format_text("Unknown wrapping type[%s]", wrapping_word.c_str()));
+        show_message(format_text("Unknown wrapping type[%s]", word.c_str()));
         return false;
     }
-    const std::optional<std::string> chosen_version = wrapping_version(*type, file_path, version_given, version);
-    if (!chosen_version)
+    const std::optional<std::string> version = wrapping_version(*type, command.file_path, command.version);
+    if (!version)
         return false;
 
-    const WrapRequest request{*type, *chosen_version, file_path, wrapped_file_path(file_path)};
-    if (!key_given)
-        return report_wrapping(wrapping_word, wrap_source(request));
-    WrapThenEncrypt job(request, {key_file, {}});
-    if (!report_wrapping(wrapping_word, job.wrap()))
+    const WrapRequest request{*type, *version, command.file_path,
+                              command.destination.value_or(wrapped_file_path(command.file_path))};
+    // -dest could put the wrapped file into the directory being wrapped.
+    if (wrapping_types()[*type].directory && !outputs_outside_folder({request.destination}, request.source))
+        return report_wrapping(word, kWrapRefused);
+    if (!command.key_file)
+        return report_wrapping(word, wrap_source(request));
+    WrapThenEncrypt job(request, {*command.key_file, {}});
+    if (!report_wrapping(word, job.wrap()))
         return false;
     if (job.key_file_result() <= 0) {
-        show_message(
-            format_text("invalid company key file[file:%s][error:%d]", key_file.c_str(), job.key_file_result()));
+        show_message(format_text("invalid company key file[file:%s][error:%d]", command.key_file->c_str(),
+                                 job.key_file_result()));
         return false;
     }
     return report_encryption_after_wrapping(job.encrypt());

@@ -99,6 +99,17 @@ private:
     bool m_resolved = true;
 };
 
+// An option's value when it was given; `full` makes a path of it.
+std::optional<std::string> given(const OptionValue& option)
+{
+    return option.given ? std::optional<std::string>(option.value) : std::nullopt;
+}
+
+std::optional<std::string> given(const OptionValue& option, FullPaths& full)
+{
+    return option.given ? std::optional<std::string>(full(option.value)) : std::nullopt;
+}
+
 std::vector<const char*> argument_vector(const std::vector<std::string>& arguments, const char* program)
 {
     std::vector<const char*> argv = {program};
@@ -149,7 +160,10 @@ int CommandStart::run(const std::function<void()>& install_presenters) const
         std::fputs(usage_text(m_program).c_str(), stderr);
         return kExitUsage;
     default:
-        install_presenters();
+        if (batch())
+            install_batch_presenters();
+        else
+            install_presenters();
         return run_operation() ? kExitSuccess : kExitFailure;
     }
 }
@@ -161,23 +175,26 @@ bool CommandStart::run_operation() const
     switch (m_operation) {
     case Operation::Encrypt: {
         const std::string file = full(c.file_argument);
+        const std::optional<std::string> destination = given(c.dest, full);
         const std::vector<const char*> argv = argument_vector(m_arguments, program_name(m_program));
         return full.resolved()
-            && run_encrypt_command(file, c.key.value, typed_arguments(static_cast<int>(argv.size()), argv.data()));
+            && run_encrypt_command(file, c.key.value, typed_arguments(static_cast<int>(argv.size()), argv.data()),
+                                   destination);
     }
     case Operation::Wrap: {
-        const std::string file = full(c.file_argument);
-        return full.resolved()
-            && run_wrap_command(file, c.wrapping.value, c.version.given, c.version.value, c.key.given, c.key.value);
+        const WrapCommand command{full(c.file_argument), c.wrapping.value, given(c.version), given(c.key),
+                                  given(c.dest, full)};
+        return full.resolved() && run_wrap_command(command);
     }
     case Operation::Info: {
         const std::string file = full(c.info.value);
-        return full.resolved() && run_info_command(file, c.key.given, c.key.value, stdout);
+        const InfoFormat format = c.json ? InfoFormat::Json : InfoFormat::Text;
+        return full.resolved() && run_info_command(file, c.key.given, c.key.value, stdout, format);
     }
     case Operation::GenerateKey: {
         const std::string destination = full(c.file_argument);
         return full.resolved()
-            && run_genkey_command(c.genkey.value, c.company.given, c.company.value, destination, stdout);
+            && run_genkey_command({c.genkey.value, given(c.company).value_or(""), destination, c.force}, stdout);
     }
     case Operation::Pack: {
         const std::string folder = full(c.pack.value);
@@ -195,6 +212,13 @@ void install_console_presenters()
 {
     install_console_presenter();
     install_console_version_prompt();
+    install_console_progress();
+}
+
+void install_batch_presenters()
+{
+    install_console_presenter();
+    install_refusing_version_prompt();
     install_console_progress();
 }
 

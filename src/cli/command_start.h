@@ -24,13 +24,15 @@ class CommandStart {
 public:
     CommandStart(ProgramKind program, std::vector<std::string> arguments);
 
-    // Neither an operation nor the usage text nor the version: the dialogs.
-    bool opens_dialogs() const { return m_operation == Operation::Dialogs; }
+    // Neither an operation nor the usage text nor the version: the dialogs (but for -batch).
+    bool opens_dialogs() const { return m_operation == Operation::Dialogs && !batch(); }
+    // -batch: headless even with a display, and no question.
+    bool batch() const { return m_command_line && m_command_line->batch; }
 
     // Runs the start and answers the exit status: the usage text, the version, or one operation,
-    // after `install_presenters` has set up how its messages are shown. A start that would open
-    // the dialogs prints the usage text to standard error: the caller that can show them does so
-    // instead.
+    // after `install_presenters` has set up how its messages are shown (with -batch, the
+    // headless presenters that ask nothing instead). A start that would open the dialogs prints
+    // the usage text to standard error: the caller that can show them does so instead.
     int run(const std::function<void()>& install_presenters) const;
 
 private:
@@ -45,5 +47,7 @@ private:
 // The headless presenters: messages printed, the version read from standard input, progress on a
 // terminal.
 void install_console_presenters();
+// The same for -batch, but a missing version is not asked for: the wrapping fails at once.
+void install_batch_presenters();
 
 } // namespace kestrane

@@ -114,20 +114,33 @@ void install_console_presenter(std::FILE* out)
     });
 }
 
-void install_console_version_prompt(std::FILE* in)
+void install_console_version_prompt(std::FILE* in, std::FILE* err)
 {
-    install_version_prompt([in](const std::string& path) -> std::optional<std::string> {
+    install_version_prompt([in, err](const std::string& path) -> std::optional<std::string> {
         const bool terminal = isatty(fileno(in));
         while (true) {
             if (terminal)
-                std::fprintf(stderr, "Version for %s: ", escape_control_characters(path).c_str());
+                std::fprintf(err, "Version for %s: ", escape_control_characters(path).c_str());
             std::optional<std::string> line = read_line(in);
-            if (!line)
+            if (!line) {
+                // A script that forgot -version would otherwise end without a word.
+                if (!terminal)
+                    print_line(
+                        err, format_text("-version was expected: no version on standard input[path:%s]", path.c_str()));
                 return std::nullopt;
+            }
             if (!line->empty())
                 return line;
             show_message("Input version");
         }
+    });
+}
+
+void install_refusing_version_prompt(std::FILE* err)
+{
+    install_version_prompt([err](const std::string& path) -> std::optional<std::string> {
+        print_line(err, format_text("-version is needed: -batch asks no question[path:%s]", path.c_str()));
+        return std::nullopt;
     });
 }
 

@@ -1,10 +1,13 @@
 #include "cli/param_parser.h"
 
+#include <string_view>
+
 namespace kestrane {
 
 bool PositionalParam::accept(std::string, std::string value)
 {
     m_value = std::move(value);
+    ++m_count;
     return true;
 }
 
@@ -46,12 +49,23 @@ bool ParamParser::report(const char* code, const std::string& detail)
     return false;
 }
 
+size_t ParamParser::value_separator(const char* argument, const std::string& name) const
+{
+    const bool long_form = m_double_dash_conventions && std::string_view(argument).starts_with("--");
+    return name.find_first_of(long_form ? ":=" : ":");
+}
+
 bool ParamParser::parse(int argc, const char* const* argv)
 {
     bool result = true;
+    bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
         std::string token = argv[i];
-        const bool is_option = strip_option_prefix(token);
+        if (!options_ended && m_double_dash_conventions && token == "--") {
+            options_ended = true;
+            continue;
+        }
+        const bool is_option = !options_ended && strip_option_prefix(token);
 
         if (is_option) {
             if (const auto value_option = m_value_options.find(token); value_option != m_value_options.end()) {
@@ -62,12 +76,12 @@ bool ParamParser::parse(int argc, const char* const* argv)
                 ++i;
             } else if (const auto flag = m_flag_options.find(token); flag != m_flag_options.end()) {
                 result &= flag->second->accept(token, "");
-            } else if (const size_t colon = token.find(':'); colon != std::string::npos) {
-                const std::string key = token.substr(0, colon);
+            } else if (const size_t separator = value_separator(argv[i], token); separator != std::string::npos) {
+                const std::string key = token.substr(0, separator);
                 const auto keyed = m_value_options.find(key);
                 if (keyed == m_value_options.end())
                     return report(kUnknownParam, key);
-                result &= keyed->second->accept(key, token.substr(colon + 1));
+                result &= keyed->second->accept(key, token.substr(separator + 1));
             } else {
                 return report(kUnknownParam, token);
             }

@@ -26,9 +26,12 @@ public:
     bool accept(std::string name, std::string value) override;
     std::string check() override { return {}; }
     const std::string& value() const { return m_value; }
+    // How many arguments it received.
+    size_t count() const { return m_count; }
 
 private:
     std::string m_value;
+    size_t m_count = 0;
 };
 
 // An option with a value. Present when its name is not empty after parsing.
@@ -88,6 +91,10 @@ public:
     void add_param(std::string name, Param* param) { m_value_options[std::move(name)] = param; }
     // An option without value; a name already present is replaced.
     void add_flag(std::string name, Param* param) { m_flag_options[std::move(name)] = param; }
+    // Two conventions of today's command lines on top of the syntax above: "--" alone ends the
+    // options (every later argument is a non-option argument, "-x" too), and "--name=value"
+    // gives a value option its value like "--name:value". Off by default.
+    void set_double_dash_conventions(bool enabled) { m_double_dash_conventions = enabled; }
 
     // True when every argument was assigned, every check passed and every accept answered true.
     // argv[0] is never examined. Stops at the first error, which goes to the error handler.
@@ -98,8 +105,12 @@ public:
 
 private:
     bool report(const char* code, const std::string& detail);
+    // Where an option's name ends and its value begins: the first ":" (or "=", after "--" with
+    // the conventions), npos for none.
+    size_t value_separator(const char* argument, const std::string& name) const;
 
     OptionSyntax m_syntax;
+    bool m_double_dash_conventions = false;
     Param* m_positional = nullptr;
     Param* m_error_handler = nullptr;
     std::map<std::string, Param*> m_value_options;

@@ -1,10 +1,14 @@
 #include "ops/file_inspection.h"
 
+#include "common/input_file.h"
 #include "common/paths.h"
+#include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
 #include "ops/company_key.h"
 
 #include <QFileInfo>
+
+#include <openssl/crypto.h>
 
 #include <algorithm>
 #include <array>
@@ -32,11 +36,90 @@ bool is_tagged_file(const std::string& path, const HeaderSummary& summary)
         && std::find(kTypeTags.begin(), kTypeTags.end(), summary.type_tag) != kTypeTags.end();
 }
 
+// Where the payload of a package file lies, and whether the length field in front of it fits the
+// room there is.
+struct PayloadRegion {
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    bool fits = false;
+};
+
+// A plain package file: the payload after the header. An encrypted one carries the package file
+// unsealed in its body: from its length field on ("ENCR"), or whole ("ENC1").
+std::optional<PayloadRegion> package_payload(InputFile& file, const FileInspection& inspection)
+{
+    if (file.size() < layout::kHeaderSize) // cut short since its header was read
+        return std::nullopt;
+    uint64_t room = file.size() - layout::kHeaderSize;
+    uint64_t before_payload = 0; // bytes of the room in front of the payload
+    uint64_t length_offset = layout::kLengthOffset;
+    if (inspection.kind == FileInspection::Kind::Package) {
+        const bool whole = inspection.summary.attribute_tag == tags::kEncryptNew;
+        room = *inspection.body_length;
+        before_payload = whole ? layout::kHeaderSize : 4;
+        length_offset = layout::kHeaderSize + (whole ? layout::kLengthOffset : 0);
+        if (room < before_payload + layout::kTrailerSize)
+            return PayloadRegion{layout::kHeaderSize, 0, false};
+        room -= before_payload + layout::kTrailerSize;
+    }
+    uint8_t length_field[4];
+    if (!file.seek(length_offset) || !file.read_exact(length_field, sizeof length_field))
+        return std::nullopt;
+    const uint64_t length = load_u32_le(length_field);
+    const bool fits = inspection.kind == FileInspection::Kind::Package ? length == room : length <= room;
+    return PayloadRegion{layout::kHeaderSize + before_payload, std::min(length, room), fits};
+}
+
+PackageListing unreadable_listing()
+{
+    PackageListing listing;
+    listing.layout = PackageLayout::Unreadable;
+    return listing;
+}
+
+std::optional<PackageListing> list_packages(const std::string& path, const FileInspection& inspection)
+{
+    const bool readable = inspection.kind == FileInspection::Kind::Plain
+        || (inspection.kind == FileInspection::Kind::Package && inspection.body_length);
+    if (inspection.summary.type_tag != tags::kPackage || !readable)
+        return std::nullopt;
+    InputFile file;
+    std::optional<PayloadRegion> region;
+    if (file.open(path))
+        region = package_payload(file, inspection);
+    if (!region)
+        return unreadable_listing();
+    try {
+        PackageListing listing = list_package_entries(file, region->offset, region->length);
+        if (!region->fits && listing.layout == PackageLayout::Fits)
+            listing.layout = PackageLayout::DoesNotFit;
+        return listing;
+    } catch (const std::bad_alloc&) { // the listing reads through a buffer of its own
+        return unreadable_listing();
+    }
+}
+
+std::optional<FileInspection::KeyFileContent> read_key_file_content(const std::string& path,
+                                                                    const FileInspection& inspection)
+{
+    if (inspection.summary.type_tag != tags::kCompanyKey || inspection.kind != FileInspection::Kind::Plain)
+        return std::nullopt;
+    FileInspection::KeyFileContent content;
+    CompanyKey key{};
+    content.readable = read_company_key_file(path, key, content.company) == kKeyFileOk;
+    OPENSSL_cleanse(key.data(), key.size());
+    return content;
+}
+
 } // namespace
 
 bool FileInspection::passed() const
 {
     if (outcome != Outcome::Inspected)
+        return false;
+    if (packages && (packages->layout != PackageLayout::Fits || !packages->lengths_fit))
+        return false;
+    if (key_file && !key_file->readable)
         return false;
     switch (kind) {
     case Kind::Plain:
@@ -68,6 +151,7 @@ FileInspection inspect_file(const std::string& path, const std::optional<std::st
         inspection.outcome = FileInspection::Outcome::NotTaggedFile;
         return inspection;
     }
+    inspection.size = static_cast<uint64_t>(QFileInfo(to_qpath(path)).size());
     const std::string& attribute = inspection.summary.attribute_tag;
     if (attribute == tags::kPlain) {
         inspection.kind = FileInspection::Kind::Plain;
@@ -78,6 +162,8 @@ FileInspection inspect_file(const std::string& path, const std::optional<std::st
         if (inspection.body_length && key_file)
             inspection.tag = run_check([&] { return check_package_tag(path, key.key); });
     }
+    inspection.packages = list_packages(path, inspection);
+    inspection.key_file = read_key_file_content(path, inspection);
     return inspection;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -29,17 +30,35 @@ bool same_file(const std::string& a, const std::string& b)
     return comparable_path(a) == comparable_path(b);
 }
 
+bool refuse(const std::string& output)
+{
+    show_message(format_text("Output would overwrite an input[path:%s]", output.c_str()));
+    return false;
+}
+
 } // namespace
 
 bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs)
 {
     for (const std::string& output : outputs) {
         for (const std::string& input : inputs) {
-            if (output.empty() || input.empty() || !same_file(output, input))
-                continue;
-            show_message(format_text("Output would overwrite an input[path:%s]", output.c_str()));
-            return false;
+            if (!output.empty() && !input.empty() && same_file(output, input))
+                return refuse(output);
         }
+    }
+    return true;
+}
+
+bool outputs_outside_folder(const std::vector<std::string>& outputs, const std::string& folder)
+{
+    std::error_code error;
+    const std::filesystem::path root = std::filesystem::weakly_canonical(folder, error);
+    if (error || !std::filesystem::is_directory(root, error))
+        return true;
+    for (const std::string& output : outputs) {
+        const std::filesystem::path place = std::filesystem::weakly_canonical(output, error);
+        if (!error && std::mismatch(root.begin(), root.end(), place.begin(), place.end()).first == root.end())
+            return refuse(output);
     }
     return true;
 }

@@ -11,4 +11,8 @@ namespace kestrane {
 // "Output would overwrite an input[path:%s]" with the output: checked before anything is written.
 bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
 
+// A folder that is an input (a directory that is wrapped) holds inputs all the way down: true when
+// none of `outputs` lies inside it, otherwise false after the same message.
+bool outputs_outside_folder(const std::vector<std::string>& outputs, const std::string& folder);
+
 } // namespace kestrane

@@ -8,7 +8,9 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 namespace kestrane {
 namespace {
@@ -76,10 +78,23 @@ int write_key_file(const std::string& digits, const KeyFileRequest& request)
     return kKeyFileGenerated;
 }
 
+// Anything at the path counts, a link that leads nowhere too: its name is taken. A path that cannot
+// be looked at is left to the writer, which reports it.
+bool destination_taken(const std::string& destination)
+{
+    std::error_code error;
+    const auto type = std::filesystem::symlink_status(destination, error).type();
+    return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
+}
+
 int generate(const KeyFileRequest& request)
 {
     if (!request_fields_pass(request))
         return kKeyFileRequestRefused;
+    if (request.keep_existing_destination && destination_taken(request.destination)) {
+        show_message(format_text("Company key file exists[path:%s]", request.destination.c_str()));
+        return kKeyFileExists;
+    }
     if (!request.draw_digits)
         return write_key_file(request.digits, request);
     const std::optional<std::string> drawn = draw_key_digits();

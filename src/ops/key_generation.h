@@ -18,6 +18,8 @@ struct KeyFileRequest {
     // file is written.
     bool draw_digits = false;
     std::function<void(const std::string& digits)> digits_drawn = {};
+    // Refuse a destination that exists: a company key file in use is a secret devices depend on.
+    bool keep_existing_destination = false;
 };
 
 // Results of generate_company_key_file.
@@ -30,10 +32,13 @@ inline constexpr int kKeyDigitsNotHex = -1;
 inline constexpr int kKeyGenerationCannotCreate = -2;
 // The secure generator failed.
 inline constexpr int kKeyDigitsNotDrawn = -3;
+// The destination exists and the request keeps it: nothing was written.
+inline constexpr int kKeyFileExists = -4;
 
 // Checks the request and writes the company key file, telling every outcome: "Select target path",
 // "Input brand", "Company name error" (over 16 bytes, not UTF-8, a control character, "/" or a
-// backslash), "Invalid vid", "Fail with Error code[%d]", or "Success".
+// backslash), "Company key file exists[path:%s]", "Invalid vid", "Fail with Error code[%d]", or
+// "Success".
 int generate_company_key_file(const KeyFileRequest& request);
 
 } // namespace kestrane

@@ -49,7 +49,7 @@ const std::array<WrappingType, kWrappingTypeCount>& wrapping_types()
         {"Dome(DOV7720)", "dome7720", tags::kDome, "7720", false},
         {"Dome(DOV7760)", "dome7760", tags::kDome, "7760", false},
         {"Emergency", "emergency", tags::kEmergency, "", false},
-        {"RAW type", "", tags::kRaw, "", false},
+        {"RAW type", "raw", tags::kRaw, "", false},
     }};
     return types;
 }

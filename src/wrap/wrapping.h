@@ -30,7 +30,7 @@ enum WrappingIndex : unsigned {
 
 struct WrappingType {
     std::string_view list_text;   // "WebPage(DIR)", ... "RAW type"
-    std::string_view word;        // "webpage", ... "" for RAW type
+    std::string_view word;        // the command line's word: "webpage", ... "raw"
     std::string_view type_tag;    // "WEB0", ...
     std::string_view model_tag;   // "7720"/"7760" for the dome types, else ""
     bool directory;               // types 0 and 1

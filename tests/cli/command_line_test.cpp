@@ -73,8 +73,13 @@ TEST(CommandLine, ConflictingCombinations)
         {"-genkey", "random", "-company", "A", "-pack", "d", "x"},
         {"-company", "Acme", "f"},
         {"-company", "Acme", "-key", "k", "f"},
-        {"-dest", "p.wrp", "-key", "k", "f"},
-        {"-dest", "p.wrp", "-wrapping", "kernel", "f"},
+        {"-dest", "p.wrp", "-info", "f"},
+        {"-dest", "p.wrp", "-genkey", "random", "-company", "A", "x"},
+        {"-dest", "p.wrp", "x"},
+        {"-json", "-key", "k", "f"},
+        {"-force", "-wrapping", "kernel", "f"},
+        {"-wrapping", "ocx", "a", "b"},
+        {"-key", "k", "a", "--", "-b"},
         {"-genkey", "random", "-company", "A", "-key", "k", "x"},
         {"-genkey", "random", "-company", "A", "-version", "1", "x"},
         {"-info", "f", "-version", "1"},
@@ -85,10 +90,23 @@ TEST(CommandLine, ConflictingCombinations)
         EXPECT_EQ(operation_of(arguments), Operation::Conflict) << arguments[0] << " " << arguments[2];
 }
 
+TEST(CommandLine, ConventionsOfBuildServers)
+{
+    EXPECT_EQ(operation_of({"-h"}), Operation::Help);
+    EXPECT_EQ(operation_of({"-dest", "out.wrp", "-wrapping", "raw", "f"}), Operation::Wrap);
+    EXPECT_EQ(operation_of({"-dest", "out.enc", "-key", "k", "f"}), Operation::Encrypt);
+    EXPECT_EQ(operation_of({"-info", "f", "-json", "-batch"}), Operation::Info);
+    EXPECT_EQ(operation_of({"-genkey", "random", "-company", "A", "x", "-force"}), Operation::GenerateKey);
+    EXPECT_EQ(operation_of({"a", "b"}), Operation::Dialogs); // no operation: the file arguments select nothing
+    EXPECT_EQ(operation_of({"--wrapping=ocx", "--", "-x"}), Operation::Wrap);
+    EXPECT_EQ(operation_of({"--wrapping=ocx", "--", "-x", "--"}), Operation::Conflict);
+}
+
 TEST(CommandLine, UsageNamesEveryOptionWithAnExample)
 {
     const std::string usage = usage_text();
-    for (const char* option : {"-wrapping", "-key", "-version", "-info", "-genkey", "-company", "-pack", "-dest", "-help", "--version"})
+    for (const char* option : {"-wrapping", "-key", "-version", "-info", "-genkey", "-company", "-pack", "-dest",
+                               "-help", "--version", "-h", "-json", "-batch", "-force", "raw"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     for (const char* example : {"kestrane -wrapping kernel", "kestrane -info", "kestrane -genkey", "kestrane -pack",
                                 "kestrane -key"})

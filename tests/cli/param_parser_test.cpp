@@ -137,6 +137,25 @@ TEST(ParamParser, UnknownOptions)
     EXPECT_EQ(path.errors.errors, (Errors{{"UNKNOWN_PARAM", "data/fw.bin"}}));
 }
 
+TEST(ParamParser, DoubleDashConventionsWhenEnabled)
+{
+    Fixture f;
+    f.parser.set_double_dash_conventions(true);
+    EXPECT_TRUE(f.parse({"--key=a=b:c", "--version:x=y", "x", "--", "-wrapping", "--"}));
+    EXPECT_EQ(f.key.value(), "a=b:c");
+    EXPECT_EQ(f.version.value(), "x=y");
+    EXPECT_FALSE(f.wrapping.present());
+    EXPECT_EQ(f.file.value(), "--");
+    EXPECT_EQ(f.file.count(), 3u);
+
+    for (const char* single : {"-key=x", "--nokey=x"}) {
+        Fixture g;
+        g.parser.set_double_dash_conventions(true);
+        EXPECT_FALSE(g.parse({single})) << single;
+        EXPECT_EQ(g.errors.errors.at(0).first, "UNKNOWN_PARAM");
+    }
+}
+
 TEST(ParamParser, ErrorStopsTheParseButKeepsEarlierValues)
 {
     Fixture f;

@@ -31,6 +31,12 @@ expect "kestrane --p" "--pack"
 expect "kestrane -wrapping d" "dome7720 dome7760"
 expect "kestrane -wrapping : e" "emergency"
 expect "kestrane -genkey r" "random"
+expect "kestrane --wrapping = r" "raw"
+expect "kestrane -j" "-json"
+touch "$work/-x" # after "--" a word with a dash is a file
+pushd "$work" >/dev/null
+expect "kestrane -wrapping ocx -- -" "-x"
+popd >/dev/null
 expect "kestrane -version " ""
 expect "kestrane -key $work/a" "$work/acme.wrp"
 expect "kestrane -info $work/r" "$work/readme $work/release"

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 #include <regex>
 #include <sys/stat.h>
@@ -28,6 +29,16 @@ protected:
         write_bytes(web + "/img/logo.png", pattern_bytes(3000, 4));
         return web;
     }
+    ProcessResult release(const std::vector<std::string>& arguments) const
+    {
+        ProcessOptions options;
+        options.working_directory = work().path();
+        options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+        options.set = {{"KESTRANE", program()}, {"XDG_CONFIG_HOME", config().path()}};
+        std::vector<std::string> command = {KESTRANE_RELEASE_SCRIPT};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return run_program("bash", command, options);
+    }
     // An encrypted package of the given type, made by the program itself; only the package stays.
     void make_package(const std::string& directory, const std::string& name, const std::string& word,
                       const std::string& key) const
@@ -44,32 +55,24 @@ TEST_P(BuildServer, WholeReleaseByScript)
 {
     const std::string kernel = make_kernel("image.krn");
     const std::string web = make_web();
+    const std::string key_file = make_key_file("acme.wrp", "Acme", "0A1B2C3D4E5F");
+    const Bytes key = key_bytes("0A1B2C3D4E5F");
     const std::string out = work().file("release");
-    ProcessOptions options;
-    options.working_directory = work().path();
-    options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-    options.set = {{"KESTRANE", program()}, {"XDG_CONFIG_HOME", config().path()}};
-    const ProcessResult result =
-        run_program("bash", {KESTRANE_RELEASE_SCRIPT, "Acme", kernel, web, "1.5.2", out}, options);
+    const ProcessResult result = release({key_file, kernel, web, "1.5.2", out});
     ASSERT_EQ(result.exit_code, 0) << result.standard_output << result.standard_error;
-
-    // The digits the program printed are the key in the file.
-    std::smatch digits;
     const std::string& printed = result.standard_output;
-    ASSERT_TRUE(std::regex_search(printed, digits, std::regex("Company key digits: ([0-9A-F]{12})\n")));
-    const Bytes key = key_bytes(digits[1]);
-    const Bytes key_file = read_bytes(out + "/Acme.wrp");
-    EXPECT_EQ(Bytes(key_file.begin() + 140, key_file.begin() + 148), key);
 
-    // Every output checked by the oracles.
+    // Every output checked by the oracles; nothing is written beside the sources.
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(kernel + ".wrp")));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(web + ".wrp")));
     const std::string packages = out + "/Acme-1.5.2";
-    const Bytes kernel_wrapped = read_bytes(kernel + ".wrp");
-    EXPECT_TRUE(wrapped_as(kernel + ".wrp", "FRM0", "", "1.5.2", nullptr));
-    EXPECT_TRUE(wrapped_as(web + ".wrp", "WEB0", "", "1.5.2", nullptr));
+    const Bytes kernel_wrapped = read_bytes(out + "/image.krn.wrp");
+    EXPECT_TRUE(wrapped_as(out + "/image.krn.wrp", "FRM0", "", "1.5.2", nullptr));
+    EXPECT_TRUE(wrapped_as(out + "/web.wrp", "WEB0", "", "1.5.2", nullptr));
     const Bytes kernel_package = read_bytes(packages + "/image.krn.wrp-Acme.enc");
     const Bytes web_package = read_bytes(packages + "/web.wrp-Acme.enc");
     EXPECT_TRUE(package_matches(kernel_package, kernel_wrapped, "ENCR", "Acme", key));
-    EXPECT_TRUE(package_matches(web_package, read_bytes(web + ".wrp"), "ENCR", "Acme", key));
+    EXPECT_TRUE(package_matches(web_package, read_bytes(out + "/web.wrp"), "ENCR", "Acme", key));
 
     // The package file holds both encrypted packages, in name order, and is itself encrypted.
     const std::string package_file = out + "/Acme-K1.5.2.wrp";
@@ -85,14 +88,39 @@ TEST_P(BuildServer, WholeReleaseByScript)
     EXPECT_EQ(Bytes(package.begin() + 140, package.end() - 16), expected_payload);
     EXPECT_TRUE(package_matches(read_bytes(package_file + "-Acme.pkg"), package, "ENCR", "Acme", key));
 
-    // -info of every output, each with its checks passing.
-    size_t matches = 0, verifies = 0;
+    // -info of every output, each with its checks passing; both package files list both packages.
+    size_t matches = 0, verifies = 0, listed = 0;
     for (const std::string& line : lines_of(printed)) {
         matches += line == "MD5 trailer: matches";
         verifies += line == "Tag: verifies";
+        listed += line == "  Size: " + std::to_string(kernel_package.size());
     }
     EXPECT_EQ(matches, 4u) << printed;
     EXPECT_EQ(verifies, 3u) << printed;
+    EXPECT_EQ(listed, 2u) << printed;
+}
+
+// The key file lives longer than a release: the script makes one only when asked, never over an
+// existing one, and no log shows its digits.
+TEST_P(BuildServer, ReleaseScriptMakesAKeyFileOnlyWhenAsked)
+{
+    const std::string kernel = make_kernel("image.krn");
+    const std::string web = make_web();
+    const std::string key_file = work().file("acme.wrp");
+    EXPECT_EQ(release({key_file, kernel, web, "1.5.2", work().file("r0")}).exit_code, 1);
+
+    const ProcessResult made = release({"--new-key", "Acme", key_file, kernel, web, "1.5.2", work().file("r1")});
+    ASSERT_EQ(made.exit_code, 0) << made.standard_output << made.standard_error;
+    const Bytes key = read_bytes(key_file);
+    const std::string digits = QString::fromStdString(to_hex(key.data() + 142, 6)).toUpper().toStdString();
+    EXPECT_EQ(made.standard_output.find(digits), std::string::npos);
+    EXPECT_NE(made.standard_output.find("they are in the key file[path:" + key_file + "]"), std::string::npos);
+
+    const ProcessResult again = release({"--new-key", "Acme", key_file, kernel, web, "1.5.2", work().file("r2")});
+    EXPECT_EQ(again.exit_code, 1);
+    EXPECT_EQ(lines_of(again.standard_output),
+              (Lines{"Company key file exists[path:" + key_file + "]", "-force replaces it"}));
+    EXPECT_EQ(read_bytes(key_file), key);
 }
 
 TEST_P(BuildServer, InfoReportsFailedChecks)
@@ -169,16 +197,29 @@ TEST_P(BuildServer, GenerateKeyLikeTheDialog)
     }
     EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("x.wrp"))));
 
-    const ProcessResult first = run({"-genkey", "random", "-company", "Acme", "r1.wrp"});
-    const ProcessResult second = run({"-genkey", "random", "-company", "Acme", "r2.wrp"});
-    ASSERT_EQ(first.exit_code, 0);
-    const Lines lines = lines_of(first.standard_output);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1], "Success");
-    ASSERT_TRUE(std::regex_match(lines[0], std::regex("Company key digits: [0-9A-F]{12}")));
+    // Drawn digits are printed on a terminal only; elsewhere the output says where they are.
+    const ProcessResult on_terminal = run_on_terminal({"-genkey", "random", "-company", "Acme", "r1.wrp"});
+    ASSERT_EQ(on_terminal.exit_code, 0);
+    std::smatch digits;
+    ASSERT_TRUE(std::regex_search(on_terminal.standard_output, digits,
+                                  std::regex("Company key digits: ([0-9A-F]{12})\r?\nSuccess")));
     EXPECT_EQ(to_hex(read_bytes(work().file("r1.wrp")).data() + 140, 8),
-              "0000" + QString::fromStdString(lines[0].substr(20)).toLower().toStdString());
-    EXPECT_NE(first.standard_output, second.standard_output);
+              "0000" + QString::fromStdString(digits[1]).toLower().toStdString());
+    const ProcessResult logged = run({"-genkey", "random", "-company", "Acme", "r2.wrp"});
+    EXPECT_EQ(lines_of(logged.standard_output),
+              (Lines{"Success",
+                     "Company key digits: not printed, they are in the key file[path:" + work().file("r2.wrp") + "]"}));
+    const Bytes drawn = read_bytes(work().file("r2.wrp"));
+    EXPECT_NE(drawn, read_bytes(work().file("r1.wrp")));
+
+    // An existing key file is replaced only with -force.
+    const ProcessResult kept = run({"-genkey", "0A1B2C3D4E5F", "-company", "Acme", "r2.wrp"});
+    EXPECT_EQ(kept.exit_code, 1);
+    EXPECT_EQ(lines_of(kept.standard_output),
+              (Lines{"Company key file exists[path:" + work().file("r2.wrp") + "]", "-force replaces it"}));
+    EXPECT_EQ(read_bytes(work().file("r2.wrp")), drawn);
+    EXPECT_EQ(run({"-genkey", "0A1B2C3D4E5F", "-company", "Acme", "r2.wrp", "-force"}).exit_code, 0);
+    EXPECT_EQ(to_hex(read_bytes(work().file("r2.wrp")).data() + 140, 8), "00000a1b2c3d4e5f");
 }
 
 TEST_P(BuildServer, PackWithScanRulesAndKey)
@@ -239,6 +280,249 @@ TEST_P(BuildServer, HelpAndConflicts)
     EXPECT_EQ(conflict.exit_code, 2);
     EXPECT_EQ(conflict.standard_output, "");
     EXPECT_NE(conflict.standard_error.find("usage: kestrane"), std::string::npos);
+}
+
+// -info -json, parsed by Python's json module, says field by field what the text says; the
+// exit status is the same.
+TEST_P(BuildServer, InfoJsonAgreesWithTheText)
+{
+    const std::string acme = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    const std::string other = make_key_file("other.wrp", "Other", "0A0B0C0D0E10");
+    const std::string kernel = make_kernel("image.krn");
+    ASSERT_EQ(run({"-wrapping", "kernel", "-key", acme, kernel}).exit_code, 0);
+    const std::string wrapped = kernel + ".wrp", package = wrapped + "-Acme.enc";
+    Bytes bytes = read_bytes(wrapped);
+    bytes[1000] ^= 0x01;
+    write_bytes(work().file("flipped.wrp"), bytes);
+    bytes = read_bytes(package);
+    bytes[20] = 0xff; // a company field that is not UTF-8, with a line end
+    bytes[21] = '\n';
+    write_bytes(work().file("odd.enc"), bytes);
+    bytes.pop_back();
+    write_bytes(work().file("cut.enc"), bytes);
+    bytes = plain_tagged_bytes("OCX0", pattern_bytes(10));
+    std::copy_n("ABCD", 4, bytes.begin() + 4);
+    write_bytes(work().file("other.bin"), bytes);
+    write_bytes(work().file("short.bin"), pattern_bytes(100));
+    QDir().mkpath(QString::fromStdString(work().file("packages")));
+    make_package(work().file("packages"), "a.cab", "ocx", acme);
+    ASSERT_EQ(run({"-pack", "packages", "-version", "3.0", "-dest", "p.wrp", "-key", acme}).exit_code, 0);
+
+    struct Case {
+        std::string file, key;
+        int exit_code;
+        std::string line;
+    };
+    const Case cases[] = {
+        {wrapped, "", 0, "MD5 trailer: matches"},
+        {"flipped.wrp", "", 1, "MD5 trailer: does not match"},
+        {package, acme, 0, "Tag: verifies"},
+        {package, other, 1, "Tag: does not verify"},
+        {package, "", 0, "CompanyName: Acme"},
+        {"cut.enc", acme, 1, "Body length: does not fit the file"},
+        {"odd.enc", "", 0, "CompanyName: \xff\\x0ame"},
+        {"other.bin", "", 0, "Integrity: not checked, the attribute is neither PLAN nor an encrypt mode"},
+        {acme, "", 0, "Key file company: Acme"},
+        {"p.wrp", "", 0, "Package entries: fit the payload"},
+        {"p.wrp-Acme.pkg", acme, 0, "Package entries: fit the payload"},
+        {"absent.wrp", "", 1, "Path[" + work().file("absent.wrp") + "] is invalid"},
+        {"short.bin", "", 1, "Path[" + work().file("short.bin") + "] is not a tagged file"},
+        {wrapped, "short.bin", 1, "invalid company key file[file:short.bin]"},
+    };
+    std::vector<std::string> oracle = {KESTRANE_INFO_JSON_ORACLE};
+    std::vector<std::string> json_outputs;
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"-info", c.file};
+        if (!c.key.empty())
+            arguments.insert(arguments.end(), {"-key", c.key});
+        const ProcessResult text = run(arguments);
+        arguments.push_back("-json");
+        const ProcessResult json = run(arguments);
+        const Lines lines = lines_of(text.standard_output);
+        EXPECT_EQ(text.exit_code, c.exit_code) << c.file;
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << c.line << "\n" << text.standard_output;
+        const std::string name = work().file(std::to_string(json_outputs.size()));
+        write_text(name + ".txt", text.standard_output);
+        write_text(name + ".json", json.standard_output);
+        oracle.insert(oracle.end(),
+                      {c.file.starts_with('/') ? c.file : work().file(c.file), name + ".txt", name + ".json",
+                       std::to_string(text.exit_code), std::to_string(json.exit_code)});
+        json_outputs.push_back(json.standard_output);
+    }
+    const ProcessResult agreement = run_process("python3", oracle);
+    EXPECT_EQ(agreement.exit_code, 0) << agreement.standard_error;
+    EXPECT_EQ(agreement.standard_output, "");
+    EXPECT_NE(json_outputs[6].find(R"("company_hex":"ff0a6d65")"), std::string::npos) << json_outputs[6];
+    EXPECT_EQ(QString::fromStdString(json_outputs[8]).indexOf("0a0b0c0d0e0f", 0, Qt::CaseInsensitive), -1);
+}
+
+// A package file, plain or encrypted in either mode, lists the packages it holds, and no size
+// field in it is trusted.
+TEST_P(BuildServer, InfoListsWhatPackageFilesHold)
+{
+    const std::string acme = make_key_file("acme.wrp", "Acme", "010203040506");
+    const std::string dir = work().file("packages");
+    QDir().mkpath(QString::fromStdString(dir));
+    make_package(dir, "a.cab", "ocx", acme);
+    make_package(dir, "b.bin", "dome7720", acme);
+    ASSERT_EQ(run({"-pack", dir, "-version", "3.0", "-dest", "p.wrp", "-key", acme}).exit_code, 0);
+    {
+        QSettings profile(QString::fromStdString(config().file("Tev/kestrane.conf")), QSettings::IniFormat);
+        profile.setValue("MODE/new_encrypt", 1);
+    }
+    ASSERT_EQ(run({"-key", acme, "-dest", "p1.pkg", "p.wrp"}).exit_code, 0);
+    const Bytes a = read_bytes(dir + "/a.cab.wrp-Acme.enc"), b = read_bytes(dir + "/b.bin.wrp-Acme.enc");
+    const auto listed = [](const Bytes& entry, const std::string& type, const std::string& model, const char* fits) {
+        return Lines{"  Type: " + type,
+                     "  Attribute: ENCR",
+                     "  Model:" + model,
+                     "  Version: 2.0",
+                     "  CompanyName: Acme",
+                     "  Size: " + std::to_string(entry.size()),
+                     std::string("  Length: ") + fits};
+    };
+    const auto listing = [&](Lines head, const std::vector<Lines>& entries, const char* tail) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            head.push_back("Package " + std::to_string(i + 1) + ":");
+            head.insert(head.end(), entries[i].begin(), entries[i].end());
+        }
+        head.push_back(std::string("Package entries: ") + tail);
+        return head;
+    };
+    const Lines both = listing({"Packages: 2"}, {listed(a, "OCX0", "", "fits"), listed(b, "DOM0", " 7720", "fits")},
+                               "fit the payload");
+    for (const char* file : {"p.wrp", "p.wrp-Acme.pkg", "p1.pkg"}) {
+        const ProcessResult info = run({"-info", file, "-key", acme});
+        EXPECT_EQ(info.exit_code, 0) << file;
+        const Lines lines = lines_of(info.standard_output);
+        ASSERT_GE(lines.size(), both.size());
+        EXPECT_EQ(Lines(lines.end() - static_cast<std::ptrdiff_t>(both.size()), lines.end()), both) << file;
+    }
+
+    // Package files laid out by hand, each with a trailer that matches (openssl): only the listing fails.
+    const auto le32 = [](uint32_t value) {
+        return Bytes{static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+                     static_cast<uint8_t>(value >> 24)};
+    };
+    const auto joined = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const Bytes a_cut(a.begin(), a.end() - 1);
+    struct Case {
+        Bytes payload;
+        Lines tail;
+    };
+    const Case cases[] = {
+        {joined({le32(3), le32(a.size()), a, le32(b.size()), b}),
+         listing({"MD5 trailer: matches", "Packages: 3"},
+                 {listed(a, "OCX0", "", "fits"), listed(b, "DOM0", " 7720", "fits")}, "do not fit the payload")},
+        {joined({le32(1), le32(0xFFFFFFFF), a}),
+         listing({"MD5 trailer: matches", "Packages: 1"}, {}, "do not fit the payload")},
+        {joined({le32(1), le32(a_cut.size()), a_cut}),
+         listing({"MD5 trailer: matches", "Packages: 1"}, {listed(a_cut, "OCX0", "", "does not fit")},
+                 "fit the payload")},
+    };
+    for (const Case& c : cases) {
+        Bytes file = plain_tagged_bytes("PKG0", c.payload);
+        const QByteArray md5 =
+            QByteArray::fromHex(QByteArray::fromStdString(openssl_md5_hex(Bytes(file.begin(), file.end() - 16))));
+        std::copy(md5.begin(), md5.end(), file.end() - 16);
+        write_bytes(work().file("hand.wrp"), file);
+        const ProcessResult info = run({"-info", "hand.wrp"});
+        EXPECT_EQ(info.exit_code, 1);
+        const Lines lines = lines_of(info.standard_output);
+        ASSERT_GE(lines.size(), 6u);
+        EXPECT_EQ(Lines(lines.begin() + 6, lines.end()), c.tail);
+    }
+}
+
+// -dest puts the wrapped file or the package where the caller says, raw wraps any file, and no
+// output may be one of the run's inputs.
+TEST_P(BuildServer, RawWrappingAndChosenDestinations)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    QDir().mkpath(QString::fromStdString(work().file("src")));
+    QDir().mkpath(QString::fromStdString(work().file("out")));
+    const Bytes tool = pattern_bytes(3000, 7);
+    const std::string source = work().file("src/tool.bin"), wrapped = work().file("out/tool.wrp");
+    write_bytes(source, tool);
+
+    const ProcessResult wrap =
+        run({"-wrapping", "raw", "-version", "2.0", "-key", key, "-dest", "out/tool.wrp", source});
+    EXPECT_EQ(wrap.exit_code, 0) << wrap.standard_output;
+    EXPECT_EQ(lines_of(wrap.standard_output),
+              (Lines{"wrapping file success. [path:" + wrapped + "]", "Wrapping success",
+                     "Success to encrypt file. [path:" + wrapped + "-Acme.enc]", "Encrypt success"}));
+    EXPECT_TRUE(wrapped_as(wrapped, "RAW0", "", "2.0", &tool));
+    EXPECT_TRUE(package_matches(read_bytes(wrapped + "-Acme.enc"), read_bytes(wrapped), "ENC1", "Acme",
+                                key_bytes("0A0B0C0D0E0F")));
+    const ProcessResult encrypt = run({"--key=" + key, "--dest=out/other.enc", "out/tool.wrp"});
+    EXPECT_EQ(encrypt.exit_code, 0);
+    EXPECT_TRUE(package_matches(read_bytes(work().file("out/other.enc")), read_bytes(wrapped), "ENC1", "Acme",
+                                key_bytes("0A0B0C0D0E0F")));
+    EXPECT_EQ(
+        QDir(QString::fromStdString(work().file("src"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+        1); // read-only tree
+    QDir().mkpath(QString::fromStdString(work().file("src/sub")));
+
+    const std::string refused = "Output would overwrite an input[path:";
+    const std::vector<std::pair<std::vector<std::string>, Lines>> overwrites = {
+        {{"-wrapping", "ocx", "-version", "1", "-dest", "src/tool.bin", source},
+         {refused + source + "]", "ocx wrapping failed with error[0]"}},
+        {{"-wrapping", "ocx", "-version", "1", "-key", key, "-dest", "acme.wrp", source},
+         {refused + key + "]", "ocx wrapping failed with error[0]"}},
+        {{"-key", key, "-dest", wrapped, wrapped}, {refused + wrapped + "]", "Encrypt file failed with error[-1]"}},
+        {{"-key", key, "-dest", key, wrapped}, {refused + key + "]", "Encrypt file failed with error[-1]"}},
+        {{"-wrapping", "webpage", "-version", "1", "-dest", "src/sub/x.wrp", "src"},
+         {refused + work().file("src/sub/x.wrp") + "]", "webpage wrapping failed with error[0]"}},
+    };
+    for (const auto& [arguments, lines] : overwrites) {
+        const Bytes before = read_bytes(source), key_before = read_bytes(key), wrapped_before = read_bytes(wrapped);
+        const ProcessResult result = run(arguments);
+        EXPECT_EQ(result.exit_code, 1);
+        EXPECT_EQ(lines_of(result.standard_output), lines);
+        EXPECT_TRUE(read_bytes(source) == before && read_bytes(key) == key_before
+                    && read_bytes(wrapped) == wrapped_before);
+    }
+}
+
+// -batch asks no question, and a question that meets the end of standard input says what was
+// missing; -h, --name=value, "--" and a second file argument behave as scripts expect.
+TEST_P(BuildServer, BatchAndConventions)
+{
+    write_text(work().file("brand.conf"), "[x]");
+    const ProcessResult batch = run({"-batch", "-wrapping", "ocx", "brand.conf"}, "2.0\n");
+    EXPECT_EQ(batch.exit_code, 1);
+    EXPECT_EQ(batch.standard_output, "");
+    EXPECT_EQ(lines_of(batch.standard_error),
+              Lines{"-version is needed: -batch asks no question[path:" + work().file("brand.conf") + "]"});
+    const ProcessResult ended = run({"-wrapping", "ocx", "brand.conf"}, "");
+    EXPECT_EQ(ended.exit_code, 1);
+    EXPECT_EQ(ended.standard_output, "");
+    EXPECT_EQ(lines_of(ended.standard_error),
+              Lines{"-version was expected: no version on standard input[path:" + work().file("brand.conf") + "]"});
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("brand.conf.wrp"))));
+    EXPECT_EQ(run({"-batch", "-wrapping", "ocx", "-version", "2.0", "brand.conf"}).exit_code, 0);
+
+    const ProcessResult help = run({"-h"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.standard_output.rfind("usage: ", 0), 0u);
+    for (const std::vector<std::string>& usage_error :
+         {std::vector<std::string>{"-batch"}, {"-wrapping", "ocx", "-version", "1", "brand.conf", "x.cab"}}) {
+        const ProcessResult result = run(usage_error);
+        EXPECT_EQ(result.exit_code, 2);
+        EXPECT_EQ(result.standard_output, "");
+        EXPECT_NE(result.standard_error.find("usage: "), std::string::npos);
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("x.cab.wrp"))));
+
+    const Bytes cabinet = pattern_bytes(700, 3);
+    write_bytes(work().file("-x"), cabinet);
+    EXPECT_EQ(run({"--wrapping=ocx", "--version=3.1", "--", "-x"}).exit_code, 0);
+    EXPECT_TRUE(wrapped_as(work().file("-x.wrp"), "OCX0", "", "3.1", &cabinet));
 }
 
 KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(BuildServer);

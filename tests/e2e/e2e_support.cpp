@@ -47,16 +47,29 @@ ProgramTest::ProgramTest(TestedProgram tested) : m_program(m_program_dir.file(te
         throw std::runtime_error(std::string("cannot copy the program ") + tested.path);
 }
 
-ProcessResult ProgramTest::run(const std::vector<std::string>& arguments, const std::string& standard_input,
-                               const std::string& working_directory) const
+ProcessOptions ProgramTest::options(const std::string& working_directory) const
 {
     ProcessOptions options;
     options.working_directory = working_directory.empty() ? m_work.path() : working_directory;
     options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
     options.set = {{"XDG_CONFIG_HOME", m_config.path()}, {"HOME", m_config.path()}};
-    options.standard_input = bytes_of(standard_input);
     options.timeout_ms = 60000;
+    return options;
+}
+
+ProcessResult ProgramTest::run(const std::vector<std::string>& arguments, const std::string& standard_input,
+                               const std::string& working_directory) const
+{
+    ProcessOptions options = this->options(working_directory);
+    options.standard_input = bytes_of(standard_input);
     return run_program(m_program, arguments, options);
+}
+
+ProcessResult ProgramTest::run_on_terminal(const std::vector<std::string>& arguments) const
+{
+    std::vector<std::string> command = {"-c", "import pty, sys; sys.exit(pty.spawn(sys.argv[1:]) >> 8)", m_program};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return run_program("python3", command, options({}));
 }
 
 std::string ProgramTest::make_key_file(const std::string& name, const std::string& company,

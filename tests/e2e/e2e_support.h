@@ -39,6 +39,8 @@ protected:
 
     ProcessResult run(const std::vector<std::string>& arguments, const std::string& standard_input = {},
                       const std::string& working_directory = {}) const;
+    // The same with standard input and output on a pseudo-terminal (made by Python's pty module).
+    ProcessResult run_on_terminal(const std::vector<std::string>& arguments) const;
 
     const std::string& program() const { return m_program; }
     const TempDir& program_dir() const { return m_program_dir; }
@@ -54,6 +56,8 @@ protected:
                                                const Bytes* payload);
 
 private:
+    ProcessOptions options(const std::string& working_directory) const;
+
     TempDir m_program_dir;
     TempDir m_config;
     TempDir m_work;

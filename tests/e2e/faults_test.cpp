@@ -136,7 +136,7 @@ TEST_P(ReadOnlyFolder, EncryptKeepsTheOldPackage)
 TEST_P(ReadOnlyFolder, GenerateKeyKeepsTheOldKeyFile)
 {
     const std::string locked = locked_folder([](const std::string& dir) { write_text(dir + "/acme.wrp", "old key"); });
-    expect_clean_failure({"-genkey", "0A1B2C3D4E5F", "-company", "Acme", locked + "/acme.wrp"},
+    expect_clean_failure({"-genkey", "0A1B2C3D4E5F", "-company", "Acme", locked + "/acme.wrp", "-force"},
                          {"Fail with Error code[-2]"}, unprivileged());
 }
 

@@ -1,13 +1,16 @@
 // The argument parser, parse_command_line and select_operation on arbitrary argument vectors (the
 // input split at zero bytes), with both option syntaxes. Beyond not crashing: every value a parse
-// hands out is an argument or a part of one after a colon, the file argument is never an option,
-// and the operation chosen agrees with the options that are present.
+// hands out is an argument or a part of one after a colon (or "=", in the long form), the file
+// argument is never an option unless "--" ended the options, and the operation chosen agrees with
+// the options that are present.
 
 #include "fuzz_support.h"
 
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/param_parser.h"
+
+#include <algorithm>
 
 using namespace kestrane;
 using namespace kestrane::fuzz;
@@ -46,6 +49,9 @@ bool value_from(const std::string& value, const std::vector<std::string>& argume
         const size_t colon = argument.find(':');
         if (colon != std::string::npos && argument.substr(colon + 1) == value)
             return true;
+        const size_t equals = argument.find('=');
+        if (argument.starts_with("--") && equals != std::string::npos && argument.substr(equals + 1) == value)
+            return true;
     }
     return false;
 }
@@ -58,8 +64,9 @@ void check_command_line(const std::vector<std::string>& arguments, const std::ve
     if (!parsed)
         return;
     const CommandLine& c = *parsed;
+    const bool options_ended = std::find(arguments.begin() + 1, arguments.end(), "--") != arguments.end();
     if (!c.file_argument.empty()) {
-        FUZZ_REQUIRE(!is_option(c.file_argument, syntax), "an option became the file argument");
+        FUZZ_REQUIRE(options_ended || !is_option(c.file_argument, syntax), "an option became the file argument");
         FUZZ_REQUIRE(value_from(c.file_argument, arguments), c.file_argument);
     }
     for (const OptionValue* option : {&c.key, &c.wrapping, &c.version, &c.info, &c.genkey, &c.company, &c.pack, &c.dest})
@@ -96,8 +103,13 @@ void check_command_line(const std::vector<std::string>& arguments, const std::ve
         FUZZ_REQUIRE(!c.help, "conflict with -help");
         break;
     }
+    const bool refused = operation == Operation::Conflict || operation == Operation::Help;
     if (operations > 1)
-        FUZZ_REQUIRE(operation == Operation::Conflict || operation == Operation::Help, "two operations at once");
+        FUZZ_REQUIRE(refused, "two operations at once");
+    if (c.file_arguments > 1)
+        FUZZ_REQUIRE(refused || operation == Operation::Dialogs, "two file arguments");
+    FUZZ_REQUIRE(!c.json || refused || operation == Operation::Info, "-json without -info");
+    FUZZ_REQUIRE(!c.force || refused || operation == Operation::GenerateKey, "-force without -genkey");
 }
 
 // The bare parser with options whose names come from the input itself.

@@ -38,6 +38,13 @@ def package(type_tag, body_length, company, key=None, mode=b"ENCR", model=b"", v
     return body + tag
 
 
+def envelope(body, key, mode=b"ENCR"):
+    """A package file encrypted for a company: its body carried unsealed, then key block and tag."""
+    head = b"PKG0" + mode + info_field(version=b"1.5.2", company=b"Acme") + struct.pack("<I", len(body))
+    signed = head + body + bytes(128)
+    return signed + hmac.new(key, signed, hashlib.md5).digest()
+
+
 def pattern(count, seed=1):
     return bytes((i * 31 + seed * 17) & 0xFF for i in range(count))
 
@@ -106,6 +113,8 @@ def command_line():
     write("command_line", "genkey", argv(b"-genkey", b"random", b"-company", b"Acme", b"acme.wrp"))
     write("command_line", "pack", argv(b"-pack", b"/release", b"-version:-1.5", b"-dest", b"out.wrp", b"-help"))
     write("command_line", "windows", argv(b"/wrapping:webpage", b"/key:C:\\keys\\a.wrp", b"C:\\fw\\web", b"-"))
+    write("command_line", "conventions", argv(b"--key=/keys/acme.wrp", b"-batch", b"--wrapping=raw", b"--", b"-x"))
+    write("command_line", "json", argv(b"-info", b"p.wrp", b"-json", b"-h", b"-genkey", b"random", b"-force", b"a", b"b"))
 
 
 def scan_entry(flags, name, content):
@@ -148,6 +157,15 @@ def info_command():
     write("info_command", "package_with_key", info_input(3, b"", signed))
     write("info_command", "package_fuzzed_key", info_input(1, key_file(KEY, b"Acme"), signed))
     write("info_command", "other", info_input(0, b"", tagged(b"XYZ0", b"", attribute=b"ABCD")))
+    # Package files: plain, and encrypted in both modes with the package file carried unsealed.
+    entries = [package(b"FRM0", 200, b"Acme", version=b"1.5.2"), package(b"DOM0", 60, b"Acme", model=b"7720")]
+    payload = struct.pack("<I", len(entries)) + b"".join(struct.pack("<I", len(e)) + e for e in entries)
+    plain = tagged(b"PKG0", payload, version=b"1.5.2")
+    write("info_command", "package_file", info_input(0, b"", plain))
+    write("info_command", "package_file_encr", info_input(3, b"", envelope(plain[136:], KEY)))
+    write("info_command", "package_file_enc1", info_input(3, b"", envelope(plain, KEY, mode=b"ENC1")))
+    write("info_command", "package_file_cut", info_input(0, b"", tagged(b"PKG0", payload[:-30])))
+    write("info_command", "key_file", info_input(0, b"", key_file(KEY, b"Acme")))
 
 
 def main():
