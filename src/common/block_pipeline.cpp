@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -30,14 +29,13 @@ template <typename Function> std::thread start_thread(Function function)
 
 void AlignedFree::operator()(uint8_t* bytes) const
 {
-    std::free(bytes);
+    ::operator delete[](bytes, std::align_val_t{kPageAlignment});
 }
 
 AlignedBytes allocate_page_aligned(size_t size)
 {
-    // aligned_alloc wants a whole number of alignment units.
-    const size_t rounded = (std::max<size_t>(size, 1) + kPageAlignment - 1) / kPageAlignment * kPageAlignment;
-    return AlignedBytes(static_cast<uint8_t*>(std::aligned_alloc(kPageAlignment, rounded)));
+    return AlignedBytes(static_cast<uint8_t*>(
+        ::operator new[](std::max<size_t>(size, 1), std::align_val_t{kPageAlignment}, std::nothrow)));
 }
 
 BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count)
@@ -121,18 +119,15 @@ void BlockPipeline::feed(const void* data, size_t count)
 
 std::span<uint8_t> BlockPipeline::acquire()
 {
-    // A partly fed block goes first, so that the stream keeps its order.
-    if (m_filling && current_block().used > 0)
-        submit_current();
     Block& block = current_block();
-    return {block.bytes.get(), m_block_size};
+    return {block.bytes.get() + block.used, m_block_size - block.used};
 }
 
 void BlockPipeline::submit(size_t used)
 {
     Block& block = current_block();
-    block.used = std::min(used, m_block_size);
-    if (block.used > 0)
+    block.used += std::min(used, m_block_size - block.used);
+    if (block.used == m_block_size)
         submit_current();
 }
 

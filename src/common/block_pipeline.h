@@ -24,9 +24,11 @@ using AlignedBytes = std::unique_ptr<uint8_t[], AlignedFree>;
 AlignedBytes allocate_page_aligned(size_t size);
 
 // Hands a byte stream, block by block and in order, to consumers that each run on a thread of
-// their own (a digest, say), so that the producer can read and write the next block meanwhile.
-// Memory stays at block_count blocks whatever the stream's length. Blocks start on a page boundary,
-// so that a consumer may hand them to the disk without a copy.
+// their own (a digest, a file writer), so that the producer can read the next block meanwhile.
+// Memory stays at block_count blocks whatever the stream's length. Every block but the last is
+// handed over full, so that the n-th holds the stream's bytes from n * block_size on, however they
+// were put in; blocks start on a page boundary, so that a writer may hand them to the disk without
+// a copy.
 class BlockPipeline {
 public:
     using Consumer = std::function<void(const uint8_t* data, size_t count)>;
@@ -44,12 +46,13 @@ public:
 
     // Copies bytes into the stream.
     void feed(const void* data, size_t count);
-    // Without a copy: a free block to fill, then submit() with the bytes filled. The block's bytes
-    // may still be read (not changed) by the producer after submit(), until the next acquire() or
-    // feed().
+    // Without a copy: the free rest of the block being filled, then submit() with the bytes filled.
+    // The bytes submitted may still be read (not changed) by the producer until the next acquire()
+    // or feed().
     std::span<uint8_t> acquire();
     void submit(size_t used);
-    // Waits until every consumer has seen everything fed so far.
+    // Hands over the last, partly filled block and waits until every consumer has seen everything
+    // put in so far.
     void finish();
 
 private:

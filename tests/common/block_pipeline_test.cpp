@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -15,9 +16,13 @@ TEST(BlockPipeline, EveryConsumerSeesTheWholeStreamInOrder)
 {
     const Bytes stream = pattern_bytes(1'000'003, 5);
     Bytes first, second;
+    std::vector<size_t> handed_over;
     {
         BlockPipeline pipeline(
-            {[&](const uint8_t* data, size_t count) { first.insert(first.end(), data, data + count); },
+            {[&](const uint8_t* data, size_t count) {
+                 first.insert(first.end(), data, data + count);
+                 handed_over.push_back(count);
+             },
              [&](const uint8_t* data, size_t count) {
                  std::this_thread::sleep_for(std::chrono::microseconds(50)); // a slower consumer
                  second.insert(second.end(), data, data + count);
@@ -45,6 +50,10 @@ TEST(BlockPipeline, EveryConsumerSeesTheWholeStreamInOrder)
     }
     EXPECT_EQ(first, stream);
     EXPECT_EQ(second, stream);
+    // Whole blocks but the last, so that each holds the same stretch of the stream however it came.
+    ASSERT_EQ(handed_over.size(), stream.size() / 4096 + 1);
+    EXPECT_EQ(std::count(handed_over.begin(), handed_over.end() - 1, size_t{4096}),
+              static_cast<std::ptrdiff_t>(handed_over.size() - 1));
 }
 
 TEST(BlockPipeline, MemoryStaysAtItsBlocks)
