@@ -1,5 +1,7 @@
 #include "common/block_pipeline.h"
 
+#include "common/platform_io.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -25,28 +27,54 @@ template <typename Function> std::thread start_thread(Function function)
     return std::thread(std::move(function));
 }
 
+size_t round_up(size_t size, size_t unit)
+{
+    return (size + unit - 1) / unit * unit;
+}
+
+AlignedBytes allocate_aligned(size_t size, size_t alignment)
+{
+    return AlignedBytes(static_cast<uint8_t*>(::operator new[](std::max<size_t>(size, 1), std::align_val_t{alignment},
+                                                               std::nothrow)),
+                        AlignedFree{alignment});
+}
+
+// The blocks lie in one stretch of memory, in huge pages where the system has them: the digests
+// walk, and direct writes pin, a few large pages in place of hundreds of small ones per block.
+AlignedBytes allocate_block_memory(size_t size)
+{
+    if (size < kHugePageSize)
+        return allocate_page_aligned(size);
+    size = round_up(size, kHugePageSize);
+    AlignedBytes memory = allocate_aligned(size, kHugePageSize);
+    if (memory)
+        advise_huge_pages(memory.get(), size);
+    return memory;
+}
+
 } // namespace
 
 void AlignedFree::operator()(uint8_t* bytes) const
 {
-    ::operator delete[](bytes, std::align_val_t{kPageAlignment});
+    ::operator delete[](bytes, std::align_val_t{alignment});
 }
 
 AlignedBytes allocate_page_aligned(size_t size)
 {
-    return AlignedBytes(static_cast<uint8_t*>(
-        ::operator new[](std::max<size_t>(size, 1), std::align_val_t{kPageAlignment}, std::nothrow)));
+    return allocate_aligned(size, kPageAlignment);
 }
 
 BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count)
     : m_consumers(std::move(consumers)), m_block_size(std::max<size_t>(block_size, 1)),
       m_blocks(std::max<size_t>(block_count, 2)), m_consumed(m_consumers.size(), 0)
 {
-    for (Block& block : m_blocks) {
-        block.bytes = allocate_page_aligned(m_block_size);
-        if (!block.bytes)
-            throw std::bad_alloc();
-    }
+    // Every block starts on a page boundary.
+    const size_t stride = round_up(m_block_size, kPageAlignment);
+    m_memory = allocate_block_memory(stride * m_blocks.size());
+    if (!m_memory)
+        throw std::bad_alloc();
+    for (size_t index = 0; index < m_blocks.size(); ++index)
+        m_blocks[index].bytes = m_memory.get() + index * stride;
     m_threads.reserve(m_consumers.size());
     try {
         for (size_t index = 0; index < m_consumers.size(); ++index)
@@ -108,7 +136,7 @@ void BlockPipeline::feed(const void* data, size_t count)
     while (count > 0) {
         Block& block = current_block();
         const size_t take = std::min(count, m_block_size - block.used);
-        std::memcpy(block.bytes.get() + block.used, bytes, take);
+        std::memcpy(block.bytes + block.used, bytes, take);
         block.used += take;
         bytes += take;
         count -= take;
@@ -120,7 +148,7 @@ void BlockPipeline::feed(const void* data, size_t count)
 std::span<uint8_t> BlockPipeline::acquire()
 {
     Block& block = current_block();
-    return {block.bytes.get() + block.used, m_block_size - block.used};
+    return {block.bytes + block.used, m_block_size - block.used};
 }
 
 void BlockPipeline::submit(size_t used)
@@ -150,7 +178,7 @@ void BlockPipeline::run_consumer(size_t index)
             return; // stopping, and nothing left
         const Block& block = m_blocks[m_consumed[index] % m_blocks.size()];
         lock.unlock();
-        m_consumers[index](block.bytes.get(), block.used);
+        m_consumers[index](block.bytes, block.used);
         lock.lock();
         ++m_consumed[index];
         m_changed.notify_all();

@@ -15,6 +15,7 @@ namespace kestrane {
 inline constexpr size_t kPageAlignment = 4096;
 
 struct AlignedFree {
+    size_t alignment = kPageAlignment;
     void operator()(uint8_t* bytes) const;
 };
 using AlignedBytes = std::unique_ptr<uint8_t[], AlignedFree>;
@@ -57,7 +58,7 @@ public:
 
 private:
     struct Block {
-        AlignedBytes bytes;
+        uint8_t* bytes = nullptr; // in m_memory
         size_t used = 0;
     };
 
@@ -68,6 +69,7 @@ private:
 
     std::vector<Consumer> m_consumers;
     size_t m_block_size;
+    AlignedBytes m_memory;
     std::vector<Block> m_blocks;
 
     std::mutex m_mutex;
