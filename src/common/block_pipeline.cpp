@@ -98,22 +98,35 @@ void BlockPipeline::stop_consumers()
         std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
-    m_changed.notify_all();
+    m_block_ready.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
     m_threads.clear();
+}
+
+uint64_t BlockPipeline::least_consumed() const
+{
+    const auto least = std::min_element(m_consumed.begin(), m_consumed.end());
+    return least == m_consumed.end() ? m_submitted : *least;
+}
+
+void BlockPipeline::wait_until_consumed(std::unique_lock<std::mutex>& lock, uint64_t blocks)
+{
+    m_producer_waits_for = blocks;
+    m_block_consumed.wait(lock, [this, blocks] { return least_consumed() >= blocks; });
+    m_producer_waits_for = 0;
 }
 
 BlockPipeline::Block& BlockPipeline::current_block()
 {
     Block& block = m_blocks[m_submitted % m_blocks.size()];
     if (!m_filling) {
-        // The block was last used m_blocks.size() submissions ago: wait until everyone is past it.
+        // The block was last used m_blocks.size() submissions ago. While a consumer still reads it,
+        // wait until half of the blocks are free, and fill them in one go rather than waking for
+        // each block: both cores are busy, and each wake-up takes one from a consumer.
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] {
-            return std::all_of(m_consumed.begin(), m_consumed.end(),
-                               [this](uint64_t done) { return done + m_blocks.size() > m_submitted; });
-        });
+        if (least_consumed() + m_blocks.size() <= m_submitted)
+            wait_until_consumed(lock, m_submitted - m_blocks.size() / 2);
         block.used = 0;
         m_filling = true;
     }
@@ -122,12 +135,15 @@ BlockPipeline::Block& BlockPipeline::current_block()
 
 void BlockPipeline::submit_current()
 {
+    bool consumer_waits = false;
     {
         std::lock_guard lock(m_mutex);
         ++m_submitted;
         m_filling = false;
+        consumer_waits = m_consumers_waiting > 0;
     }
-    m_changed.notify_all();
+    if (consumer_waits)
+        m_block_ready.notify_all();
 }
 
 void BlockPipeline::feed(const void* data, size_t count)
@@ -164,16 +180,19 @@ void BlockPipeline::finish()
     if (m_filling && current_block().used > 0)
         submit_current();
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] {
-        return std::all_of(m_consumed.begin(), m_consumed.end(), [this](uint64_t done) { return done == m_submitted; });
-    });
+    wait_until_consumed(lock, m_submitted);
 }
 
 void BlockPipeline::run_consumer(size_t index)
 {
+    const auto has_work = [this, index] { return m_stopping || m_consumed[index] < m_submitted; };
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_changed.wait(lock, [this, index] { return m_stopping || m_consumed[index] < m_submitted; });
+        if (!has_work()) {
+            ++m_consumers_waiting;
+            m_block_ready.wait(lock, has_work);
+            --m_consumers_waiting;
+        }
         if (m_consumed[index] == m_submitted)
             return; // stopping, and nothing left
         const Block& block = m_blocks[m_consumed[index] % m_blocks.size()];
@@ -181,7 +200,8 @@ void BlockPipeline::run_consumer(size_t index)
         m_consumers[index](block.bytes, block.used);
         lock.lock();
         ++m_consumed[index];
-        m_changed.notify_all();
+        if (m_producer_waits_for > 0 && least_consumed() >= m_producer_waits_for)
+            m_block_consumed.notify_one();
     }
 }
 

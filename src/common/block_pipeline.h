@@ -64,6 +64,8 @@ private:
 
     Block& current_block();
     void submit_current();
+    uint64_t least_consumed() const;
+    void wait_until_consumed(std::unique_lock<std::mutex>& lock, uint64_t blocks);
     void run_consumer(size_t index);
     void stop_consumers();
 
@@ -72,12 +74,16 @@ private:
     AlignedBytes m_memory;
     std::vector<Block> m_blocks;
 
+    // Each side is woken only when the other has something for it.
     std::mutex m_mutex;
-    std::condition_variable m_changed;
-    uint64_t m_submitted = 0;         // blocks handed to the consumers so far
-    std::vector<uint64_t> m_consumed; // per consumer: blocks it has finished
+    std::condition_variable m_block_ready;    // consumers wait here for a block
+    std::condition_variable m_block_consumed; // the producer waits here for consumers to finish
+    uint64_t m_submitted = 0;                 // blocks handed to the consumers so far
+    std::vector<uint64_t> m_consumed;         // per consumer: blocks it has finished
+    size_t m_consumers_waiting = 0;
+    uint64_t m_producer_waits_for = 0;        // blocks every consumer must finish; 0 when not waiting
     bool m_stopping = false;
-    bool m_filling = false;           // the block at m_submitted is being filled by the producer
+    bool m_filling = false;                   // the block at m_submitted is being filled by the producer
 
     std::vector<std::thread> m_threads;
 };
