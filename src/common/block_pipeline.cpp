@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <system_error>
 
@@ -203,6 +204,20 @@ void BlockPipeline::run_consumer(size_t index)
         if (m_producer_waits_for > 0 && least_consumed() >= m_producer_waits_for)
             m_block_consumed.notify_one();
     }
+}
+
+void BlockWriter::operator()(const uint8_t* data, size_t count)
+{
+    if (m_failed.load())
+        return;
+    // An exception must not leave the pipeline's thread: it would end the program.
+    bool written = false;
+    try {
+        written = m_write(data, count);
+    } catch (const std::exception&) {
+    }
+    if (!written)
+        m_failed.store(true);
 }
 
 void set_thread_start_limit_for_tests(int starts)

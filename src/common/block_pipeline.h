@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +87,23 @@ private:
     bool m_filling = false;                   // the block at m_submitted is being filled by the producer
 
     std::vector<std::thread> m_threads;
+};
+
+// A consumer that writes the blocks out (to a file, a sink) until a write fails or it is stopped.
+// It runs on the pipeline's thread; the producer reads failed().
+class BlockWriter {
+public:
+    using Write = std::function<bool(const uint8_t* data, size_t count)>;
+
+    explicit BlockWriter(Write write) : m_write(std::move(write)) {}
+    void operator()(const uint8_t* data, size_t count);
+    bool failed() const { return m_failed.load(); }
+    // What is still queued is skipped.
+    void stop() { m_failed.store(true); }
+
+private:
+    Write m_write;
+    std::atomic<bool> m_failed{false};
 };
 
 // Test seam: after `starts` more thread starts, every start fails as when the system has no thread

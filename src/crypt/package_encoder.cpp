@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 
 namespace kestrane {
 namespace {
@@ -65,15 +64,16 @@ int64_t build_package_enc1(const uint8_t* input, uint64_t n, uint8_t* output, co
 
 PackageEncoder::PackageEncoder(Sink sink)
     : m_sink(std::move(sink)), m_key(company_key()), m_tag(m_key.data(), m_key.size()),
+      m_writer([this](const uint8_t* data, size_t count) { return m_sink(data, count); }),
       m_blocks({[this](const uint8_t* data, size_t count) { m_tag.update(data, count); },
-                [this](const uint8_t* data, size_t count) { write_out(data, count); }})
+                [this](const uint8_t* data, size_t count) { m_writer(data, count); }})
 {
 }
 
 PackageEncoder::~PackageEncoder()
 {
     // What is still queued is not written: the package is being dropped.
-    m_sink_failed.store(true);
+    m_writer.stop();
     m_blocks.finish();
     cleanse_key(m_key);
     OPENSSL_cleanse(m_held_back.data(), m_held_back.size());
@@ -105,27 +105,12 @@ int PackageEncoder::begin(const uint8_t* input_header, EncryptMode mode, const s
 
 bool PackageEncoder::emit(const uint8_t* data, size_t count)
 {
-    m_failed = m_failed || m_sink_failed.load();
+    m_failed = m_failed || m_writer.failed();
     if (m_failed)
         return false;
     m_blocks.feed(data, count);
     m_written += count;
     return true;
-}
-
-// On the sink's thread.
-void PackageEncoder::write_out(const uint8_t* data, size_t count)
-{
-    if (m_sink_failed.load())
-        return;
-    // An exception must not leave the thread: it would end the program.
-    bool written = false;
-    try {
-        written = m_sink(data, count);
-    } catch (const std::exception&) {
-    }
-    if (!written)
-        m_sink_failed.store(true);
 }
 
 bool PackageEncoder::append(const uint8_t* data, size_t count)
@@ -174,7 +159,7 @@ int64_t PackageEncoder::finish()
     emit(key_block, sizeof key_block);
     m_blocks.finish();
     const Tag tag = m_tag.finish();
-    if (m_failed || m_sink_failed.load() || !m_sink(tag.data(), tag.size()))
+    if (m_failed || m_writer.failed() || !m_sink(tag.data(), tag.size()))
         return kPackageSinkFailed;
     return static_cast<int64_t>(m_written + tag.size());
 }

@@ -3,7 +3,6 @@
 #include "common/block_pipeline.h"
 #include "crypt/sealing.h"
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -82,13 +81,12 @@ public:
 private:
     bool emit(const uint8_t* data, size_t count);
     bool seal_held_back();
-    void write_out(const uint8_t* data, size_t count);
 
     Sink m_sink;
     CompanyKey m_key;
     HmacMd5 m_tag;
-    std::atomic<bool> m_sink_failed{false}; // the sink failed, or the rest is not to be written
-    BlockPipeline m_blocks; // feeds m_tag and m_sink; declared after them, so it stops first
+    BlockWriter m_writer; // writes to m_sink
+    BlockPipeline m_blocks; // feeds m_tag and m_writer; declared after them, so it stops first
     bool m_copy_only = false;
     bool m_failed = false;
     bool m_sealing_failed = false;

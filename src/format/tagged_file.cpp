@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 
 namespace kestrane {
 namespace {
@@ -68,8 +67,11 @@ std::string read_version(const InformationField& field)
 
 TaggedFileWriter::TaggedFileWriter(const std::string& destination, FileAccess access, Observer observer)
     : m_output(destination), m_access(access), m_observer(std::move(observer)),
+      m_writer([this](const uint8_t* data, size_t count) { return m_output.write(data, count); }),
+      // Each block starts where a block of the file starts, so that past its first MiB the output
+      // can hand it to the disk as it is.
       m_blocks({[this](const uint8_t* data, size_t count) { m_md5.update(data, count); },
-                [this](const uint8_t* data, size_t count) { write_out(data, count); }})
+                [this](const uint8_t* data, size_t count) { m_writer(data, count); }})
 {
 }
 
@@ -129,26 +131,10 @@ bool TaggedFileWriter::put(const void* data, size_t count)
     return ok();
 }
 
-// On the writer's thread. Each block starts where a block of the file starts, so that past its
-// first MiB the output can hand it to the disk as it is.
-void TaggedFileWriter::write_out(const uint8_t* data, size_t count)
-{
-    if (m_output_failed.load())
-        return;
-    // An exception must not leave the thread: it would end the program.
-    bool written = false;
-    try {
-        written = m_output.write(data, count);
-    } catch (const std::exception&) {
-    }
-    if (!written)
-        m_output_failed.store(true);
-}
-
 // Lets the writer's thread skip what is still queued, and waits for it.
 void TaggedFileWriter::stop_writing()
 {
-    m_output_failed.store(true);
+    m_writer.stop();
     m_blocks.finish();
 }
 
@@ -157,7 +143,7 @@ int TaggedFileWriter::finish()
     if (m_ok && m_payload_written == m_payload_expected) {
         m_blocks.finish();
         const Md5Digest trailer = m_md5.finish();
-        if (!m_output_failed.load() && m_output.write(trailer.data(), trailer.size())) {
+        if (!m_writer.failed() && m_output.write(trailer.data(), trailer.size())) {
             if (m_observer)
                 m_observer(trailer.data(), trailer.size());
             if (m_output.commit())

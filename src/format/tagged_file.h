@@ -5,7 +5,6 @@
 #include "format/md5.h"
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -107,16 +106,15 @@ public:
 
 private:
     bool put(const void* data, size_t count);
-    void write_out(const uint8_t* data, size_t count);
-    bool ok() const { return m_ok && !m_output_failed.load(); }
+    bool ok() const { return m_ok && !m_writer.failed(); }
     void stop_writing();
 
     AtomicOutputFile m_output;
     FileAccess m_access;
     Observer m_observer;
     Md5 m_md5;
-    std::atomic<bool> m_output_failed{false}; // a write failed, or the rest is not to be written
-    BlockPipeline m_blocks; // feeds m_md5 and m_output; declared after them, so it stops first
+    BlockWriter m_writer; // writes m_output
+    BlockPipeline m_blocks; // feeds m_md5 and m_writer; declared after them, so it stops first
     uint64_t m_payload_expected = 0;
     uint64_t m_payload_written = 0;
     bool m_ok = false;
