@@ -87,3 +87,27 @@ TEST(BlockPipeline, FailedThreadStartEndsTheThreadsAlreadyStarted)
     pipeline.finish();
     EXPECT_EQ(calls.load(), 2);
 }
+
+// A writer stops at its first failure, a thrown one included (it must not end the program), and
+// the pipeline goes on for the other consumers.
+TEST(BlockWriter, StopsAtTheFirstFailedOrThrowingWrite)
+{
+    for (const bool throws : {false, true}) {
+        int writes = 0;
+        size_t digested = 0;
+        BlockWriter writer([&](const uint8_t*, size_t) {
+            if (++writes == 2 && throws)
+                throw std::bad_alloc();
+            return writes < 2;
+        });
+        BlockPipeline pipeline({[&](const uint8_t* data, size_t count) { writer(data, count); },
+                                [&](const uint8_t*, size_t count) { digested += count; }},
+                               64, 2);
+        const Bytes stream = pattern_bytes(64 * 5, 1);
+        pipeline.feed(stream.data(), stream.size());
+        pipeline.finish();
+        EXPECT_TRUE(writer.failed());
+        EXPECT_EQ(writes, 2);
+        EXPECT_EQ(digested, stream.size());
+    }
+}
