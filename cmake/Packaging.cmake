@@ -4,7 +4,12 @@
 set(KESTRANE_PACKAGE_MAINTAINER "Tev firmware tools <firmware-tools@tev.example>"
     CACHE STRING "The Maintainer field of the Debian package")
 
-set(CPACK_GENERATOR DEB)
+# Elsewhere, where the program is not yet built or tested, an archive of what cmake --install gives.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(CPACK_GENERATOR DEB)
+else()
+  set(CPACK_GENERATOR ZIP)
+endif()
 # Configured without the dialogs: kestrane-cli alone, for build servers without a display stack.
 # The full package holds kestrane-cli too, and the same man page: one or the other is installed.
 if(KESTRANE_BUILD_GUI)

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Kestrane's throughput beside the physical limit: the digests it cannot avoid.
 #
-#   tools/bench.sh [PROGRAM]        (make bench)
+#   tools/bench.sh [PROGRAM [BASELINE]]        (make bench)
 #
 # Creates its own inputs in a temporary folder (removed afterwards; nothing goes into the
 # repository), runs every measurement BENCH_ROUNDS times in one run, interleaving each operation
 # with its limit, and prints the medians: wall time, ratio to the limit, peak resident memory.
 # Outputs of an earlier round are removed first (replacing a large file costs the file system
-# extra work), and the disk is synced before each measurement.
+# extra work), and the disk is synced before each measurement. With a BASELINE program (an earlier
+# build, say) every round measures it too, right after PROGRAM, and a second table compares it under
+# the same conditions.
 #
 #   BENCH_SIZE_MIB   firmware-like file (default 512)
 #   BENCH_LARGE_MIB  the memory check on a large input (default 2048; 0 skips it)
@@ -18,6 +20,7 @@
 set -euo pipefail
 
 program=$(readlink -f "${1:-build/kestrane}")
+baseline=${2:+$(readlink -f "$2")}
 # BENCH_WRAPPER runs each measured command under another, e.g. "eatmydata" to see what the
 # durable writes (fsync) cost on this disk.
 wrapper=${BENCH_WRAPPER:-}
@@ -31,7 +34,6 @@ export XDG_CONFIG_HOME="$work/config"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 say() { printf '%s\n' "$*" >&2; }
-kestrane() { "$program" "$@" >/dev/null; }
 
 # --- inputs --------------------------------------------------------------------------------------
 say "creating inputs in $work"
@@ -93,27 +95,36 @@ warm() { cat "$@" >/dev/null; }
 median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 maximum() { tr ' ' '\n' | grep -v '^$' | sort -g | tail -1; }
 
-for round in $(seq 1 "$rounds"); do
-    say "round $round of $rounds"
+# one_round PROGRAM SUFFIX: one round of every measurement, filed under each name plus SUFFIX.
+one_round() {
+    local program=$1 suffix=$2
     rm -f image.krn.wrp image.krn.wrp-Acme.enc web.wrp packed.wrp
     warm image.krn
-    measure md5sum md5sum image.krn
-    measure wrap "$program" -wrapping kernel image.krn
+    measure md5sum$suffix md5sum image.krn
+    measure wrap$suffix "$program" -wrapping kernel image.krn
     warm image.krn.wrp
-    measure hmac openssl dgst -md5 -mac HMAC -macopt hexkey:00000A1B2C3D4E5F image.krn.wrp
-    measure encrypt "$program" -key acme.wrp image.krn.wrp
+    measure hmac$suffix openssl dgst -md5 -mac HMAC -macopt hexkey:00000A1B2C3D4E5F image.krn.wrp
+    measure encrypt$suffix "$program" -key acme.wrp image.krn.wrp
     rm -f image.krn.wrp image.krn.wrp-Acme.enc
     warm image.krn
-    measure md5sum md5sum image.krn
-    measure wrapkey "$program" -wrapping kernel -key acme.wrp image.krn
+    measure md5sum$suffix md5sum image.krn
+    measure wrapkey$suffix "$program" -wrapping kernel -key acme.wrp image.krn
     rm -f web.tar
-    measure tar tar cf web.tar -C web .
-    measure tarmd5 md5sum web.tar
-    measure dirwrap "$program" -wrapping webpage -version 1.0 web
+    measure tar$suffix tar cf web.tar -C web .
+    measure tarmd5$suffix md5sum web.tar
+    measure dirwrap$suffix "$program" -wrapping webpage -version 1.0 web
     warm packages/*
-    measure packmd5 md5sum $admitted
-    measure pack "$program" -pack packages -version 1.0 -dest packed.wrp
-    measure small "$program" -wrapping ocx -version 1.0 small.bin
+    measure packmd5$suffix md5sum $admitted
+    measure pack$suffix "$program" -pack packages -version 1.0 -dest packed.wrp
+    measure small$suffix "$program" -wrapping ocx -version 1.0 small.bin
+}
+
+for round in $(seq 1 "$rounds"); do
+    say "round $round of $rounds"
+    one_round "$program" ""
+    if [ -n "$baseline" ]; then
+        one_round "$baseline" "@baseline"
+    fi
 done
 
 large_rss=""
@@ -132,22 +143,31 @@ rss() { echo "${memory[$1]}" | maximum; }
 row() { # label seconds limit-seconds goal rss-KiB
     printf '%-34s %9.3f %10.3f %7.2f %8s %8.1f\n' "$1" "$2" "$3" "$(echo "$2 / $3" | bc -l)" "$4" "$(echo "$5 / 1024" | bc -l)"
 }
-tar_and_md5=$(echo "$(m tar) + $(m tarmd5)" | bc -l)
+# table TITLE SUFFIX: the rows of the measurements filed under SUFFIX.
+table() {
+    local s=$2
+    echo
+    echo "$1"
+    printf '%-34s %9s %10s %7s %8s %8s\n' "operation" "wall s" "limit s" "ratio" "goal" "RSS MiB"
+    row "wrap (vs md5sum)" "$(m wrap$s)" "$(m md5sum$s)" "<=1.15" "$(rss wrap$s)"
+    row "encrypt (vs HMAC-MD5)" "$(m encrypt$s)" "$(m hmac$s)" "<=1.15" "$(rss encrypt$s)"
+    row "wrap with key (vs md5sum)" "$(m wrapkey$s)" "$(m md5sum$s)" "<=1.20" "$(rss wrapkey$s)"
+    row "directory wrap (vs tar + md5sum)" "$(m dirwrap$s)" "$(echo "$(m tar$s) + $(m tarmd5$s)" | bc -l)" "<=1.20" \
+        "$(rss dirwrap$s)"
+    row "-pack with scan (vs md5sum)" "$(m pack$s)" "$(m packmd5$s)" "<=1.20" "$(rss pack$s)"
+    row "1 KiB file, start to exit" "$(m small$s)" "0.050" "<=1.00" "$(rss small$s)"
+}
 
 echo
 echo "Kestrane benchmark: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 echo "firmware file $size_mib MiB, web directory $(find web -type f | wc -l) files ($(du -sm web | cut -f1) MiB)," \
      "$(ls packages | wc -l) packages ($(du -cm $admitted | tail -1 | cut -f1) MiB admitted), medians of $rounds rounds"
-echo
-printf '%-34s %9s %10s %7s %8s %8s\n' "operation" "wall s" "limit s" "ratio" "goal" "RSS MiB"
-row "wrap (vs md5sum)" "$(m wrap)" "$(m md5sum)" "<=1.15" "$(rss wrap)"
-row "encrypt (vs HMAC-MD5)" "$(m encrypt)" "$(m hmac)" "<=1.15" "$(rss encrypt)"
-row "wrap with key (vs md5sum)" "$(m wrapkey)" "$(m md5sum)" "<=1.20" "$(rss wrapkey)"
-row "directory wrap (vs tar + md5sum)" "$(m dirwrap)" "$tar_and_md5" "<=1.20" "$(rss dirwrap)"
-row "-pack with scan (vs md5sum)" "$(m pack)" "$(m packmd5)" "<=1.20" "$(rss pack)"
-row "1 KiB file, start to exit" "$(m small)" "0.050" "<=1.00" "$(rss small)"
+table "$program" ""
 if [ -n "$large_rss" ]; then
     printf '%-34s %9.3f %10s %7s %8s %8.1f\n' "wrap with key, $large_mib MiB" "$(m large)" "-" "-" "<=64MiB" \
         "$(echo "$large_rss / 1024" | bc -l)"
+fi
+if [ -n "$baseline" ]; then
+    table "$baseline (baseline, measured in the same rounds)" "@baseline"
 fi
 echo "limits: md5sum, openssl dgst -md5 -mac HMAC, tar cf; RSS goal <= 64 MiB for every row"

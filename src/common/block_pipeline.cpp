@@ -1,9 +1,11 @@
 #include "common/block_pipeline.h"
 
+#include "common/platform_io.h"
+
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <system_error>
 
@@ -26,29 +28,54 @@ template <typename Function> std::thread start_thread(Function function)
     return std::thread(std::move(function));
 }
 
+size_t round_up(size_t size, size_t unit)
+{
+    return (size + unit - 1) / unit * unit;
+}
+
+AlignedBytes allocate_aligned(size_t size, size_t alignment)
+{
+    return AlignedBytes(static_cast<uint8_t*>(::operator new[](std::max<size_t>(size, 1), std::align_val_t{alignment},
+                                                               std::nothrow)),
+                        AlignedFree{alignment});
+}
+
+// The blocks lie in one stretch of memory, in huge pages where the system has them: the digests
+// walk, and direct writes pin, a few large pages in place of hundreds of small ones per block.
+AlignedBytes allocate_block_memory(size_t size)
+{
+    if (size < kHugePageSize)
+        return allocate_page_aligned(size);
+    size = round_up(size, kHugePageSize);
+    AlignedBytes memory = allocate_aligned(size, kHugePageSize);
+    if (memory)
+        advise_huge_pages(memory.get(), size);
+    return memory;
+}
+
 } // namespace
 
 void AlignedFree::operator()(uint8_t* bytes) const
 {
-    std::free(bytes);
+    ::operator delete[](bytes, std::align_val_t{alignment});
 }
 
 AlignedBytes allocate_page_aligned(size_t size)
 {
-    // aligned_alloc wants a whole number of alignment units.
-    const size_t rounded = (std::max<size_t>(size, 1) + kPageAlignment - 1) / kPageAlignment * kPageAlignment;
-    return AlignedBytes(static_cast<uint8_t*>(std::aligned_alloc(kPageAlignment, rounded)));
+    return allocate_aligned(size, kPageAlignment);
 }
 
 BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count)
     : m_consumers(std::move(consumers)), m_block_size(std::max<size_t>(block_size, 1)),
       m_blocks(std::max<size_t>(block_count, 2)), m_consumed(m_consumers.size(), 0)
 {
-    for (Block& block : m_blocks) {
-        block.bytes = allocate_page_aligned(m_block_size);
-        if (!block.bytes)
-            throw std::bad_alloc();
-    }
+    // Every block starts on a page boundary.
+    const size_t stride = round_up(m_block_size, kPageAlignment);
+    m_memory = allocate_block_memory(stride * m_blocks.size());
+    if (!m_memory)
+        throw std::bad_alloc();
+    for (size_t index = 0; index < m_blocks.size(); ++index)
+        m_blocks[index].bytes = m_memory.get() + index * stride;
     m_threads.reserve(m_consumers.size());
     try {
         for (size_t index = 0; index < m_consumers.size(); ++index)
@@ -72,22 +99,35 @@ void BlockPipeline::stop_consumers()
         std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
-    m_changed.notify_all();
+    m_block_ready.notify_all();
     for (std::thread& thread : m_threads)
         thread.join();
     m_threads.clear();
+}
+
+uint64_t BlockPipeline::least_consumed() const
+{
+    const auto least = std::min_element(m_consumed.begin(), m_consumed.end());
+    return least == m_consumed.end() ? m_submitted : *least;
+}
+
+void BlockPipeline::wait_until_consumed(std::unique_lock<std::mutex>& lock, uint64_t blocks)
+{
+    m_producer_waits_for = blocks;
+    m_block_consumed.wait(lock, [this, blocks] { return least_consumed() >= blocks; });
+    m_producer_waits_for = 0;
 }
 
 BlockPipeline::Block& BlockPipeline::current_block()
 {
     Block& block = m_blocks[m_submitted % m_blocks.size()];
     if (!m_filling) {
-        // The block was last used m_blocks.size() submissions ago: wait until everyone is past it.
+        // The block was last used m_blocks.size() submissions ago. While a consumer still reads it,
+        // wait until half of the blocks are free, and fill them in one go rather than waking for
+        // each block: both cores are busy, and each wake-up takes one from a consumer.
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] {
-            return std::all_of(m_consumed.begin(), m_consumed.end(),
-                               [this](uint64_t done) { return done + m_blocks.size() > m_submitted; });
-        });
+        if (least_consumed() + m_blocks.size() <= m_submitted)
+            wait_until_consumed(lock, m_submitted - m_blocks.size() / 2);
         block.used = 0;
         m_filling = true;
     }
@@ -96,12 +136,15 @@ BlockPipeline::Block& BlockPipeline::current_block()
 
 void BlockPipeline::submit_current()
 {
+    bool consumer_waits = false;
     {
         std::lock_guard lock(m_mutex);
         ++m_submitted;
         m_filling = false;
+        consumer_waits = m_consumers_waiting > 0;
     }
-    m_changed.notify_all();
+    if (consumer_waits)
+        m_block_ready.notify_all();
 }
 
 void BlockPipeline::feed(const void* data, size_t count)
@@ -110,7 +153,7 @@ void BlockPipeline::feed(const void* data, size_t count)
     while (count > 0) {
         Block& block = current_block();
         const size_t take = std::min(count, m_block_size - block.used);
-        std::memcpy(block.bytes.get() + block.used, bytes, take);
+        std::memcpy(block.bytes + block.used, bytes, take);
         block.used += take;
         bytes += take;
         count -= take;
@@ -121,18 +164,15 @@ void BlockPipeline::feed(const void* data, size_t count)
 
 std::span<uint8_t> BlockPipeline::acquire()
 {
-    // A partly fed block goes first, so that the stream keeps its order.
-    if (m_filling && current_block().used > 0)
-        submit_current();
     Block& block = current_block();
-    return {block.bytes.get(), m_block_size};
+    return {block.bytes + block.used, m_block_size - block.used};
 }
 
 void BlockPipeline::submit(size_t used)
 {
     Block& block = current_block();
-    block.used = std::min(used, m_block_size);
-    if (block.used > 0)
+    block.used += std::min(used, m_block_size - block.used);
+    if (block.used == m_block_size)
         submit_current();
 }
 
@@ -141,25 +181,43 @@ void BlockPipeline::finish()
     if (m_filling && current_block().used > 0)
         submit_current();
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] {
-        return std::all_of(m_consumed.begin(), m_consumed.end(), [this](uint64_t done) { return done == m_submitted; });
-    });
+    wait_until_consumed(lock, m_submitted);
 }
 
 void BlockPipeline::run_consumer(size_t index)
 {
+    const auto has_work = [this, index] { return m_stopping || m_consumed[index] < m_submitted; };
     std::unique_lock lock(m_mutex);
     while (true) {
-        m_changed.wait(lock, [this, index] { return m_stopping || m_consumed[index] < m_submitted; });
+        if (!has_work()) {
+            ++m_consumers_waiting;
+            m_block_ready.wait(lock, has_work);
+            --m_consumers_waiting;
+        }
         if (m_consumed[index] == m_submitted)
             return; // stopping, and nothing left
         const Block& block = m_blocks[m_consumed[index] % m_blocks.size()];
         lock.unlock();
-        m_consumers[index](block.bytes.get(), block.used);
+        m_consumers[index](block.bytes, block.used);
         lock.lock();
         ++m_consumed[index];
-        m_changed.notify_all();
+        if (m_producer_waits_for > 0 && least_consumed() >= m_producer_waits_for)
+            m_block_consumed.notify_one();
     }
+}
+
+void BlockWriter::operator()(const uint8_t* data, size_t count)
+{
+    if (m_failed.load())
+        return;
+    // An exception must not leave the pipeline's thread: it would end the program.
+    bool written = false;
+    try {
+        written = m_write(data, count);
+    } catch (const std::exception&) {
+    }
+    if (!written)
+        m_failed.store(true);
 }
 
 void set_thread_start_limit_for_tests(int starts)

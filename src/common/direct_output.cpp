@@ -2,14 +2,79 @@
 
 #include "common/platform_io.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace kestrane {
 namespace {
 
-// A few blocks in flight keep the disk busy while the producer copies the next ones.
-constexpr size_t kBlockSize = size_t{1} << 20;
-constexpr size_t kBlockCount = 4;
+constexpr size_t kGatherSize = size_t{1} << 20;
+
+bool is_page_aligned(const void* data)
+{
+    return reinterpret_cast<uintptr_t>(data) % kPageAlignment == 0;
+}
 
 } // namespace
+
+std::unique_ptr<DirectOutput> DirectOutput::attach(int descriptor, uint64_t offset)
+{
+    AlignedBytes gathered = allocate_page_aligned(kGatherSize);
+    if (!gathered || !set_direct_io(descriptor, true))
+        return nullptr;
+    return std::unique_ptr<DirectOutput>(new DirectOutput(descriptor, offset, std::move(gathered)));
+}
+
+DirectOutput::DirectOutput(int descriptor, uint64_t offset, AlignedBytes gathered)
+    : m_descriptor(descriptor), m_offset(offset), m_gathered(std::move(gathered))
+{
+}
+
+DirectOutput::~DirectOutput() = default;
+
+bool DirectOutput::write(const void* data, size_t count)
+{
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    while (count > 0 && !m_failed) {
+        if (m_gathered_count == 0 && is_page_aligned(bytes) && count >= kPageAlignment) {
+            const size_t pages = count - count % kPageAlignment;
+            m_failed = !write_at_offset(bytes, pages);
+            bytes += pages;
+            count -= pages;
+            continue;
+        }
+        const size_t take = std::min(count, kGatherSize - m_gathered_count);
+        std::memcpy(m_gathered.get() + m_gathered_count, bytes, take);
+        m_gathered_count += take;
+        bytes += take;
+        count -= take;
+        if (m_gathered_count == kGatherSize) {
+            m_failed = !write_at_offset(m_gathered.get(), m_gathered_count);
+            m_gathered_count = 0;
+        }
+    }
+    return !m_failed;
+}
+
+bool DirectOutput::finish()
+{
+    // Direct writes take whole aligned pages; the file's end goes through the page cache.
+    if (!m_failed && m_gathered_count > 0) {
+        const size_t pages = m_gathered_count - m_gathered_count % kPageAlignment;
+        bool ok = write_at_offset(m_gathered.get(), pages);
+        if (ok && pages < m_gathered_count)
+            ok = (!m_direct || leave_direct_mode())
+                && write_at_offset(m_gathered.get() + pages, m_gathered_count - pages);
+        m_failed = !ok;
+    }
+    m_gathered_count = 0;
+    return !m_failed;
+}
+
+void DirectOutput::abandon()
+{
+    m_gathered_count = 0;
+}
 
 bool DirectOutput::write_at_offset(const uint8_t* data, size_t count)
 {
@@ -27,69 +92,12 @@ bool DirectOutput::write_at_offset(const uint8_t* data, size_t count)
     return true;
 }
 
-std::unique_ptr<DirectOutput> DirectOutput::attach(int descriptor, uint64_t offset)
-{
-    if (!set_direct_io(descriptor, true))
-        return nullptr;
-    return std::unique_ptr<DirectOutput>(new DirectOutput(descriptor, offset));
-}
-
 bool DirectOutput::leave_direct_mode()
 {
     if (!set_direct_io(m_descriptor, false))
         return false;
     m_direct = false;
     return true;
-}
-
-DirectOutput::DirectOutput(int descriptor, uint64_t offset) : m_descriptor(descriptor), m_offset(offset)
-{
-    m_pipeline = std::make_unique<BlockPipeline>(
-        std::vector<BlockPipeline::Consumer>{[this](const uint8_t* data, size_t count) { write_block(data, count); }},
-        kBlockSize, kBlockCount);
-}
-
-DirectOutput::~DirectOutput()
-{
-    abandon();
-}
-
-void DirectOutput::write_block(const uint8_t* data, size_t count)
-{
-    if (m_failed.load() || m_abandoned.load())
-        return;
-    // Direct writes take whole aligned units at aligned offsets; the rest (the file's end) goes
-    // through the page cache.
-    const size_t unit = kPageAlignment;
-    size_t direct = 0;
-    if (m_direct && m_offset % unit == 0)
-        direct = count - count % unit;
-    bool ok = write_at_offset(data, direct);
-    if (ok && direct < count)
-        ok = (!m_direct || leave_direct_mode()) && write_at_offset(data + direct, count - direct);
-    if (!ok)
-        m_failed.store(true);
-}
-
-bool DirectOutput::write(const void* data, size_t count)
-{
-    if (m_failed.load() || !m_pipeline)
-        return false;
-    m_pipeline->feed(data, count);
-    return !m_failed.load();
-}
-
-bool DirectOutput::finish()
-{
-    if (m_pipeline)
-        m_pipeline->finish();
-    return !m_failed.load() && !m_abandoned.load();
-}
-
-void DirectOutput::abandon()
-{
-    m_abandoned.store(true);
-    m_pipeline.reset();
 }
 
 } // namespace kestrane

@@ -68,6 +68,11 @@ void start_writeback(int descriptor, uint64_t offset, uint64_t count)
     sync_file_range(descriptor, static_cast<off64_t>(offset), static_cast<off64_t>(count), SYNC_FILE_RANGE_WRITE);
 }
 
+void advise_huge_pages(void* memory, size_t size)
+{
+    madvise(memory, size, MADV_HUGEPAGE);
+}
+
 #else
 
 bool set_direct_io(int, bool)
@@ -91,6 +96,8 @@ int64_t write_at(int, const void*, size_t, uint64_t)
 }
 
 void start_writeback(int, uint64_t, uint64_t) {}
+
+void advise_huge_pages(void*, size_t) {}
 
 #endif
 

@@ -5,8 +5,9 @@
 
 namespace kestrane {
 
-// The system calls behind reading and writing past the page cache, in one place. Where the
-// platform has no such thing, direct I/O stays off and these report it.
+// The system calls behind reading and writing past the page cache, and behind the memory such
+// transfers use, in one place. Where the platform has no such thing, direct I/O stays off and these
+// report it.
 
 // Turns reading and writing past the page cache on or off for an open file. False when the platform
 // or the file system does not have it.
@@ -28,5 +29,11 @@ int64_t write_at(int descriptor, const void* source, size_t count, uint64_t offs
 // Asks the disk to start writing a range of the file out. Only a hint: a flush still makes the file
 // durable.
 void start_writeback(int descriptor, uint64_t offset, uint64_t count);
+
+// The size of a huge page where the system has them (2 MiB on x86-64 and most 64-bit ARM).
+inline constexpr size_t kHugePageSize = size_t{2} << 20;
+
+// Asks the system to back memory (aligned to kHugePageSize) with huge pages. Only a hint.
+void advise_huge_pages(void* memory, size_t size);
 
 } // namespace kestrane

@@ -64,12 +64,17 @@ int64_t build_package_enc1(const uint8_t* input, uint64_t n, uint8_t* output, co
 
 PackageEncoder::PackageEncoder(Sink sink)
     : m_sink(std::move(sink)), m_key(company_key()), m_tag(m_key.data(), m_key.size()),
-      m_tagging({[this](const uint8_t* data, size_t count) { m_tag.update(data, count); }})
+      m_writer([this](const uint8_t* data, size_t count) { return m_sink(data, count); }),
+      m_blocks({[this](const uint8_t* data, size_t count) { m_tag.update(data, count); },
+                [this](const uint8_t* data, size_t count) { m_writer(data, count); }})
 {
 }
 
 PackageEncoder::~PackageEncoder()
 {
+    // What is still queued is not written: the package is being dropped.
+    m_writer.stop();
+    m_blocks.finish();
     cleanse_key(m_key);
     OPENSSL_cleanse(m_held_back.data(), m_held_back.size());
 }
@@ -100,12 +105,12 @@ int PackageEncoder::begin(const uint8_t* input_header, EncryptMode mode, const s
 
 bool PackageEncoder::emit(const uint8_t* data, size_t count)
 {
+    m_failed = m_failed || m_writer.failed();
     if (m_failed)
         return false;
-    m_tagging.feed(data, count);
+    m_blocks.feed(data, count);
     m_written += count;
-    m_failed = !m_sink(data, count);
-    return !m_failed;
+    return true;
 }
 
 bool PackageEncoder::append(const uint8_t* data, size_t count)
@@ -152,9 +157,9 @@ int64_t PackageEncoder::finish()
     if (make_key_block(key_block) < 0)
         return kPackageSealingFailed;
     emit(key_block, sizeof key_block);
-    m_tagging.finish();
+    m_blocks.finish();
     const Tag tag = m_tag.finish();
-    if (m_failed || !m_sink(tag.data(), tag.size()))
+    if (m_failed || m_writer.failed() || !m_sink(tag.data(), tag.size()))
         return kPackageSinkFailed;
     return static_cast<int64_t>(m_written + tag.size());
 }

@@ -55,7 +55,10 @@ int64_t build_package_encr(const uint8_t* input, uint64_t n, uint8_t* output, co
 int64_t build_package_enc1(const uint8_t* input, uint64_t n, uint8_t* output, const std::string& company_name);
 
 // Produces an encrypted package from a body source that arrives in pieces. Output bytes go to a
-// sink in file order; the first 1044 body bytes are held back until they can be sealed.
+// sink in file order; the first 1044 body bytes are held back until they can be sealed. The sink
+// runs on a thread of its own beside the tag's digest and takes the package in blocks that start
+// where blocks of the package start (BlockPipeline), all but the last the same size; the tag comes
+// last, from finish()'s thread.
 class PackageEncoder {
 public:
     using Sink = std::function<bool(const uint8_t* data, size_t count)>;
@@ -68,7 +71,8 @@ public:
     // `input_header`: the input's first 140 bytes. 1, kPackageRefused or kPackageSinkFailed.
     int begin(const uint8_t* input_header, EncryptMode mode, const std::string& company_name,
               uint64_t body_source_length);
-    // False once the sink failed or more body bytes arrive than announced.
+    // False once more body bytes arrive than announced, or once a failed sink is known (a failure
+    // shows at the latest at finish()).
     bool append(const uint8_t* data, size_t count);
     // Writes the key block and the tag: the package size, kPackageSealingFailed or
     // kPackageSinkFailed.
@@ -81,7 +85,8 @@ private:
     Sink m_sink;
     CompanyKey m_key;
     HmacMd5 m_tag;
-    BlockPipeline m_tagging; // feeds m_tag on a thread of its own; declared after it, so it stops first
+    BlockWriter m_writer; // writes to m_sink
+    BlockPipeline m_blocks; // feeds m_tag and m_writer; declared after them, so it stops first
     bool m_copy_only = false;
     bool m_failed = false;
     bool m_sealing_failed = false;

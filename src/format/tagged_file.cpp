@@ -67,8 +67,17 @@ std::string read_version(const InformationField& field)
 
 TaggedFileWriter::TaggedFileWriter(const std::string& destination, FileAccess access, Observer observer)
     : m_output(destination), m_access(access), m_observer(std::move(observer)),
-      m_digest({[this](const uint8_t* data, size_t count) { m_md5.update(data, count); }})
+      m_writer([this](const uint8_t* data, size_t count) { return m_output.write(data, count); }),
+      // Each block starts where a block of the file starts, so that past its first MiB the output
+      // can hand it to the disk as it is.
+      m_blocks({[this](const uint8_t* data, size_t count) { m_md5.update(data, count); },
+                [this](const uint8_t* data, size_t count) { m_writer(data, count); }})
 {
+}
+
+TaggedFileWriter::~TaggedFileWriter()
+{
+    stop_writing();
 }
 
 bool TaggedFileWriter::begin(std::string_view type_tag, std::string_view attribute_tag,
@@ -96,46 +105,52 @@ bool TaggedFileWriter::append(const void* data, size_t count)
 
 std::span<uint8_t> TaggedFileWriter::payload_buffer()
 {
-    return m_digest.acquire();
+    return m_blocks.acquire();
 }
 
 bool TaggedFileWriter::append_buffer(size_t count)
 {
-    const std::span<uint8_t> buffer = m_digest.acquire();
+    const std::span<uint8_t> buffer = m_blocks.acquire();
     m_payload_written += count;
-    if (!m_ok || count > buffer.size())
+    if (!ok() || count > buffer.size())
         return m_ok = false;
-    // The digest reads the buffer on its own thread while it is written out here.
-    m_digest.submit(count);
-    m_ok = m_output.write(buffer.data(), count);
-    if (m_ok && m_observer)
+    // The digest and the writer read the buffer on their threads while the observer reads it here.
+    m_blocks.submit(count);
+    if (m_observer)
         m_observer(buffer.data(), count);
-    return m_ok;
+    return ok();
 }
 
 bool TaggedFileWriter::put(const void* data, size_t count)
 {
-    if (!m_ok)
+    if (!ok())
         return false;
-    m_digest.feed(data, count);
-    m_ok = m_output.write(data, count);
-    if (m_ok && m_observer)
+    m_blocks.feed(data, count);
+    if (m_observer)
         m_observer(static_cast<const uint8_t*>(data), count);
-    return m_ok;
+    return ok();
+}
+
+// Lets the writer's thread skip what is still queued, and waits for it.
+void TaggedFileWriter::stop_writing()
+{
+    m_writer.stop();
+    m_blocks.finish();
 }
 
 int TaggedFileWriter::finish()
 {
     if (m_ok && m_payload_written == m_payload_expected) {
-        m_digest.finish();
+        m_blocks.finish();
         const Md5Digest trailer = m_md5.finish();
-        if (m_output.write(trailer.data(), trailer.size())) {
+        if (!m_writer.failed() && m_output.write(trailer.data(), trailer.size())) {
             if (m_observer)
                 m_observer(trailer.data(), trailer.size());
             if (m_output.commit())
                 return kWriteOk;
         }
     }
+    stop_writing();
     m_output.discard();
     m_ok = false;
     return kCannotCreateDestination;

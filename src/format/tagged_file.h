@@ -80,7 +80,8 @@ uint32_t load_u32_le(const uint8_t* source);
 
 // Writes a tagged file whose payload arrives in pieces: header first (with the final payload
 // length), then the payload, then finish() appends the MD5 trailer and replaces the destination.
-// The digest runs on a thread of its own while the caller reads and writes the next piece.
+// The digest and the writing each run on a thread of their own while the caller reads the next
+// piece; a failed write shows at a later append or at finish().
 class TaggedFileWriter {
 public:
     // Sees every byte of the file as it is written, trailer included (to encrypt it on the way).
@@ -88,6 +89,9 @@ public:
 
     explicit TaggedFileWriter(const std::string& destination, FileAccess access = FileAccess::Default,
                               Observer observer = {});
+    ~TaggedFileWriter();
+    TaggedFileWriter(const TaggedFileWriter&) = delete;
+    TaggedFileWriter& operator=(const TaggedFileWriter&) = delete;
 
     // False when the destination cannot be created.
     bool begin(std::string_view type_tag, std::string_view attribute_tag,
@@ -102,12 +106,15 @@ public:
 
 private:
     bool put(const void* data, size_t count);
+    bool ok() const { return m_ok && !m_writer.failed(); }
+    void stop_writing();
 
     AtomicOutputFile m_output;
     FileAccess m_access;
     Observer m_observer;
     Md5 m_md5;
-    BlockPipeline m_digest; // feeds m_md5; declared after it, so it stops first
+    BlockWriter m_writer; // writes m_output
+    BlockPipeline m_blocks; // feeds m_md5 and m_writer; declared after them, so it stops first
     uint64_t m_payload_expected = 0;
     uint64_t m_payload_written = 0;
     bool m_ok = false;

@@ -1,6 +1,7 @@
 #include "settings/settings_store.h"
 
 #include "format/path_rules.h"
+#include "common/paths.h"
 #include "common/program_directory.h"
 
 #include <QCoreApplication>
@@ -75,13 +76,16 @@ std::string user_configuration_directory()
 }
 
 // Kestrane.ini lives beside the program, so that a copy of the program in a folder of its own keeps
-// its settings with it. An installed program cannot write there (/usr/bin), and the file is replaced
-// as a whole, which needs the folder: then it lives beside the per-user profile instead.
+// its settings with it: when the file is there already, or when that folder can take a new one. An
+// installed program has neither (/usr/bin): then it lives beside the per-user profile instead.
 CProfileFile private_profile()
 {
     const std::string directory = program_directory();
-    if (QFileInfo(QString::fromStdString(directory)).isWritable())
-        return CProfileFile(join_path(directory, kIniFileName));
+    if (!directory.empty()) {
+        const std::string beside_program = join_path(directory, kIniFileName);
+        if (is_regular_file(beside_program) || QFileInfo(QString::fromStdString(directory)).isWritable())
+            return CProfileFile(beside_program);
+    }
     return CProfileFile(join_path(user_configuration_directory(), kIniFileName));
 }
 
@@ -165,6 +169,9 @@ int CProfileFile::write(const std::optional<std::string>& section, const std::op
     if (!section || !key || m_path.empty() || !readable_or_absent(QString::fromStdString(m_path)))
         return kNotWritten;
     QSettings file(QString::fromStdString(m_path), QSettings::IniFormat);
+    // The file is replaced through a temporary file beside it where its folder allows; an existing
+    // file in a read-only folder (a program's own folder) is written in place instead.
+    file.setAtomicSyncRequired(false);
     file.setValue(setting_key(*section, *key), QString::fromStdString(value.value_or(std::string())));
     return synced(file) ? kWritten : kNotWritten;
 }

@@ -7,9 +7,9 @@ namespace kestrane {
 
 // The persisted values. The per-user profile lives under the organisation "Tev" and the
 // application name (on Linux $XDG_CONFIG_HOME/Tev/kestrane.conf); the company key file path lives
-// in "Kestrane.ini" in the program directory, or beside the profile when the program directory
-// cannot be written (an installed program). Every value is read when it is needed and written at
-// once; nothing is cached. A writer answers whether the value was stored.
+// in "Kestrane.ini" in the program directory when the file is there or the directory can be
+// written, otherwise beside the profile (an installed program). Every value is read when it is
+// needed and written at once; nothing is cached. A writer answers whether the value was stored.
 std::string read_source_path_setting();
 bool write_source_path_setting(const std::string& path);
 int read_encrypt_mode_setting();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -15,9 +16,13 @@ TEST(BlockPipeline, EveryConsumerSeesTheWholeStreamInOrder)
 {
     const Bytes stream = pattern_bytes(1'000'003, 5);
     Bytes first, second;
+    std::vector<size_t> handed_over;
     {
         BlockPipeline pipeline(
-            {[&](const uint8_t* data, size_t count) { first.insert(first.end(), data, data + count); },
+            {[&](const uint8_t* data, size_t count) {
+                 first.insert(first.end(), data, data + count);
+                 handed_over.push_back(count);
+             },
              [&](const uint8_t* data, size_t count) {
                  std::this_thread::sleep_for(std::chrono::microseconds(50)); // a slower consumer
                  second.insert(second.end(), data, data + count);
@@ -45,6 +50,10 @@ TEST(BlockPipeline, EveryConsumerSeesTheWholeStreamInOrder)
     }
     EXPECT_EQ(first, stream);
     EXPECT_EQ(second, stream);
+    // Whole blocks but the last, so that each holds the same stretch of the stream however it came.
+    ASSERT_EQ(handed_over.size(), stream.size() / 4096 + 1);
+    EXPECT_EQ(std::count(handed_over.begin(), handed_over.end() - 1, size_t{4096}),
+              static_cast<std::ptrdiff_t>(handed_over.size() - 1));
 }
 
 TEST(BlockPipeline, MemoryStaysAtItsBlocks)
@@ -77,4 +86,28 @@ TEST(BlockPipeline, FailedThreadStartEndsTheThreadsAlreadyStarted)
     pipeline.feed("x", 1);
     pipeline.finish();
     EXPECT_EQ(calls.load(), 2);
+}
+
+// A writer stops at its first failure, a thrown one included (it must not end the program), and
+// the pipeline goes on for the other consumers.
+TEST(BlockWriter, StopsAtTheFirstFailedOrThrowingWrite)
+{
+    for (const bool throws : {false, true}) {
+        int writes = 0;
+        size_t digested = 0;
+        BlockWriter writer([&](const uint8_t*, size_t) {
+            if (++writes == 2 && throws)
+                throw std::bad_alloc();
+            return writes < 2;
+        });
+        BlockPipeline pipeline({[&](const uint8_t* data, size_t count) { writer(data, count); },
+                                [&](const uint8_t*, size_t count) { digested += count; }},
+                               64, 2);
+        const Bytes stream = pattern_bytes(64 * 5, 1);
+        pipeline.feed(stream.data(), stream.size());
+        pipeline.finish();
+        EXPECT_TRUE(writer.failed());
+        EXPECT_EQ(writes, 2);
+        EXPECT_EQ(digested, stream.size());
+    }
 }

@@ -22,16 +22,21 @@ namespace {
 
 constexpr size_t kMiB = size_t{1} << 20;
 
-// Writes `data` through an AtomicOutputFile in pieces of the given sizes, cycling through them.
-bool write_in_pieces(const std::string& path, const Bytes& data, const std::vector<size_t>& pieces)
+// Writes `data` through an AtomicOutputFile in pieces of the given sizes, cycling through them;
+// from a copy that starts on a page boundary when `page_aligned` (as a BlockPipeline's blocks do).
+bool write_in_pieces(const std::string& path, const Bytes& data, const std::vector<size_t>& pieces,
+                     bool page_aligned = false)
 {
+    AlignedBytes aligned = allocate_page_aligned(data.size());
+    std::copy(data.begin(), data.end(), aligned.get());
+    const uint8_t* bytes = page_aligned ? aligned.get() : data.data();
     AtomicOutputFile output(path);
     if (!output.open())
         return false;
     size_t at = 0;
     for (size_t i = 0; at < data.size(); ++i) {
         const size_t take = std::min(pieces[i % pieces.size()], data.size() - at);
-        if (!output.write(data.data() + at, take))
+        if (!output.write(bytes + at, take))
             return false;
         at += take;
     }
@@ -96,8 +101,9 @@ uint64_t bytes_read_by_process()
 
 } // namespace
 
-// Sizes around the aligned units and blocks, written in pieces that straddle them: the file holds
-// exactly the bytes, in order, whichever way they went to the disk.
+// Sizes around the aligned units and blocks, written in pieces that straddle them, from memory on a
+// page boundary (written as it is) or not (gathered first): the file holds exactly the bytes, in
+// order, whichever way they went to the disk.
 TEST(DirectOutput, FileHoldsExactlyTheBytesWrittenForEverySizeAndPiecing)
 {
     TempDir dir;
@@ -106,9 +112,12 @@ TEST(DirectOutput, FileHoldsExactlyTheBytesWrittenForEverySizeAndPiecing)
                               5 * kMiB + 123}) {
         const Bytes data = pattern_bytes(size, static_cast<uint32_t>(size % 251));
         for (const auto& pieces : piecings) {
-            const std::string path = dir.file("out");
-            ASSERT_TRUE(write_in_pieces(path, data, pieces)) << size;
-            EXPECT_TRUE(read_bytes(path) == data) << size << " bytes in pieces of " << pieces.front();
+            for (const bool page_aligned : {false, true}) {
+                const std::string path = dir.file("out");
+                ASSERT_TRUE(write_in_pieces(path, data, pieces, page_aligned)) << size;
+                EXPECT_TRUE(read_bytes(path) == data)
+                    << size << " bytes in pieces of " << pieces.front() << (page_aligned ? ", aligned" : "");
+            }
         }
     }
 }
@@ -122,7 +131,7 @@ TEST(DirectOutput, LargeOutputBypassesThePageCache)
         GTEST_SKIP() << "the temporary folder's file system takes no direct writes";
     const std::string path = dir.file("large");
     const Bytes data = pattern_bytes(16 * kMiB + 10, 3);
-    ASSERT_TRUE(write_in_pieces(path, data, {kMiB}));
+    ASSERT_TRUE(write_in_pieces(path, data, {kMiB}, true));
     EXPECT_LE(cached_pages(path), kMiB / 4096 + 2);
     EXPECT_TRUE(read_bytes(path) == data);
 }

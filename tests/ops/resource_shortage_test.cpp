@@ -77,13 +77,14 @@ TEST_F(ResourceShortage, EveryJobFailsWithItsCannotCreateCode)
     }
 }
 
-// The wrapping gets its thread, the package written alongside does not: the wrapped file stands,
-// the package fails with the encryption's cannot-create code and leaves nothing.
+// The wrapping gets its threads (its digest and its writer), the package written alongside gets
+// none: the wrapped file stands, the package fails with the encryption's cannot-create code and
+// leaves nothing.
 TEST_F(ResourceShortage, PackageAlongsideFailsAloneWhenItsThreadCannotStart)
 {
     const std::string wrapped = m_source + ".wrp";
     MessageRecorder recorder;
-    ThreadStartLimit one_thread(1);
+    ThreadStartLimit wrapping_threads(2);
     WrapThenEncrypt job({kWrapOcx, "1.0", m_source, wrapped}, {m_key, ""});
     EXPECT_EQ(job.wrap(), kWrapOk);
     EXPECT_EQ(job.encrypt(), kEncryptionFailed);

@@ -8,6 +8,8 @@
 
 #include <QSettings>
 
+#include <functional>
+
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +24,27 @@ protected:
     std::string profile_file() const { return m_profile.file("Tev/kestrane.conf"); }
     std::string ini_file() const { return m_program.file("Kestrane.ini"); }
 };
+
+// Permissions do not bind root: as root the check runs in a child process as the user nobody. The
+// child's exit status says whether the check held.
+void expect_as_nobody(const std::function<bool()>& check)
+{
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                std::exit(2);
+            std::exit(check() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+std::string text_of(const std::string& path)
+{
+    if (!path_exists(path))
+        return "(none)";
+    const Bytes bytes = read_bytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
 
 } // namespace
 
@@ -60,24 +83,38 @@ TEST_F(SettingsTest, KeyFilePathLivesInKestraneIni)
     EXPECT_EQ(read_key_file_path_setting("/fallback"), long_path);
 }
 
-// An installed program cannot write beside itself. Permissions do not bind root: as root the check
-// runs in the child process as the user nobody.
-TEST_F(SettingsTest, KeyFilePathBesideTheProfileWhenTheProgramFolderIsReadOnly)
+// An installed program cannot write beside itself: Kestrane.ini goes beside the profile, unless the
+// file is already beside the program (put there by whoever installed it), which is then used and,
+// where the file itself may be written, updated in place.
+TEST_F(SettingsTest, KeyFilePathWhenTheProgramFolderIsReadOnly)
 {
+    const struct {
+        mode_t ini_mode; // 0: no Kestrane.ini beside the program
+        bool beside_program;
+        bool written;
+    } cases[] = {{0, false, true}, {0666, true, true}, {0444, true, false}};
+    const std::string beside_profile = m_profile.file("Tev/Kestrane.ini");
     ASSERT_EQ(chmod(m_profile.path().c_str(), 0777), 0);
-    ASSERT_EQ(chmod(m_program.path().c_str(), 0555), 0);
-    EXPECT_EXIT(
-        {
-            if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-                std::exit(2);
-            write_key_file_path_setting("/keys/acme.wrp");
-            const Bytes ini = read_bytes(m_profile.file("Tev/Kestrane.ini"));
-            const bool beside_profile = std::string(ini.begin(), ini.end()) == "[PATH]\nvid=/keys/acme.wrp\n" &&
-                                        read_key_file_path_setting("/fallback") == "/keys/acme.wrp" &&
-                                        !path_exists(ini_file());
-            std::exit(beside_profile ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini_mode);
+        chmod(m_program.path().c_str(), 0755);
+        remove_file(ini_file());
+        remove_file(beside_profile);
+        if (c.ini_mode != 0) {
+            write_text(ini_file(), "[PATH]\nvid=/keys/old.wrp\n");
+            ASSERT_EQ(chmod(ini_file().c_str(), c.ini_mode), 0);
+        }
+        ASSERT_EQ(chmod(m_program.path().c_str(), 0555), 0);
+        expect_as_nobody([&] {
+            const std::string before = read_key_file_path_setting("/fallback");
+            const bool written = write_key_file_path_setting("/keys/acme.wrp");
+            const std::string value = c.written ? "/keys/acme.wrp" : "/keys/old.wrp";
+            const std::string& kept = c.beside_program ? ini_file() : beside_profile;
+            const std::string& untouched = c.beside_program ? beside_profile : ini_file();
+            return before == (c.ini_mode != 0 ? "/keys/old.wrp" : "/fallback") && written == c.written
+                && text_of(kept) == "[PATH]\nvid=" + value + "\n" && !path_exists(untouched);
+        });
+    }
     chmod(m_program.path().c_str(), 0755);
 }
 
