@@ -7,7 +7,11 @@
 
 #include <optional>
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace kestrane {
 namespace {
@@ -83,8 +87,17 @@ private:
 
 void install_console_progress(std::FILE* err)
 {
-    if (isatty(fileno(err)))
+    if (is_terminal(err))
         install_progress_presenter(std::make_shared<ConsoleProgress>(err));
+}
+
+bool is_terminal(std::FILE* stream)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
 }
 
 std::string escape_control_characters(std::string_view text)
@@ -117,7 +130,7 @@ void install_console_presenter(std::FILE* out)
 void install_console_version_prompt(std::FILE* in, std::FILE* err)
 {
     install_version_prompt([in, err](const std::string& path) -> std::optional<std::string> {
-        const bool terminal = isatty(fileno(in));
+        const bool terminal = is_terminal(in);
         while (true) {
             if (terminal)
                 std::fprintf(err, "Version for %s: ", escape_control_characters(path).c_str());

@@ -15,6 +15,9 @@ std::string escape_control_characters(std::string_view text);
 // their own line before it ("Entered path is invalid\n[%s]").
 std::string printable_message(std::string_view message);
 
+// Whether `stream` is a terminal (a person reads and types there), not a file or a pipe.
+bool is_terminal(std::FILE* stream);
+
 // Prints `text`, escaped, and a line end; flushes.
 void print_line(std::FILE* out, std::string_view text);
 

@@ -10,7 +10,6 @@
 
 #include <optional>
 
-#include <unistd.h>
 
 namespace kestrane {
 
@@ -27,7 +26,7 @@ bool run_genkey_command(const GenkeyCommand& command, std::FILE* out)
 {
     // The digits are the company's secret: on a terminal the user sees them once; a log keeps
     // only where they are.
-    const bool terminal = isatty(fileno(out));
+    const bool terminal = is_terminal(out);
     const KeyFileRequest request{
         .digits = command.digits,
         .company_name = command.company,
