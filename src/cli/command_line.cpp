@@ -38,34 +38,61 @@ std::string replaced(std::string text, std::string_view placeholder, std::string
     return text;
 }
 
+struct Selection {
+    Operation operation;
+    const char* problem = nullptr; // why the start is a usage error, for Conflict
+};
+
+Selection conflict(const char* problem)
+{
+    return {Operation::Conflict, problem};
+}
+
 // The operation the options ask for, before the checks that apply to every one.
-Operation requested_operation(const CommandLine& c)
+Selection requested_operation(const CommandLine& c)
 {
     const int operations = count_given({c.wrapping.given, c.info.given, c.genkey.given, c.pack.given});
     if (operations > 1)
-        return Operation::Conflict;
+        return conflict("one operation a run: -wrapping, -info, -genkey or -pack");
     const bool has_file = !c.file_argument.empty();
     // Options that only mean something to some operations.
     if ((c.company.given || c.force) && !c.genkey.given)
-        return Operation::Conflict;
+        return conflict("-company and -force belong to -genkey");
     if (c.json && !c.info.given)
-        return Operation::Conflict;
+        return conflict("-json belongs to -info");
     if (c.info.given)
-        return c.version.given || c.dest.given || has_file ? Operation::Conflict : Operation::Info;
+        return c.version.given || c.dest.given || has_file
+            ? conflict("-info takes no -version, no -dest and no other file argument")
+            : Selection{Operation::Info};
     if (c.genkey.given)
-        return c.key.given || c.version.given || c.dest.given ? Operation::Conflict : Operation::GenerateKey;
+        return c.key.given || c.version.given || c.dest.given ? conflict("-genkey takes no -key, -version or -dest")
+                                                              : Selection{Operation::GenerateKey};
     if (c.pack.given)
-        return has_file ? Operation::Conflict : Operation::Pack;
+        return has_file ? conflict("-pack takes no file argument") : Selection{Operation::Pack};
     if (c.wrapping.given)
-        return Operation::Wrap;
+        return {Operation::Wrap};
     if (c.key.given)
-        return Operation::Encrypt;
-    return c.dest.given ? Operation::Conflict : Operation::Dialogs;
+        return {Operation::Encrypt};
+    return c.dest.given ? conflict("-dest needs an operation") : Selection{Operation::Dialogs};
+}
+
+Selection selection(const CommandLine& c)
+{
+    if (c.help)
+        return {Operation::Help};
+    if (c.version_request)
+        return {Operation::Version};
+    const Selection selected = requested_operation(c);
+    // A second file argument would silently win over the first.
+    if (selected.operation != Operation::Dialogs && c.file_arguments > 1)
+        return conflict("one file argument at most");
+    return selected;
 }
 
 } // namespace
 
-std::optional<CommandLine> parse_command_line(int argc, const char* const* argv, OptionSyntax syntax)
+std::optional<CommandLine> parse_command_line(int argc, const char* const* argv, OptionSyntax syntax,
+                                              std::string* problem)
 {
     PositionalParam file_argument;
     ParamErrorHandler error_handler;
@@ -94,8 +121,11 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
         version_request.version_request = true;
         return version_request;
     }
-    if (!parser.parse(argc, argv))
+    if (!parser.parse(argc, argv)) {
+        if (problem)
+            *problem = error_handler.problem();
         return std::nullopt;
+    }
 
     CommandLine command_line;
     command_line.file_argument = file_argument.value();
@@ -117,15 +147,13 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
 
 Operation select_operation(const CommandLine& c)
 {
-    if (c.help)
-        return Operation::Help;
-    if (c.version_request)
-        return Operation::Version;
-    const Operation operation = requested_operation(c);
-    // A second file argument would silently win over the first.
-    if (operation != Operation::Dialogs && c.file_arguments > 1)
-        return Operation::Conflict;
-    return operation;
+    return selection(c).operation;
+}
+
+std::string usage_problem(const CommandLine& c)
+{
+    const char* problem = selection(c).problem;
+    return problem ? problem : "";
 }
 
 const char* program_name(ProgramKind program)

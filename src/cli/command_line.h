@@ -35,9 +35,11 @@ struct CommandLine {
 // Parses the process arguments with the program's options and the file argument. No value when
 // the parse fails: a parse error is silent and leads to the dialogs. The option "version" as the
 // only argument, without a value, asks for the program's version. "-h" is "-help"; "--" ends the
-// options and "--name=value" is "--name:value".
+// options and "--name=value" is "--name:value". `problem`, when given, receives what was wrong
+// with arguments that do not parse (an unknown option, a value missing).
 std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
-                                              OptionSyntax syntax = kNativeOptionSyntax);
+                                              OptionSyntax syntax = kNativeOptionSyntax,
+                                              std::string* problem = nullptr);
 
 // What one start does.
 enum class Operation {
@@ -53,6 +55,9 @@ enum class Operation {
 };
 
 Operation select_operation(const CommandLine& command_line);
+
+// What makes the options a Conflict, in a few words ("" for any other operation).
+std::string usage_problem(const CommandLine& command_line);
 
 // The two programs: the one with the dialogs, which also runs the command line, and the
 // command-line program without them.

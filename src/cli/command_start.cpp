@@ -142,8 +142,12 @@ CommandStart::CommandStart(ProgramKind program, std::vector<std::string> argumen
     : m_program(program), m_arguments(std::move(arguments))
 {
     const std::vector<const char*> argv = argument_vector(m_arguments, program_name(m_program));
-    m_command_line = parse_command_line(static_cast<int>(argv.size()), argv.data());
+    m_command_line = parse_command_line(static_cast<int>(argv.size()), argv.data(), kNativeOptionSyntax, &m_problem);
     m_operation = m_command_line ? select_operation(*m_command_line) : Operation::Dialogs;
+    if (m_command_line)
+        m_problem = usage_problem(*m_command_line);
+    if (m_problem.empty() && m_operation == Operation::Dialogs && !m_arguments.empty())
+        m_problem = "no operation";
 }
 
 int CommandStart::run(const std::function<void()>& install_presenters) const
@@ -157,6 +161,10 @@ int CommandStart::run(const std::function<void()>& install_presenters) const
         return kExitSuccess;
     case Operation::Dialogs:
     case Operation::Conflict:
+        // What was wrong first, on a line of its own: a build log then says it without the reader
+        // having to compare the arguments with the text.
+        if (!m_problem.empty())
+            print_line(stderr, std::string(program_name(m_program)) + ": " + m_problem);
         std::fputs(usage_text(m_program).c_str(), stderr);
         return kExitUsage;
     default:

@@ -42,6 +42,7 @@ private:
     std::vector<std::string> m_arguments;
     std::optional<CommandLine> m_command_line;
     Operation m_operation = Operation::Dialogs;
+    std::string m_problem; // why the arguments describe no start, when they do not
 };
 
 // The headless presenters: messages printed, the version read from standard input, progress on a

@@ -24,9 +24,18 @@ bool FlagParam::accept(std::string name, std::string)
     return true;
 }
 
-bool ParamErrorHandler::accept(std::string name, std::string)
+bool ParamErrorHandler::accept(std::string name, std::string value)
 {
-    return name != kGenericError && name != kUnknownParam && name != kParamNoValue;
+    const bool fault = name == kGenericError || name == kUnknownParam || name == kParamNoValue;
+    if (fault && m_problem.empty()) {
+        if (name == kUnknownParam)
+            m_problem = "unknown option -" + value;
+        else if (name == kParamNoValue)
+            m_problem = "option -" + value + " needs a value";
+        else
+            m_problem = value;
+    }
+    return !fault;
 }
 
 bool ParamParser::strip_option_prefix(std::string& text) const

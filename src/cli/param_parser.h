@@ -65,6 +65,12 @@ class ParamErrorHandler : public Param {
 public:
     bool accept(std::string name, std::string value) override;
     std::string check() override { return {}; }
+
+    // The first fault reported, in words for the person who typed the arguments ("" if none).
+    const std::string& problem() const { return m_problem; }
+
+private:
+    std::string m_problem;
 };
 
 inline constexpr const char* kUnknownParam = "UNKNOWN_PARAM";

@@ -510,12 +510,21 @@ TEST_P(BuildServer, BatchAndConventions)
     const ProcessResult help = run({"-h"});
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_EQ(help.standard_output.rfind("usage: ", 0), 0u);
-    for (const std::vector<std::string>& usage_error :
-         {std::vector<std::string>{"-batch"}, {"-wrapping", "ocx", "-version", "1", "brand.conf", "x.cab"}}) {
-        const ProcessResult result = run(usage_error);
-        EXPECT_EQ(result.exit_code, 2);
+    // Each usage error says first what was wrong, then the usage text.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> usage_errors = {
+        {{"-batch"}, "no operation"},
+        {{"-wrapping", "ocx", "-version", "1", "brand.conf", "x.cab"}, "one file argument at most"},
+        {{"-wrapping", "ocx", "-bogus\n", "brand.conf"}, "unknown option -bogus\\x0a"},
+        {{"-batch", "-wrapping"}, "option -wrapping needs a value"},
+        {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey or -pack"},
+        {{"-json", "-key", "acme.wrp", "fw.wrp"}, "-json belongs to -info"},
+    };
+    for (const auto& [arguments, problem] : usage_errors) {
+        const ProcessResult result = run(arguments);
+        EXPECT_EQ(result.exit_code, 2) << problem;
         EXPECT_EQ(result.standard_output, "");
-        EXPECT_NE(result.standard_error.find("usage: "), std::string::npos);
+        EXPECT_EQ(result.standard_error.rfind(std::string(GetParam().name) + ": " + problem + "\nusage: ", 0), 0u)
+            << result.standard_error;
     }
     EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("x.cab.wrp"))));
 
