@@ -18,7 +18,7 @@ PACKAGES := cmake ninja-build g++ qt6-base-dev libssl-dev tar fonts-nanum
 TEST_PACKAGES := libgtest-dev openssl u-boot-tools xvfb xauth x11-utils xdotool time bc file \
                  desktop-file-utils appstream groff-base man-db
 # ...and what building the Debian package adds (dpkg-shlibdeps, and file to find the programs).
-PACKAGE_PACKAGES := dpkg-dev file
+PACKAGE_PACKAGES := dpkg-dev file lintian
 
 # The fuzz build needs clang and its libFuzzer runtime besides.
 FUZZ_PACKAGES := clang libclang-rt-14-dev

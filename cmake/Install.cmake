@@ -5,6 +5,15 @@ include(GNUInstallDirs)
 
 set(KESTRANE_DIST_DIR ${PROJECT_SOURCE_DIR}/dist)
 set(KESTRANE_APP_ID com.tev.Kestrane)
+set(KESTRANE_PACKAGE_MAINTAINER "Tev firmware tools <firmware-tools@tev.example>"
+    CACHE STRING "Who ships the program: the Maintainer field of the Debian package and its changelog")
+# The folder of the package's documents is named after the package: kestrane, or kestrane-cli
+# where the dialogs are left out.
+if(KESTRANE_BUILD_GUI)
+  set(KESTRANE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kestrane)
+else()
+  set(KESTRANE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kestrane-cli)
+endif()
 
 if(KESTRANE_BUILD_GUI)
   install(TARGETS kestrane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -37,8 +46,8 @@ install(FILES ${KESTRANE_DIST_DIR}/kestrane.bash-completion
 if(KESTRANE_BUILD_CLI)
   install(FILES ${KESTRANE_LINKS_DIR}/kestrane-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
-install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/release.sh
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrane/examples)
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/release.sh DESTINATION ${KESTRANE_DOC_DIR}/examples)
+install(FILES ${KESTRANE_DIST_DIR}/copyright DESTINATION ${KESTRANE_DOC_DIR})
 
 # The man page carries the project version; installed compressed where gzip is at hand (Debian
 # wants it so).
@@ -58,6 +67,23 @@ else()
   set(installed_man_page ${man_page})
 endif()
 install(FILES ${installed_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The changelog of the release, with the project version and who ships it; compressed like the
+# man page.
+set(changelog ${PROJECT_BINARY_DIR}/dist/changelog)
+configure_file(${KESTRANE_DIST_DIR}/changelog.in ${changelog} @ONLY)
+if(GZIP_PROGRAM)
+  add_custom_command(
+    OUTPUT ${changelog}.gz
+    COMMAND ${GZIP_PROGRAM} --best --no-name --keep --force ${changelog}
+    DEPENDS ${changelog}
+    COMMENT "Compressing the changelog"
+    VERBATIM)
+  add_custom_target(kestrane_changelog ALL DEPENDS ${changelog}.gz)
+  install(FILES ${changelog}.gz DESTINATION ${KESTRANE_DOC_DIR})
+else()
+  install(FILES ${changelog} DESTINATION ${KESTRANE_DOC_DIR})
+endif()
 if(KESTRANE_BUILD_CLI)
   get_filename_component(man_page_name ${installed_man_page} NAME)
   string(REPLACE kestrane kestrane-cli cli_man_page_name ${man_page_name})

@@ -1,8 +1,6 @@
 # The Debian package (`make package`, or `cpack -G DEB` in the build folder):
 # kestrane_<version>_<arch>.deb with what cmake --install installs under /usr (both programs). Its library
 # dependencies are computed by dpkg-shlibdeps from the program itself (dpkg-dev, file).
-set(KESTRANE_PACKAGE_MAINTAINER "Tev firmware tools <firmware-tools@tev.example>"
-    CACHE STRING "The Maintainer field of the Debian package")
 
 # Elsewhere, where the program is not yet built or tested, an archive of what cmake --install gives.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")

@@ -13,6 +13,8 @@ bin/kestrane
 bin/kestrane-cli
 share/applications/com.tev.Kestrane.desktop
 share/bash-completion/completions/kestrane
+share/doc/kestrane/changelog.gz
+share/doc/kestrane/copyright
 share/doc/kestrane/examples/release.sh
 share/icons/hicolor/128x128/apps/kestrane.png
 share/icons/hicolor/16x16/apps/kestrane.png
