@@ -49,43 +49,31 @@ endif()
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/release.sh DESTINATION ${KESTRANE_DOC_DIR}/examples)
 install(FILES ${KESTRANE_DIST_DIR}/copyright DESTINATION ${KESTRANE_DOC_DIR})
 
-# The man page carries the project version; installed compressed where gzip is at hand (Debian
-# wants it so).
-set(man_page ${PROJECT_BINARY_DIR}/dist/kestrane.1)
-configure_file(${KESTRANE_DIST_DIR}/kestrane.1.in ${man_page} @ONLY)
+# Fills in a document from dist/ (the project version, who ships it) and installs it into
+# `destination`, compressed where gzip is at hand (Debian wants the man page and the changelog so).
+# `installed` receives the name of the file installed.
 find_program(GZIP_PROGRAM gzip)
-if(GZIP_PROGRAM)
-  add_custom_command(
-    OUTPUT ${man_page}.gz
-    COMMAND ${GZIP_PROGRAM} --best --no-name --keep --force ${man_page}
-    DEPENDS ${man_page}
-    COMMENT "Compressing the man page"
-    VERBATIM)
-  add_custom_target(kestrane_man_page ALL DEPENDS ${man_page}.gz)
-  set(installed_man_page ${man_page}.gz)
-else()
-  set(installed_man_page ${man_page})
-endif()
-install(FILES ${installed_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+function(kestrane_install_document template name destination installed)
+  set(document ${PROJECT_BINARY_DIR}/dist/${name})
+  configure_file(${KESTRANE_DIST_DIR}/${template} ${document} @ONLY)
+  if(GZIP_PROGRAM)
+    add_custom_command(
+      OUTPUT ${document}.gz
+      COMMAND ${GZIP_PROGRAM} --best --no-name --keep --force ${document}
+      DEPENDS ${document}
+      COMMENT "Compressing ${name}"
+      VERBATIM)
+    add_custom_target(kestrane_document_${name} ALL DEPENDS ${document}.gz)
+    set(document ${document}.gz)
+  endif()
+  install(FILES ${document} DESTINATION ${destination})
+  get_filename_component(document_name ${document} NAME)
+  set(${installed} ${document_name} PARENT_SCOPE)
+endfunction()
 
-# The changelog of the release, with the project version and who ships it; compressed like the
-# man page.
-set(changelog ${PROJECT_BINARY_DIR}/dist/changelog)
-configure_file(${KESTRANE_DIST_DIR}/changelog.in ${changelog} @ONLY)
-if(GZIP_PROGRAM)
-  add_custom_command(
-    OUTPUT ${changelog}.gz
-    COMMAND ${GZIP_PROGRAM} --best --no-name --keep --force ${changelog}
-    DEPENDS ${changelog}
-    COMMENT "Compressing the changelog"
-    VERBATIM)
-  add_custom_target(kestrane_changelog ALL DEPENDS ${changelog}.gz)
-  install(FILES ${changelog}.gz DESTINATION ${KESTRANE_DOC_DIR})
-else()
-  install(FILES ${changelog} DESTINATION ${KESTRANE_DOC_DIR})
-endif()
+kestrane_install_document(kestrane.1.in kestrane.1 ${CMAKE_INSTALL_MANDIR}/man1 man_page_name)
+kestrane_install_document(changelog.in changelog ${KESTRANE_DOC_DIR} changelog_name)
 if(KESTRANE_BUILD_CLI)
-  get_filename_component(man_page_name ${installed_man_page} NAME)
   string(REPLACE kestrane kestrane-cli cli_man_page_name ${man_page_name})
   file(CREATE_LINK ${man_page_name} ${KESTRANE_LINKS_DIR}/${cli_man_page_name} SYMBOLIC)
   install(FILES ${KESTRANE_LINKS_DIR}/${cli_man_page_name} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
