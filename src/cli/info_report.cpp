@@ -11,21 +11,21 @@
 namespace kestrane {
 namespace {
 
-// The line that says why a file was not inspected, and the JSON word for it.
+// The line that says why a file was not examined, and the JSON word for it.
 struct Refusal {
     const char* error;
     std::string message;
 };
 
-Refusal refusal_of(const FileInspection& inspection, const std::string& file_path, const std::string& key_file)
+Refusal refusal_of(const FileFacts& facts, const std::string& file_path, const std::string& key_file)
 {
-    switch (inspection.outcome) {
-    case FileInspection::Outcome::KeyFileInvalid:
+    switch (facts.outcome) {
+    case FileFacts::Outcome::KeyFileInvalid:
         return {"invalid company key file", format_text("invalid company key file[file:%s]", key_file.c_str())};
-    case FileInspection::Outcome::FileInvalid:
+    case FileFacts::Outcome::FileInvalid:
         return {"invalid path", format_text("Path[%s] is invalid", file_path.c_str())};
-    case FileInspection::Outcome::NotTaggedFile:
-    case FileInspection::Outcome::Inspected:
+    case FileFacts::Outcome::NotTaggedFile:
+    case FileFacts::Outcome::Inspected:
         break;
     }
     return {"not a tagged file", format_text("Path[%s] is not a tagged file", file_path.c_str())};
@@ -100,27 +100,27 @@ const char* trailer_line(IntegrityCheck trailer)
 }
 
 // The body length of an encrypted package and, when it was checked, its tag.
-void print_package_checks(std::FILE* out, const FileInspection& inspection)
+void print_package_checks(std::FILE* out, const FileFacts& facts)
 {
-    if (!inspection.body_length) {
+    if (!facts.body_length) {
         print_line(out, "Body length: does not fit the file");
         return;
     }
-    print_line(out, format_text("Body length: %u", *inspection.body_length));
-    if (inspection.tag)
-        print_line(out, *inspection.tag == IntegrityCheck::Passes ? "Tag: verifies" : "Tag: does not verify");
+    print_line(out, format_text("Body length: %u", *facts.body_length));
+    if (facts.tag)
+        print_line(out, *facts.tag == IntegrityCheck::Passes ? "Tag: verifies" : "Tag: does not verify");
 }
 
-void print_checks(std::FILE* out, const FileInspection& inspection)
+void print_checks(std::FILE* out, const FileFacts& facts)
 {
-    switch (inspection.kind) {
-    case FileInspection::Kind::Plain:
-        print_line(out, trailer_line(inspection.trailer));
+    switch (facts.kind) {
+    case FileFacts::Kind::Plain:
+        print_line(out, trailer_line(facts.trailer));
         return;
-    case FileInspection::Kind::Package:
-        print_package_checks(out, inspection);
+    case FileFacts::Kind::Package:
+        print_package_checks(out, facts);
         return;
-    case FileInspection::Kind::Other:
+    case FileFacts::Kind::Other:
         break;
     }
     print_line(out, "Integrity: not checked, the attribute is neither PLAN nor an encrypt mode");
@@ -152,16 +152,16 @@ void print_packages(std::FILE* out, const PackageListing& listing)
     print_line(out, "Package entries: the file cannot be read");
 }
 
-void print_text(std::FILE* out, const FileInspection& inspection, const std::string& file_path)
+void print_text(std::FILE* out, const FileFacts& facts, const std::string& file_path)
 {
     print_field(out, "File", last_path_component(file_path));
-    print_header(out, inspection.summary, "");
-    print_checks(out, inspection);
-    if (inspection.packages)
-        print_packages(out, *inspection.packages);
-    if (inspection.key_file)
+    print_header(out, facts.summary, "");
+    print_checks(out, facts);
+    if (facts.packages)
+        print_packages(out, *facts.packages);
+    if (facts.key_file)
         print_field(out, "Key file company",
-                    inspection.key_file->readable ? inspection.key_file->company : "cannot be read");
+                    facts.key_file->readable ? facts.key_file->company : "cannot be read");
 }
 
 // ---- JSON: one object. A text from the file is a JSON string, with U+FFFD for every byte that
@@ -191,31 +191,31 @@ QJsonValue word_or_null(bool applies, const char* word)
     return applies ? QJsonValue(QString::fromLatin1(word)) : QJsonValue();
 }
 
-const char* kind_word(FileInspection::Kind kind)
+const char* kind_word(FileFacts::Kind kind)
 {
     switch (kind) {
-    case FileInspection::Kind::Plain:
+    case FileFacts::Kind::Plain:
         return "plain";
-    case FileInspection::Kind::Package:
+    case FileFacts::Kind::Package:
         return "encrypted";
-    case FileInspection::Kind::Other:
+    case FileFacts::Kind::Other:
         break;
     }
     return "other";
 }
 
-void put_checks(QJsonObject& object, const FileInspection& inspection)
+void put_checks(QJsonObject& object, const FileFacts& facts)
 {
-    const bool plain = inspection.kind == FileInspection::Kind::Plain;
-    const bool encrypted = inspection.kind == FileInspection::Kind::Package;
-    const bool tag_checked = encrypted && inspection.tag;
-    object.insert(QStringLiteral("kind"), QString::fromLatin1(kind_word(inspection.kind)));
-    object.insert(QStringLiteral("md5_trailer"), word_or_null(plain, trailer_word(inspection.trailer)));
-    object.insert(QStringLiteral("body_length"), word_or_null(encrypted, fit_word(inspection.body_length.has_value())));
+    const bool plain = facts.kind == FileFacts::Kind::Plain;
+    const bool encrypted = facts.kind == FileFacts::Kind::Package;
+    const bool tag_checked = encrypted && facts.tag;
+    object.insert(QStringLiteral("kind"), QString::fromLatin1(kind_word(facts.kind)));
+    object.insert(QStringLiteral("md5_trailer"), word_or_null(plain, trailer_word(facts.trailer)));
+    object.insert(QStringLiteral("body_length"), word_or_null(encrypted, fit_word(facts.body_length.has_value())));
     object.insert(QStringLiteral("body_size"),
-                  inspection.body_length ? QJsonValue(qint64{*inspection.body_length}) : QJsonValue());
+                  facts.body_length ? QJsonValue(qint64{*facts.body_length}) : QJsonValue());
     const char* tag = !tag_checked                  ? "not checked"
-        : *inspection.tag == IntegrityCheck::Passes ? "verifies"
+        : *facts.tag == IntegrityCheck::Passes ? "verifies"
                                                     : "does not verify";
     object.insert(QStringLiteral("tag"), word_or_null(encrypted, tag));
 }
@@ -236,7 +236,7 @@ void put_packages(QJsonObject& object, const std::optional<PackageListing>& list
                   word_or_null(listing.has_value(), listing ? layout_word(listing->layout) : ""));
 }
 
-void put_key_file(QJsonObject& object, const std::optional<FileInspection::KeyFileContent>& key_file)
+void put_key_file(QJsonObject& object, const std::optional<FileFacts::KeyFileContent>& key_file)
 {
     if (key_file && key_file->readable)
         put_text(object, QStringLiteral("key_file_company"), key_file->company);
@@ -252,36 +252,36 @@ void print_json(std::FILE* out, const QJsonObject& object)
     std::fflush(out);
 }
 
-QJsonObject json_of(const FileInspection& inspection, const std::string& file_path, const std::string& key_file)
+QJsonObject json_of(const FileFacts& facts, const std::string& file_path, const std::string& key_file)
 {
     QJsonObject object;
     put_text(object, QStringLiteral("file"), last_path_component(file_path));
-    object.insert(QStringLiteral("passed"), inspection.passed());
-    if (inspection.outcome != FileInspection::Outcome::Inspected) {
-        const Refusal refusal = refusal_of(inspection, file_path, key_file);
+    object.insert(QStringLiteral("passed"), facts.passed());
+    if (facts.outcome != FileFacts::Outcome::Inspected) {
+        const Refusal refusal = refusal_of(facts, file_path, key_file);
         object.insert(QStringLiteral("error"), QString::fromLatin1(refusal.error));
         put_text(object, QStringLiteral("message"), refusal.message);
         return object;
     }
-    put_header(object, inspection.summary);
-    object.insert(QStringLiteral("size"), static_cast<qint64>(inspection.size));
-    put_checks(object, inspection);
-    put_packages(object, inspection.packages);
-    put_key_file(object, inspection.key_file);
+    put_header(object, facts.summary);
+    object.insert(QStringLiteral("size"), static_cast<qint64>(facts.size));
+    put_checks(object, facts);
+    put_packages(object, facts.packages);
+    put_key_file(object, facts.key_file);
     return object;
 }
 
 } // namespace
 
-void print_info(std::FILE* out, InfoFormat format, const FileInspection& inspection, const std::string& file_path,
+void print_info(std::FILE* out, InfoFormat format, const FileFacts& facts, const std::string& file_path,
                 const std::string& key_file)
 {
     if (format == InfoFormat::Json)
-        print_json(out, json_of(inspection, file_path, key_file));
-    else if (inspection.outcome != FileInspection::Outcome::Inspected)
-        print_line(out, refusal_of(inspection, file_path, key_file).message);
+        print_json(out, json_of(facts, file_path, key_file));
+    else if (facts.outcome != FileFacts::Outcome::Inspected)
+        print_line(out, refusal_of(facts, file_path, key_file).message);
     else
-        print_text(out, inspection, file_path);
+        print_text(out, facts, file_path);
 }
 
 } // namespace kestrane

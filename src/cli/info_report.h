@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ops/file_inspection.h"
+#include "ops/file_facts.h"
 
 #include <cstdio>
 #include <string>
@@ -14,9 +14,9 @@ enum class InfoFormat {
 };
 
 // What -info prints about a file: its header fields under "File" (the last path component), its
-// checks, then what it holds. An inspection that did not get that far prints the one message
+// checks, then what it holds. An facts that did not get that far prints the one message
 // that says why, naming `file_path` or `key_file`.
-void print_info(std::FILE* out, InfoFormat format, const FileInspection& inspection, const std::string& file_path,
+void print_info(std::FILE* out, InfoFormat format, const FileFacts& facts, const std::string& file_path,
                 const std::string& key_file);
 
 } // namespace kestrane

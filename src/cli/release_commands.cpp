@@ -3,7 +3,7 @@
 #include "cli/console.h"
 #include "common/messages.h"
 #include "common/text_format.h"
-#include "ops/file_inspection.h"
+#include "ops/file_facts.h"
 #include "ops/key_generation.h"
 #include "ops/packing.h"
 #include "pack/package_file.h"
@@ -16,10 +16,10 @@ namespace kestrane {
 bool run_info_command(const std::string& file_path, bool key_given, const std::string& key_file, std::FILE* out,
                       InfoFormat format)
 {
-    const FileInspection inspection =
-        inspect_file(file_path, key_given ? std::optional<std::string>(key_file) : std::nullopt);
-    print_info(out, format, inspection, file_path, key_file);
-    return inspection.passed();
+    const FileFacts facts =
+        gather_file_facts(file_path, key_given ? std::optional<std::string>(key_file) : std::nullopt);
+    print_info(out, format, facts, file_path, key_file);
+    return facts.passed();
 }
 
 bool run_genkey_command(const GenkeyCommand& command, std::FILE* out)

@@ -1,4 +1,4 @@
-#include "ops/file_inspection.h"
+#include "ops/file_facts.h"
 
 #include "common/input_file.h"
 #include "common/paths.h"
@@ -46,16 +46,16 @@ struct PayloadRegion {
 
 // A plain package file: the payload after the header. An encrypted one carries the package file
 // unsealed in its body: from its length field on ("ENCR"), or whole ("ENC1").
-std::optional<PayloadRegion> package_payload(InputFile& file, const FileInspection& inspection)
+std::optional<PayloadRegion> package_payload(InputFile& file, const FileFacts& facts)
 {
     if (file.size() < layout::kHeaderSize) // cut short since its header was read
         return std::nullopt;
     uint64_t room = file.size() - layout::kHeaderSize;
     uint64_t before_payload = 0; // bytes of the room in front of the payload
     uint64_t length_offset = layout::kLengthOffset;
-    if (inspection.kind == FileInspection::Kind::Package) {
-        const bool whole = inspection.summary.attribute_tag == tags::kEncryptNew;
-        room = *inspection.body_length;
+    if (facts.kind == FileFacts::Kind::Package) {
+        const bool whole = facts.summary.attribute_tag == tags::kEncryptNew;
+        room = *facts.body_length;
         before_payload = whole ? layout::kHeaderSize : 4;
         length_offset = layout::kHeaderSize + (whole ? layout::kLengthOffset : 0);
         if (room < before_payload + layout::kTrailerSize)
@@ -66,7 +66,7 @@ std::optional<PayloadRegion> package_payload(InputFile& file, const FileInspecti
     if (!file.seek(length_offset) || !file.read_exact(length_field, sizeof length_field))
         return std::nullopt;
     const uint64_t length = load_u32_le(length_field);
-    const bool fits = inspection.kind == FileInspection::Kind::Package ? length == room : length <= room;
+    const bool fits = facts.kind == FileFacts::Kind::Package ? length == room : length <= room;
     return PayloadRegion{layout::kHeaderSize + before_payload, std::min(length, room), fits};
 }
 
@@ -77,16 +77,16 @@ PackageListing unreadable_listing()
     return listing;
 }
 
-std::optional<PackageListing> list_packages(const std::string& path, const FileInspection& inspection)
+std::optional<PackageListing> list_packages(const std::string& path, const FileFacts& facts)
 {
-    const bool readable = inspection.kind == FileInspection::Kind::Plain
-        || (inspection.kind == FileInspection::Kind::Package && inspection.body_length);
-    if (inspection.summary.type_tag != tags::kPackage || !readable)
+    const bool readable = facts.kind == FileFacts::Kind::Plain
+        || (facts.kind == FileFacts::Kind::Package && facts.body_length);
+    if (facts.summary.type_tag != tags::kPackage || !readable)
         return std::nullopt;
     InputFile file;
     std::optional<PayloadRegion> region;
     if (file.open(path))
-        region = package_payload(file, inspection);
+        region = package_payload(file, facts);
     if (!region)
         return unreadable_listing();
     try {
@@ -99,12 +99,12 @@ std::optional<PackageListing> list_packages(const std::string& path, const FileI
     }
 }
 
-std::optional<FileInspection::KeyFileContent> read_key_file_content(const std::string& path,
-                                                                    const FileInspection& inspection)
+std::optional<FileFacts::KeyFileContent> read_key_file_content(const std::string& path,
+                                                                    const FileFacts& facts)
 {
-    if (inspection.summary.type_tag != tags::kCompanyKey || inspection.kind != FileInspection::Kind::Plain)
+    if (facts.summary.type_tag != tags::kCompanyKey || facts.kind != FileFacts::Kind::Plain)
         return std::nullopt;
-    FileInspection::KeyFileContent content;
+    FileFacts::KeyFileContent content;
     CompanyKey key{};
     content.readable = read_company_key_file(path, key, content.company) == kKeyFileOk;
     OPENSSL_cleanse(key.data(), key.size());
@@ -113,7 +113,7 @@ std::optional<FileInspection::KeyFileContent> read_key_file_content(const std::s
 
 } // namespace
 
-bool FileInspection::passed() const
+bool FileFacts::passed() const
 {
     if (outcome != Outcome::Inspected)
         return false;
@@ -132,39 +132,39 @@ bool FileInspection::passed() const
     return true;
 }
 
-FileInspection inspect_file(const std::string& path, const std::optional<std::string>& key_file)
+FileFacts gather_file_facts(const std::string& path, const std::optional<std::string>& key_file)
 {
-    FileInspection inspection;
+    FileFacts facts;
     CompanyKeyFile key;
     if (key_file) {
         key = load_company_key_file(*key_file);
         if (!key.read()) {
-            inspection.outcome = FileInspection::Outcome::KeyFileInvalid;
-            return inspection;
+            facts.outcome = FileFacts::Outcome::KeyFileInvalid;
+            return facts;
         }
     }
-    if (!is_regular_file(path) || read_header_summary(path, inspection.summary) != kSummaryRead) {
-        inspection.outcome = FileInspection::Outcome::FileInvalid;
-        return inspection;
+    if (!is_regular_file(path) || read_header_summary(path, facts.summary) != kSummaryRead) {
+        facts.outcome = FileFacts::Outcome::FileInvalid;
+        return facts;
     }
-    if (!is_tagged_file(path, inspection.summary)) {
-        inspection.outcome = FileInspection::Outcome::NotTaggedFile;
-        return inspection;
+    if (!is_tagged_file(path, facts.summary)) {
+        facts.outcome = FileFacts::Outcome::NotTaggedFile;
+        return facts;
     }
-    inspection.size = static_cast<uint64_t>(QFileInfo(to_qpath(path)).size());
-    const std::string& attribute = inspection.summary.attribute_tag;
+    facts.size = static_cast<uint64_t>(QFileInfo(to_qpath(path)).size());
+    const std::string& attribute = facts.summary.attribute_tag;
     if (attribute == tags::kPlain) {
-        inspection.kind = FileInspection::Kind::Plain;
-        inspection.trailer = run_check([&] { return check_md5_trailer(path); });
+        facts.kind = FileFacts::Kind::Plain;
+        facts.trailer = run_check([&] { return check_md5_trailer(path); });
     } else if (attribute == tags::kEncryptBasic || attribute == tags::kEncryptNew) {
-        inspection.kind = FileInspection::Kind::Package;
-        inspection.body_length = package_body_length(path);
-        if (inspection.body_length && key_file)
-            inspection.tag = run_check([&] { return check_package_tag(path, key.key); });
+        facts.kind = FileFacts::Kind::Package;
+        facts.body_length = package_body_length(path);
+        if (facts.body_length && key_file)
+            facts.tag = run_check([&] { return check_package_tag(path, key.key); });
     }
-    inspection.packages = list_packages(path, inspection);
-    inspection.key_file = read_key_file_content(path, inspection);
-    return inspection;
+    facts.packages = list_packages(path, facts);
+    facts.key_file = read_key_file_content(path, facts);
+    return facts;
 }
 
 } // namespace kestrane

@@ -14,7 +14,7 @@ namespace kestrane {
 // tagged file; the body length of an encrypted package and, with its company's key, its tag. And
 // what is inside where it can be read: the entries of a package file, plain or encrypted (its
 // body is carried unsealed); the company of a company key file.
-struct FileInspection {
+struct FileFacts {
     enum class Outcome {
         Inspected,
         KeyFileInvalid, // the company key file given is not one; the file was not looked at
@@ -48,6 +48,6 @@ struct FileInspection {
     bool passed() const;
 };
 
-FileInspection inspect_file(const std::string& path, const std::optional<std::string>& key_file);
+FileFacts gather_file_facts(const std::string& path, const std::optional<std::string>& key_file);
 
 } // namespace kestrane
