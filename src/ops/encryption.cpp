@@ -69,11 +69,18 @@ int encrypt_for_company(const std::string& key_file, const std::string& input, c
                             [&] { return encrypt_for_company(load_company_key_file(key_file), input, output); });
 }
 
-int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output)
+int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
+                         RunRecord* record)
 {
-    if (!outputs_spare_inputs({output}, {input, key_file.path}) || !take_company_key(key_file))
+    if (!outputs_spare_inputs({output}, {input, key_file.path})
+        || !plan_run(record, {output}, {{input, InputRole::Source}, {key_file.path, InputRole::KeyFile}})
+        || !take_company_key(key_file))
         return kEncryptionFailed;
-    return report_wrapped_file_encryption(encrypt_in_chosen_mode(input, output, key_file.company_name), output);
+    const int result =
+        report_wrapped_file_encryption(encrypt_in_chosen_mode(input, output, key_file.company_name), output);
+    if (result == kEncrypted)
+        record_committed(record, output);
+    return result;
 }
 
 int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ops/company_key.h"
+#include "ops/run_record.h"
 
 #include <optional>
 #include <string>
@@ -25,9 +26,10 @@ int encrypt_for_company(const std::string& key_file, const std::string& input, c
 int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output);
 
 // The same, with "Success to encrypt file. [path:%s]" after a success: how the main dialog and the
-// command line encrypt a file.
+// command line encrypt a file. A record, when given, learns the input, the key file and the output.
 int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output);
-int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output);
+int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
+                         RunRecord* record = nullptr);
 
 // Tells the result of writing an encrypted package as encrypt_wrapped_file does: its success
 // message and kEncrypted, or its failure message with the code and kEncryptionFailed.

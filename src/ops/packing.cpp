@@ -68,6 +68,22 @@ bool key_file_fits(const std::string& key_file, const PackagingForm& form)
     return true;
 }
 
+// The listed packages and the key file are the inputs of a packing run, the package file and its
+// encryption its outputs.
+bool plan_packing(RunRecord& record, const PackagingForm& form, const std::optional<std::string>& key_file,
+                  const std::string& encrypted)
+{
+    std::vector<RecordedInput> inputs;
+    for (const std::string& path : listed_file_paths(form))
+        inputs.push_back({path, InputRole::Package});
+    std::vector<std::string> outputs = {form.dest_file};
+    if (key_file) {
+        inputs.push_back({*key_file, InputRole::KeyFile});
+        outputs.push_back(encrypted);
+    }
+    return record.plan(outputs, inputs);
+}
+
 // The whole job; pack_folder guards it.
 int scan_pack_and_encrypt(const PackRequest& request)
 {
@@ -86,12 +102,18 @@ int scan_pack_and_encrypt(const PackRequest& request)
     const std::string output = encrypted_package_file_path(form.dest_file, form.company_name);
     if (request.key_file && !outputs_spare_packing_inputs(form, *request.key_file, output))
         return kPackRefused;
+    if (request.record && !plan_packing(*request.record, form, request.key_file, output))
+        return report_packing(kPackRefused);
     if (const int packed = pack_listed_packages(form); packed <= 0)
         return packed;
+    record_committed(request.record, form.dest_file);
     if (!request.key_file)
         return kPackOk;
     // The package file is encrypted as any file is, with the key file as it is now.
-    return encrypt_wrapped_file(*request.key_file, form.dest_file, output) == kEncrypted ? kPackOk : kPackNotEncrypted;
+    if (encrypt_wrapped_file(*request.key_file, form.dest_file, output) != kEncrypted)
+        return kPackNotEncrypted;
+    record_committed(request.record, output);
+    return kPackOk;
 }
 
 } // namespace

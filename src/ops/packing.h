@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ops/run_record.h"
 #include "pack/package_scan.h"
 
 #include <optional>
@@ -29,6 +30,7 @@ struct PackRequest {
     std::optional<std::string> version;     // none: the kernel package's
     std::optional<std::string> destination; // none: beside the folder, named after it and the version
     std::optional<std::string> key_file;    // encrypt the package file for this company as well
+    RunRecord* record = nullptr;            // learns the listed packages, the key file and the outputs
 };
 
 // Results of pack_folder besides those above.

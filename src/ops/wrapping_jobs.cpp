@@ -10,13 +10,17 @@
 
 namespace kestrane {
 
-int wrap_source(const WrapRequest& request)
+int wrap_source(const WrapRequest& request, RunRecord* record)
 {
-    if (!outputs_spare_inputs({request.destination}, {request.source}))
+    if (!outputs_spare_inputs({request.destination}, {request.source})
+        || !plan_run(record, {request.destination}, {{request.source, InputRole::Source}}))
         return kWrapRefused;
-    return or_cannot_create(kWrapCannotCreate, [&] {
+    const int result = or_cannot_create(kWrapCannotCreate, [&] {
         return wrap_file(request.type, request.version, request.source, request.destination);
     });
+    if (result > 0)
+        record_committed(record, request.destination);
+    return result;
 }
 
 std::optional<std::string> read_image_version(unsigned type, const std::string& source)
@@ -27,22 +31,28 @@ std::optional<std::string> read_image_version(unsigned type, const std::string& 
     return std::move(inspection.version);
 }
 
-WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption)
+WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record)
     : m_wrap(std::move(wrap)), m_key_file(load_company_key_file(encryption.key_file)),
       m_output(encryption.output.empty() ? encrypted_file_path(m_wrap.destination, m_key_file.company_name)
-                                         : std::move(encryption.output))
+                                         : std::move(encryption.output)),
+      m_record(record)
 {}
 
 int WrapThenEncrypt::wrap()
 {
     // Both outputs are checked before the wrapped file is written; the package is made from it.
     if (!outputs_spare_inputs({m_wrap.destination, m_output}, {m_wrap.source, m_key_file.path})
-        || !outputs_spare_inputs({m_output}, {m_wrap.destination}))
+        || !outputs_spare_inputs({m_output}, {m_wrap.destination})
+        || !plan_run(m_record, {m_wrap.destination, m_output},
+                     {{m_wrap.source, InputRole::Source}, {m_key_file.path, InputRole::KeyFile}}))
         return kWrapRefused;
-    return or_cannot_create(kWrapCannotCreate, [this] {
+    const int result = or_cannot_create(kWrapCannotCreate, [this] {
         m_alongside_ready = m_alongside.prepare(m_key_file, m_output);
         return m_alongside_ready ? wrap_with_package_alongside() : wrap_alone();
     });
+    if (result > 0)
+        record_committed(m_record, m_wrap.destination);
+    return result;
 }
 
 int WrapThenEncrypt::wrap_alone()
@@ -77,10 +87,13 @@ int WrapThenEncrypt::wrap_with_package_alongside()
 
 int WrapThenEncrypt::encrypt()
 {
-    return or_cannot_create(kEncryptionFailed, [this] {
+    const int result = or_cannot_create(kEncryptionFailed, [this] {
         return m_alongside_ready ? m_alongside.finish()
                                  : encrypt_wrapped_file(m_key_file, m_wrap.destination, m_output);
     });
+    if (result == kEncrypted)
+        record_committed(m_record, m_output);
+    return result;
 }
 
 } // namespace kestrane

@@ -2,6 +2,7 @@
 
 #include "ops/company_key.h"
 #include "ops/encryption_alongside.h"
+#include "ops/run_record.h"
 
 #include <optional>
 #include <string>
@@ -16,8 +17,9 @@ struct WrapRequest {
 };
 
 // Wraps a source: wrap_file's checks, messages and results. A destination that is the source
-// itself is refused first (kWrapRefused, after the message).
-int wrap_source(const WrapRequest& request);
+// itself is refused first (kWrapRefused, after the message). A record, when given, learns the
+// source and the wrapped file.
+int wrap_source(const WrapRequest& request, RunRecord* record = nullptr);
 
 // The version a kernel, bootloader or emergency image carries in its image name, as its wrapping
 // takes it; nothing, after the message that says why, when the image does not qualify.
@@ -35,7 +37,8 @@ struct EncryptionRequest {
 // that the source is read once.
 class WrapThenEncrypt {
 public:
-    WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption);
+    // A record, when given, learns the source, the key file and each output once it is in place.
+    WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record = nullptr);
 
     // What reading the company key file gave: 1 when it was read, the reader's negative code when
     // it is not a company key file.
@@ -56,6 +59,7 @@ private:
     std::string m_output;
     EncryptionAlongside m_alongside;
     bool m_alongside_ready = false;
+    RunRecord* m_record = nullptr;
 };
 
 } // namespace kestrane
