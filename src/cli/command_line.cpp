@@ -60,6 +60,10 @@ Selection requested_operation(const CommandLine& c)
         return conflict("-company and -force belong to -genkey");
     if (c.json && !c.info.given)
         return conflict("-json belongs to -info");
+    if (c.manifest.given && (c.info.given || c.genkey.given || !(c.wrapping.given || c.pack.given || c.key.given)))
+        return conflict("-manifest belongs to -wrapping, -key and -pack");
+    if (c.manifest.given && c.manifest.value.empty())
+        return conflict("-manifest needs a file");
     if (c.info.given)
         return c.version.given || c.dest.given || has_file
             ? conflict("-info takes no -version, no -dest and no other file argument")
@@ -96,7 +100,7 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
 {
     PositionalParam file_argument;
     ParamErrorHandler error_handler;
-    ValueParam key, wrapping, version, info, genkey, company, pack, dest;
+    ValueParam key, wrapping, version, info, genkey, company, pack, dest, manifest;
     FlagParam help, json, batch, force;
 
     ParamParser parser(syntax);
@@ -111,6 +115,7 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     parser.add_param("company", &company);
     parser.add_param("pack", &pack);
     parser.add_param("dest", &dest);
+    parser.add_param("manifest", &manifest);
     parser.add_flag("help", &help);
     parser.add_flag("h", &help);
     parser.add_flag("json", &json);
@@ -138,6 +143,7 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     command_line.company = option_value(company);
     command_line.pack = option_value(pack);
     command_line.dest = option_value(dest);
+    command_line.manifest = option_value(manifest);
     command_line.json = json.present();
     command_line.batch = batch.present();
     command_line.force = force.present();
@@ -210,6 +216,10 @@ std::string usage_text(ProgramKind program)
           "        with any operation: run as without a display even when there is one (each\n"
           "        message a line on standard output, no dialog) and ask no question: a missing\n"
           "        version fails at once.\n"
+          "  -manifest FILE\n"
+          "        with -wrapping, -key or -pack: once every output is in place, write FILE, a JSON\n"
+          "        document of the run (program, sealing key, time, inputs and outputs with their\n"
+          "        sizes and SHA-256). A run that fails writes none.\n"
           "\n"
           "Options begin with - or --; a value follows as the next argument or after a colon\n"
           "(-version:1.5.2, needed for a value that begins with -), or after = in the long form\n"

@@ -25,6 +25,7 @@ struct CommandLine {
     OptionValue company;       // company name of a generated key
     OptionValue pack;          // directory of encrypted packages
     OptionValue dest;          // destination of a wrapped file, an encrypted package or a package file
+    OptionValue manifest;      // the JSON manifest of what a -wrapping, -key or -pack run read and wrote
     bool json = false;         // -info as one JSON object
     bool batch = false;        // headless even with a display, and no question
     bool force = false;        // -genkey may replace an existing file

@@ -62,7 +62,7 @@ bool report_encryption_after_wrapping(int result)
 } // namespace
 
 bool run_encrypt_command(const std::string& file_path, const std::string& key_file, const std::string& raw_arguments,
-                         const std::optional<std::string>& destination)
+                         const std::optional<std::string>& destination, RunRecord* record)
 {
     if (file_path.empty()) {
         show_message(format_text("invalid argument [%s]", raw_arguments.c_str()));
@@ -75,7 +75,7 @@ bool run_encrypt_command(const std::string& file_path, const std::string& key_fi
         return false;
     }
     const std::string output = destination ? *destination : encrypted_file_path(file_path, company_key.company_name);
-    const int result = encrypt_wrapped_file(company_key, file_path, output);
+    const int result = encrypt_wrapped_file(company_key, file_path, output, record);
     if (result > 0) {
         show_message("Success encrypt");
         return true;
@@ -106,8 +106,8 @@ bool run_wrap_command(const WrapCommand& command)
     if (wrapping_types()[*type].directory && !outputs_outside_folder({request.destination}, request.source))
         return report_wrapping(word, kWrapRefused);
     if (!command.key_file)
-        return report_wrapping(word, wrap_source(request));
-    WrapThenEncrypt job(request, {*command.key_file, {}});
+        return report_wrapping(word, wrap_source(request, command.record));
+    WrapThenEncrypt job(request, {*command.key_file, {}}, command.record);
     if (!report_wrapping(word, job.wrap()))
         return false;
     if (job.key_file_result() <= 0) {

@@ -3,6 +3,7 @@
 #include "cli/command_operations.h"
 #include "cli/console.h"
 #include "cli/release_commands.h"
+#include "cli/run_manifest.h"
 #include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
@@ -178,6 +179,20 @@ int CommandStart::run(const std::function<void()>& install_presenters) const
 
 bool CommandStart::run_operation() const
 {
+    const OptionValue& manifest_path = m_command_line->manifest;
+    if (!manifest_path.given)
+        return run_job(nullptr);
+    FullPaths full;
+    const std::string path = full(manifest_path.value);
+    std::optional<RunManifest> manifest;
+    if (full.resolved())
+        manifest = RunManifest::start(m_program, path);
+    // Written only once the whole operation succeeded, after its outputs are in place.
+    return manifest && run_job(manifest->record()) && manifest->write();
+}
+
+bool CommandStart::run_job(RunRecord* record) const
+{
     const CommandLine& c = *m_command_line;
     FullPaths full;
     switch (m_operation) {
@@ -187,11 +202,12 @@ bool CommandStart::run_operation() const
         const std::vector<const char*> argv = argument_vector(m_arguments, program_name(m_program));
         return full.resolved()
             && run_encrypt_command(file, c.key.value, typed_arguments(static_cast<int>(argv.size()), argv.data()),
-                                   destination);
+                                   destination, record);
     }
     case Operation::Wrap: {
-        const WrapCommand command{full(c.file_argument), c.wrapping.value, given(c.version), given(c.key),
-                                  given(c.dest, full)};
+        WrapCommand command{full(c.file_argument), c.wrapping.value, given(c.version), given(c.key),
+                            given(c.dest, full)};
+        command.record = record;
         return full.resolved() && run_wrap_command(command);
     }
     case Operation::Info: {
@@ -209,7 +225,7 @@ bool CommandStart::run_operation() const
         const std::string destination = full(c.dest.value);
         return full.resolved()
             && run_pack_command(folder, c.version.given, c.version.value, c.dest.given, destination, c.key.given,
-                                c.key.value);
+                                c.key.value, record);
     }
     default:
         return false;

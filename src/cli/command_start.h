@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/command_line.h"
+#include "ops/run_record.h"
 
 #include <functional>
 #include <optional>
@@ -37,6 +38,8 @@ public:
 
 private:
     bool run_operation() const;
+    // The operation itself; `record`, when given, learns what it read and wrote (-manifest).
+    bool run_job(RunRecord* record) const;
 
     ProgramKind m_program;
     std::vector<std::string> m_arguments;

@@ -164,6 +164,8 @@ void print_text(std::FILE* out, const FileFacts& facts, const std::string& file_
                     facts.key_file->readable ? facts.key_file->company : "cannot be read");
 }
 
+} // namespace
+
 // ---- JSON: one object. A text from the file is a JSON string, with U+FFFD for every byte that
 // is not UTF-8; it then has a second member "<key>_hex" with its bytes in hexadecimal, so that
 // nothing is lost.
@@ -185,6 +187,8 @@ void put_header(QJsonObject& object, const HeaderSummary& summary)
     put_text(object, QStringLiteral("version"), summary.version);
     put_text(object, QStringLiteral("company"), summary.company_name);
 }
+
+namespace {
 
 QJsonValue word_or_null(bool applies, const char* word)
 {

@@ -48,14 +48,14 @@ bool run_genkey_command(const GenkeyCommand& command, std::FILE* out)
     return result == kKeyFileGenerated;
 }
 
-bool run_pack_command(const std::string& directory, bool version_given, const std::string& version,
-                      bool dest_given, const std::string& destination, bool key_given, const std::string& key_file)
+bool run_pack_command(const std::string& directory, bool version_given, const std::string& version, bool dest_given,
+                      const std::string& destination, bool key_given, const std::string& key_file, RunRecord* record)
 {
     const auto given = [](bool is_given, const std::string& value) {
         return is_given ? std::optional<std::string>(value) : std::nullopt;
     };
     return pack_folder({directory, given(version_given, version), given(dest_given, destination),
-                        given(key_given, key_file)})
+                        given(key_given, key_file), record})
         == kPackOk;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/info_report.h"
+#include "ops/run_record.h"
 
 #include <cstdio>
 #include <string>
@@ -29,8 +30,9 @@ struct GenkeyCommand {
 bool run_genkey_command(const GenkeyCommand& command, std::FILE* out);
 
 // Scans a directory of encrypted packages, packs the admitted ones and, with a company key file,
-// encrypts the package file for that company.
-bool run_pack_command(const std::string& directory, bool version_given, const std::string& version,
-                      bool dest_given, const std::string& destination, bool key_given, const std::string& key_file);
+// encrypts the package file for that company. A record, when given, learns what the run read and wrote.
+bool run_pack_command(const std::string& directory, bool version_given, const std::string& version, bool dest_given,
+                      const std::string& destination, bool key_given, const std::string& key_file,
+                      RunRecord* record = nullptr);
 
 } // namespace kestrane

@@ -85,6 +85,10 @@ TEST(CommandLine, ConflictingCombinations)
         {"-info", "f", "-version", "1"},
         {"-info", "f", "g"},
         {"-pack", "d", "stray"},
+        {"-info", "f", "-manifest", "m"},
+        {"-genkey", "random", "-company", "A", "-manifest", "m", "x"},
+        {"-manifest", "m", "f"},
+        {"-wrapping", "ocx", "-manifest:", "f"},
     };
     for (const auto& arguments : conflicts)
         EXPECT_EQ(operation_of(arguments), Operation::Conflict) << arguments[0] << " " << arguments[2];
@@ -96,6 +100,7 @@ TEST(CommandLine, ConventionsOfBuildServers)
     EXPECT_EQ(operation_of({"-dest", "out.wrp", "-wrapping", "raw", "f"}), Operation::Wrap);
     EXPECT_EQ(operation_of({"-dest", "out.enc", "-key", "k", "f"}), Operation::Encrypt);
     EXPECT_EQ(operation_of({"-info", "f", "-json", "-batch"}), Operation::Info);
+    EXPECT_EQ(operation_of({"-pack", "d", "-manifest", "m"}), Operation::Pack);
     EXPECT_EQ(operation_of({"-genkey", "random", "-company", "A", "x", "-force"}), Operation::GenerateKey);
     EXPECT_EQ(operation_of({"a", "b"}), Operation::Dialogs); // no operation: the file arguments select nothing
     EXPECT_EQ(operation_of({"--wrapping=ocx", "--", "-x"}), Operation::Wrap);
