@@ -4,7 +4,8 @@
 #   release.sh [--new-key COMPANY] KEY_FILE KERNEL_IMAGE WEB_DIRECTORY VERSION OUT_DIRECTORY
 #
 # Wraps and encrypts a kernel image and a web directory for the company of KEY_FILE, packs both
-# into a package file, encrypts the package file, and checks every output. Every output goes to
+# into a package file, encrypts the package file (with a manifest of what it shipped,
+# OUT_DIRECTORY/COMPANY-KVERSION.wrp.json), and checks every output. Every output goes to
 # OUT_DIRECTORY: the sources may lie in a read-only tree.
 #
 # KEY_FILE is the company's key file, which lives longer than a release: it is taken as it is.
@@ -52,9 +53,11 @@ web_wrapped="$out/$(basename "$web").wrp"
 run -wrapping webpage -version "$version" -dest "$web_wrapped" "$web"
 run -key "$key" -dest "$packages/$(basename "$web_wrapped")-$company.enc" "$web_wrapped"
 
-# 4. Both encrypted packages into one package file, encrypted for the company as well.
+# 4. Both encrypted packages into one package file, encrypted for the company as well; the
+#    manifest records what was shipped (sizes and SHA-256 of the packages, the package files and
+#    the key file). SOURCE_DATE_EPOCH, when set, gives its time.
 package_file="$out/$company-K$version.wrp"
-run -pack "$packages" -version "$version" -dest "$package_file" -key "$key"
+run -pack "$packages" -version "$version" -dest "$package_file" -key "$key" -manifest "$package_file.json"
 
 # 5. Check every output: MD5 trailers of the plain files, tags of the encrypted ones, and the
 #    packages the package files hold.
