@@ -13,6 +13,8 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace kestrane {
 namespace {
@@ -104,8 +106,12 @@ QByteArray manifest_document(const RunFacts& facts, ProgramKind program, int64_t
 
 std::optional<RunManifest> RunManifest::start(ProgramKind program, const std::string& path)
 {
-    // Known before the run: a manifest there could not be written after it.
-    if (!is_representable_path(path) || is_directory(path)) {
+    // Known before the run: a manifest there could not be written after it, or would replace a
+    // directory, a FIFO or a device.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!is_representable_path(path)
+        || (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))) {
         show_message(format_text("Could not write manifest[path:%s]", path.c_str()));
         return std::nullopt;
     }

@@ -14,8 +14,8 @@ namespace kestrane {
 class RunManifest {
 public:
     // Nothing, after the message that says why, when SOURCE_DATE_EPOCH is set but is no time, or
-    // the path cannot name a file to write (not UTF-8, a directory): checked before the operation
-    // runs. Otherwise the time is SOURCE_DATE_EPOCH, else now.
+    // the path cannot name a file to write (not UTF-8; a directory, FIFO or device is there):
+    // checked before the operation runs. Otherwise the time is SOURCE_DATE_EPOCH, else now.
     static std::optional<RunManifest> start(ProgramKind program, const std::string& path);
 
     // What the operation feeds.

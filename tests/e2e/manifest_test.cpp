@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 using namespace kestrane::test;
 
@@ -118,6 +119,15 @@ TEST_P(Manifest, NoneForARunThatFailsOrIsRefused)
         EXPECT_EQ(exists(manifest) ? read_bytes(manifest) : Bytes(), before) << manifest;
         EXPECT_FALSE(exists(at("o.wrp")) || exists(at("o.enc")) || exists(at("new.json"))) << manifest;
     }
+    // Nor does it replace what is not a regular file.
+    ASSERT_EQ(mkfifo(at("fifo").c_str(), 0600), 0);
+    const ProcessResult fifo =
+        run({"-wrapping", "raw", "-version", "2", "-dest", "o.wrp", "-manifest", "fifo", "tool.cab"});
+    EXPECT_EQ(fifo.exit_code, 1);
+    EXPECT_EQ(lines_of(fifo.standard_output), Lines{"Could not write manifest[path:" + at("fifo") + "]"});
+    struct stat info {};
+    EXPECT_TRUE(stat(at("fifo").c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_FALSE(exists(at("o.wrp")));
 }
 
 KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(Manifest);
