@@ -114,7 +114,7 @@ public:
         else if (position != payload.length)
             set(entries, false, format_text("%u packages, then bytes that belong to none", count));
         else
-            set(entries, true, format_text("%u packages fill the payload", count));
+            set(entries, true, format_text("%u package%s fill the payload", count, count == 1 ? "" : "s"));
         m_report.file_checks.push_back(entries);
     }
 
