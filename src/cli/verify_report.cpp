@@ -29,7 +29,7 @@ constexpr std::string_view kPassinFile = "file:";
 std::optional<std::string> first_line_of(const std::string& path)
 {
     QFile file(to_qpath(path));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return std::nullopt;
     QByteArray line = file.readLine(4096);
     while (line.endsWith('\n') || line.endsWith('\r'))

@@ -101,7 +101,7 @@ PrivateSealingKey::Load PrivateSealingKey::load(const std::string& path, const P
     if (!is_regular_file(path))
         return Load::CannotRead;
     QFile file(to_qpath(path));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return Load::CannotRead;
 #ifndef _WIN32
     if (open_to_others(file.handle(), mode))
