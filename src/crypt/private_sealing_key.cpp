@@ -25,6 +25,8 @@
 namespace kestrane {
 namespace {
 
+constexpr const char* kImplicitRejection = "implicit-rejection";
+
 // A PEM key file is a few KiB at most; anything much larger is not one.
 constexpr qint64 kMaxKeyFileSize = 64 * 1024;
 
@@ -130,24 +132,32 @@ PrivateSealingKey::Load PrivateSealingKey::load(const std::string& path, const P
         return Load::NotRsa1024;
     }
     key.reset(new PrivateSealingKey(loaded));
-    return key->m_context ? Load::Loaded : Load::NotAKey;
+    return key->m_context ? Load::Loaded : Load::NotStrict;
 }
 
 PrivateSealingKey::PrivateSealingKey(EVP_PKEY* key) : m_key(key), m_fingerprint(public_key_fingerprint(key))
 {
     // PKCS#1 v1.5 decryption, strictly: OpenSSL 3.2 and later (and some distributions' 3.0) answer
     // a block that does not unpad with a synthetic message unless implicit rejection is off. The
-    // parameter is named as text so that an OpenSSL without it (which never rejects implicitly)
-    // simply ignores it.
+    // parameter ("implicit-rejection", OSSL_ASYM_CIPHER_PARAM_IMPLICIT_REJECTION) is named as text
+    // so that this builds against an OpenSSL without it, which never rejects implicitly and ignores
+    // it. Since unknown parameters are ignored silently, it is read back: a provider that still
+    // reports it on leaves the key unusable rather than open blocks by guessing.
     unsigned implicit_rejection = 0;
     const OSSL_PARAM params[] = {
-        OSSL_PARAM_construct_uint("rsa_pkcs1_implicit_rejection", &implicit_rejection),
+        OSSL_PARAM_construct_uint(kImplicitRejection, &implicit_rejection),
+        OSSL_PARAM_construct_end(),
+    };
+    unsigned reported = 0;
+    OSSL_PARAM query[] = {
+        OSSL_PARAM_construct_uint(kImplicitRejection, &reported),
         OSSL_PARAM_construct_end(),
     };
     m_context = EVP_PKEY_CTX_new_from_pkey(nullptr, m_key, nullptr);
     if (!m_context || EVP_PKEY_decrypt_init(m_context) != 1
         || EVP_PKEY_CTX_set_rsa_padding(m_context, RSA_PKCS1_PADDING) != 1
-        || EVP_PKEY_CTX_set_params(m_context, params) != 1) {
+        || EVP_PKEY_CTX_set_params(m_context, params) != 1 || EVP_PKEY_CTX_get_params(m_context, query) != 1
+        || reported != 0) {
         EVP_PKEY_CTX_free(m_context);
         m_context = nullptr;
     }

@@ -28,6 +28,7 @@ public:
         WrongPassphrase, // encrypted, and the passphrase does not decrypt it
         NotAKey,         // no private key in PEM
         NotRsa1024,      // a private key, but not RSA with a 1024-bit modulus
+        NotStrict,       // OpenSSL would not open blocks with strict padding checks
     };
 
     // The key in `path`, or why there is none. `mode` receives the file's permission bits when

@@ -45,6 +45,10 @@ std::string key_refusal(Load load, const std::string& path, unsigned mode)
         return format_text("No private key in PEM[file:%s]", file);
     case Load::NotRsa1024:
         return format_text("Private key is not an RSA-1024 key[file:%s]", file);
+    case Load::NotStrict:
+        return format_text("This OpenSSL does not let implicit rejection be turned off: sealed blocks cannot be "
+                           "checked strictly[file:%s]",
+                           file);
     case Load::CannotRead:
     case Load::Loaded:
         break;
