@@ -522,8 +522,8 @@ TEST_P(BuildServer, BatchAndConventions)
         {{"-wrapping", "ocx", "-version", "1", "brand.conf", "x.cab"}, "one file argument at most"},
         {{"-wrapping", "ocx", "-bogus\n", "brand.conf"}, "unknown option -bogus\\x0a"},
         {{"-batch", "-wrapping"}, "option -wrapping needs a value"},
-        {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey or -pack"},
-        {{"-json", "-key", "acme.wrp", "fw.wrp"}, "-json belongs to -info"},
+        {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey, -pack or -verify"},
+        {{"-json", "-key", "acme.wrp", "fw.wrp"}, "-json belongs to -info and -verify"},
     };
     for (const auto& [arguments, problem] : usage_errors) {
         const ProcessResult result = run(arguments);
