@@ -134,6 +134,7 @@ TEST_P(Verify, EveryCheckNamesItsFault)
         std::vector<std::string> texts; // each found in the report
     };
     const std::vector<std::string> usual = {"-private", private_key, "-key", acme};
+    const std::string restored = work().file("restored.wrp");
     const Case cases[] = {
         {"intact", [] {}, usual, 0, {"Verification: passed"}},
         {"sealed block",
@@ -144,9 +145,15 @@ TEST_P(Verify, EveryCheckNamesItsFault)
         {"key block", flipped(key_block + 60), usual, 1, {"Key block: FAILED (does not open with the private key)"}},
         {"tag",
          flipped(tag + 3),
-         usual,
+         {"-private", private_key, "-dest", restored},
          1,
-         {"Tag: FAILED (does not match)", "Wrapped file: passed (5156 bytes, MD5 trailer matches)"}},
+         {"Tag: FAILED (does not match)", "Wrapped file: passed (5156 bytes, MD5 trailer matches)",
+          "Restored to: FAILED (not written, a check failed[path:" + restored + "])"}},
+        {"restored over the package",
+         [] {},
+         {"-private", private_key, "-dest", enc1},
+         1,
+         {"Output would overwrite an input[path:" + enc1 + "]"}},
         {"copied body",
          flipped(140 + 1152 + 100),
          usual,
@@ -211,6 +218,7 @@ TEST_P(Verify, EveryCheckNamesItsFault)
         EXPECT_EQ(result.exit_code, c.exit_code) << result.standard_output << result.standard_error;
         for (const std::string& text : c.texts)
             EXPECT_NE(result.standard_output.find(text), std::string::npos) << text << "\n" << result.standard_output;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(restored))); // no failed check restores a file
     }
     // The sealing key fingerprints the program and openssl agree on, in the report of a foreign key.
     const ProcessResult foreign = run({"-verify", enc1, "-private", other_key});
