@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A firmware release for one customer company, run on a build server.
 #
-#   release.sh [--new-key COMPANY] KEY_FILE KERNEL_IMAGE WEB_DIRECTORY VERSION OUT_DIRECTORY
+#   release.sh [--new-key COMPANY] [--verify-with SEALING_KEY.pem] KEY_FILE KERNEL_IMAGE WEB_DIRECTORY
+#              VERSION OUT_DIRECTORY
 #
 # Wraps and encrypts a kernel image and a web directory for the company of KEY_FILE, packs both
 # into a package file, encrypts the package file (with a manifest of what it shipped,
@@ -13,15 +14,23 @@
 # KEY_FILE is never replaced. The digits are not printed (the log of a build server is no place
 # for them): they are in KEY_FILE, which only its owner can read.
 #
+# With --verify-with, every encrypted output is also opened as the device would open it, with the
+# private half of the sealing key (a PEM file only its owner can read; an encrypted one takes its
+# passphrase from KESTRANE_PASSIN, e.g. env:VAR or file:PATH).
+#
 # KESTRANE names the program (default: kestrane on PATH). Stops at the first failure.
 set -euo pipefail
 
 kestrane=${KESTRANE:-kestrane}
-new_company=
-if [[ ${1-} == --new-key ]]; then
-    new_company=$2
+new_company= private_key=
+while [[ ${1-} == --* ]]; do
+    case $1 in
+    --new-key) new_company=$2 ;;
+    --verify-with) private_key=$2 ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
     shift 2
-fi
+done
 key=$1 kernel=$2 web=$3 version=$4 out=$5
 
 # -batch: no dialog and no question, even on a desktop; a missing version fails at once.
@@ -67,3 +76,10 @@ done
 for file in "$packages"/*.enc "$package_file-$company.pkg"; do
     run -info "$file" -key "$key"
 done
+
+# 6. With the private key: every encrypted output opens as it will on the device.
+if [[ -n $private_key ]]; then
+    for file in "$packages"/*.enc "$package_file-$company.pkg"; do
+        run -verify "$file" -private "$private_key" ${KESTRANE_PASSIN:+-passin "$KESTRANE_PASSIN"} -key "$key"
+    done
+fi

@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include "cli/verify_report.h"
 #include "crypt/sealing_key.h"
 
 #include <initializer_list>
@@ -48,22 +49,36 @@ Selection conflict(const char* problem)
     return {Operation::Conflict, problem};
 }
 
+Selection verify_selection(const CommandLine& c, bool has_file)
+{
+    if (!c.private_key.given)
+        return conflict("-verify needs -private SEALING_KEY.pem");
+    if (c.passin.given && !is_passin_source(c.passin.value))
+        return conflict("-passin takes env:VAR or file:PATH; a passphrase in an argument is seen by every user");
+    return c.version.given || has_file ? conflict("-verify takes no -version and no other file argument")
+                                       : Selection{Operation::Verify};
+}
+
 // The operation the options ask for, before the checks that apply to every one.
 Selection requested_operation(const CommandLine& c)
 {
-    const int operations = count_given({c.wrapping.given, c.info.given, c.genkey.given, c.pack.given});
+    const int operations = count_given({c.wrapping.given, c.info.given, c.genkey.given, c.pack.given, c.verify.given});
     if (operations > 1)
-        return conflict("one operation a run: -wrapping, -info, -genkey or -pack");
+        return conflict("one operation a run: -wrapping, -info, -genkey, -pack or -verify");
     const bool has_file = !c.file_argument.empty();
     // Options that only mean something to some operations.
     if ((c.company.given || c.force) && !c.genkey.given)
         return conflict("-company and -force belong to -genkey");
-    if (c.json && !c.info.given)
-        return conflict("-json belongs to -info");
-    if (c.manifest.given && (c.info.given || c.genkey.given || !(c.wrapping.given || c.pack.given || c.key.given)))
+    if (c.manifest.given && (c.info.given || c.genkey.given || c.verify.given || !(c.wrapping.given || c.pack.given || c.key.given)))
         return conflict("-manifest belongs to -wrapping, -key and -pack");
     if (c.manifest.given && c.manifest.value.empty())
         return conflict("-manifest needs a file");
+    if (c.json && !c.info.given && !c.verify.given)
+        return conflict("-json belongs to -info and -verify");
+    if ((c.private_key.given || c.passin.given) && !c.verify.given)
+        return conflict("-private and -passin belong to -verify");
+    if (c.verify.given)
+        return verify_selection(c, has_file);
     if (c.info.given)
         return c.version.given || c.dest.given || has_file
             ? conflict("-info takes no -version, no -dest and no other file argument")
@@ -100,7 +115,7 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
 {
     PositionalParam file_argument;
     ParamErrorHandler error_handler;
-    ValueParam key, wrapping, version, info, genkey, company, pack, dest, manifest;
+    ValueParam key, wrapping, version, info, genkey, company, pack, dest, manifest, verify, private_key, passin;
     FlagParam help, json, batch, force;
 
     ParamParser parser(syntax);
@@ -116,6 +131,9 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     parser.add_param("pack", &pack);
     parser.add_param("dest", &dest);
     parser.add_param("manifest", &manifest);
+    parser.add_param("verify", &verify);
+    parser.add_param("private", &private_key);
+    parser.add_param("passin", &passin);
     parser.add_flag("help", &help);
     parser.add_flag("h", &help);
     parser.add_flag("json", &json);
@@ -144,6 +162,9 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     command_line.pack = option_value(pack);
     command_line.dest = option_value(dest);
     command_line.manifest = option_value(manifest);
+    command_line.verify = option_value(verify);
+    command_line.private_key = option_value(private_key);
+    command_line.passin = option_value(passin);
     command_line.json = json.present();
     command_line.batch = batch.present();
     command_line.force = force.present();
@@ -207,6 +228,15 @@ std::string usage_text(ProgramKind program)
           "        the kernel package, destination from -dest or DIR-KVERSION.wrp beside DIR; with\n"
           "        -key, encrypt the package file for that company into DEST-COMPANY.pkg.\n"
           "        e.g. PROGRAM -pack /release/acme -version 1.5.2 -key /keys/acme.wrp\n"
+          "  -verify PACKAGE -private SEALING_KEY.pem [-passin env:VAR|file:PATH] [-key KEYFILE]\n"
+          "          [-dest WRAPPED] [-json]\n"
+          "        open PACKAGE as the device would, with the private half of the sealing key\n"
+          "        (a PEM file only its owner can read; an encrypted one asks for its passphrase on\n"
+          "        a terminal or takes it from -passin): every sealed block, the key block, the\n"
+          "        tag, with -key the company, and the restored wrapped file's length and MD5\n"
+          "        trailer. A package file is verified package by package. -dest writes the\n"
+          "        restored wrapped file when every check passed. Exit status 1 when one fails.\n"
+          "        e.g. PROGRAM -verify /fw/image.krn.wrp-Acme.enc -private /secure/sealing.pem\n"
           "  -help, -h\n"
           "        print this text\n"
           "  --version\n"

@@ -26,7 +26,10 @@ struct CommandLine {
     OptionValue pack;          // directory of encrypted packages
     OptionValue dest;          // destination of a wrapped file, an encrypted package or a package file
     OptionValue manifest;      // the JSON manifest of what a -wrapping, -key or -pack run read and wrote
-    bool json = false;         // -info as one JSON object
+    OptionValue verify;        // package to open with the private key
+    OptionValue private_key;   // -private: PEM file of the sealing key's private half
+    OptionValue passin;        // where the private key's passphrase comes from
+    bool json = false;         // -info or -verify as one JSON object
     bool batch = false;        // headless even with a display, and no question
     bool force = false;        // -genkey may replace an existing file
     bool help = false;
@@ -50,6 +53,7 @@ enum class Operation {
     Info,        // "info", with or without "key"
     GenerateKey, // "genkey" with "company"
     Pack,        // "pack", with "version", "dest", "key" as wished
+    Verify,      // "verify" with "private", "passin", "key", "dest" as wished
     Help,        // "help": the usage text
     Version,     // "version" alone: the program version and the sealing key it carries
     Conflict,    // options that do not belong together, or two file arguments: usage text, exit status 2

@@ -4,6 +4,7 @@
 #include "cli/console.h"
 #include "cli/release_commands.h"
 #include "cli/run_manifest.h"
+#include "cli/verify_report.h"
 #include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
@@ -226,6 +227,12 @@ bool CommandStart::run_job(RunRecord* record) const
         return full.resolved()
             && run_pack_command(folder, c.version.given, c.version.value, c.dest.given, destination, c.key.given,
                                 c.key.value, record);
+    }
+    case Operation::Verify: {
+        const VerifyCommand command{full(c.verify.value), full(c.private_key.value), given(c.passin), given(c.key),
+                                    given(c.dest, full)};
+        const InfoFormat format = c.json ? InfoFormat::Json : InfoFormat::Text;
+        return full.resolved() && run_verify_command(command, stdout, format);
     }
     default:
         return false;

@@ -57,6 +57,9 @@ TEST(CommandLine, BuildServerOperations)
     EXPECT_EQ(operation_of({"-genkey", "random", "acme.wrp"}), Operation::GenerateKey); // refused with a message
     EXPECT_EQ(operation_of({"-pack", "dir"}), Operation::Pack);
     EXPECT_EQ(operation_of({"-pack", "dir", "-version", "1.0", "-dest", "p.wrp", "-key", "k"}), Operation::Pack);
+    EXPECT_EQ(operation_of({"-verify", "f.enc", "-private", "k.pem", "-key", "k", "-dest", "w", "-json"}),
+              Operation::Verify);
+    EXPECT_EQ(operation_of({"-verify", "f.enc", "-private", "k.pem", "-passin", "env:PASS"}), Operation::Verify);
     EXPECT_EQ(operation_of({"-help"}), Operation::Help);
     EXPECT_EQ(operation_of({"--version"}), Operation::Version);
     EXPECT_EQ(operation_of({"-version"}), Operation::Version);
@@ -89,6 +92,11 @@ TEST(CommandLine, ConflictingCombinations)
         {"-genkey", "random", "-company", "A", "-manifest", "m", "x"},
         {"-manifest", "m", "f"},
         {"-wrapping", "ocx", "-manifest:", "f"},
+        {"-verify", "f", "-key", "k"},                               // no -private
+        {"-verify", "f", "-private", "k", "-passin", "pass:secret"}, // a passphrase in an argument
+        {"-verify", "f", "-private", "k", "-info", "g"},
+        {"-verify", "f", "-private", "k", "stray"},
+        {"-private", "k", "-key", "k", "f"},
     };
     for (const auto& arguments : conflicts)
         EXPECT_EQ(operation_of(arguments), Operation::Conflict) << arguments[0] << " " << arguments[2];
@@ -110,10 +118,11 @@ TEST(CommandLine, ConventionsOfBuildServers)
 TEST(CommandLine, UsageNamesEveryOptionWithAnExample)
 {
     const std::string usage = usage_text();
-    for (const char* option : {"-wrapping", "-key", "-version", "-info", "-genkey", "-company", "-pack", "-dest",
-                               "-help", "--version", "-h", "-json", "-batch", "-force", "raw"})
+    for (const char* option :
+         {"-wrapping", "-key", "-version", "-info", "-genkey", "-company", "-pack", "-dest", "-help", "--version", "-h",
+          "-json", "-batch", "-force", "raw", "-verify", "-private", "-passin"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     for (const char* example : {"kestrane -wrapping kernel", "kestrane -info", "kestrane -genkey", "kestrane -pack",
-                                "kestrane -key"})
+                                "kestrane -key", "kestrane -verify"})
         EXPECT_NE(usage.find(example), std::string::npos) << example;
 }

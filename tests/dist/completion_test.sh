@@ -27,7 +27,7 @@ expect()
 }
 
 expect "kestrane -w" "-wrapping"
-expect "kestrane --p" "--pack"
+expect "kestrane --pa" "--pack --passin"
 expect "kestrane -wrapping d" "dome7720 dome7760"
 expect "kestrane -wrapping : e" "emergency"
 expect "kestrane -genkey r" "random"
@@ -40,6 +40,8 @@ popd >/dev/null
 expect "kestrane -version " ""
 expect "kestrane -key $work/a" "$work/acme.wrp"
 expect "kestrane -info $work/r" "$work/readme $work/release"
+expect "kestrane -verify $work/a" "$work/acme.wrp"
+expect "kestrane -verify x -passin f" "file:"
 expect "kestrane -pack $work/" "$work/release $work/web dir"
 expect "kestrane -wrapping webpage $work/" "$work/release $work/web dir"
 expect "kestrane -wrapping kernel -key $work/acme.wrp $work/re" "$work/readme $work/release"

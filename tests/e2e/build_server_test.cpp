@@ -58,7 +58,10 @@ TEST_P(BuildServer, WholeReleaseByScript)
     const std::string key_file = make_key_file("acme.wrp", "Acme", "0A1B2C3D4E5F");
     const Bytes key = key_bytes("0A1B2C3D4E5F");
     const std::string out = work().file("release");
-    const ProcessResult result = release({key_file, kernel, web, "1.5.2", out});
+    const std::string private_key = work().file("sealing.pem");
+    write_bytes(private_key, read_bytes(test_data_path("development-sealing-key.private.pem")));
+    QFile::setPermissions(QString::fromStdString(private_key), QFile::ReadOwner | QFile::WriteOwner);
+    const ProcessResult result = release({"--verify-with", private_key, key_file, kernel, web, "1.5.2", out});
     ASSERT_EQ(result.exit_code, 0) << result.standard_output << result.standard_error;
     const std::string& printed = result.standard_output;
 
@@ -89,12 +92,15 @@ TEST_P(BuildServer, WholeReleaseByScript)
     EXPECT_TRUE(package_matches(read_bytes(package_file + "-Acme.pkg"), package, "ENCR", "Acme", key));
 
     // -info of every output, each with its checks passing; both package files list both packages.
-    size_t matches = 0, verifies = 0, listed = 0;
+    // -verify of every encrypted output: both packages, and the package file with both again.
+    size_t matches = 0, verifies = 0, listed = 0, opened = 0;
     for (const std::string& line : lines_of(printed)) {
         matches += line == "MD5 trailer: matches";
         verifies += line == "Tag: verifies";
         listed += line == "  Size: " + std::to_string(kernel_package.size());
+        opened += line == "Verification: passed";
     }
+    EXPECT_EQ(opened, 3u) << printed;
     EXPECT_EQ(matches, 4u) << printed;
     EXPECT_EQ(verifies, 3u) << printed;
     EXPECT_EQ(listed, 2u) << printed;
@@ -516,8 +522,8 @@ TEST_P(BuildServer, BatchAndConventions)
         {{"-wrapping", "ocx", "-version", "1", "brand.conf", "x.cab"}, "one file argument at most"},
         {{"-wrapping", "ocx", "-bogus\n", "brand.conf"}, "unknown option -bogus\\x0a"},
         {{"-batch", "-wrapping"}, "option -wrapping needs a value"},
-        {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey or -pack"},
-        {{"-json", "-key", "acme.wrp", "fw.wrp"}, "-json belongs to -info"},
+        {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey, -pack or -verify"},
+        {{"-json", "-key", "acme.wrp", "fw.wrp"}, "-json belongs to -info and -verify"},
     };
     for (const auto& [arguments, problem] : usage_errors) {
         const ProcessResult result = run(arguments);

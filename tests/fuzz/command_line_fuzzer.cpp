@@ -73,7 +73,7 @@ void check_command_line(const std::vector<std::string>& arguments, const std::ve
         FUZZ_REQUIRE(!option->given || value_from(option->value, arguments) || option->value.empty(), option->value);
 
     const Operation operation = select_operation(c);
-    const int operations = c.wrapping.given + c.info.given + c.genkey.given + c.pack.given;
+    const int operations = c.wrapping.given + c.info.given + c.genkey.given + c.pack.given + c.verify.given;
     switch (operation) {
     case Operation::Help:
         FUZZ_REQUIRE(c.help, "help without -help");
@@ -99,6 +99,9 @@ void check_command_line(const std::vector<std::string>& arguments, const std::ve
     case Operation::Pack:
         FUZZ_REQUIRE(c.pack.given && operations == 1 && c.file_argument.empty(), "pack");
         break;
+    case Operation::Verify:
+        FUZZ_REQUIRE(c.verify.given && c.private_key.given && operations == 1 && c.file_argument.empty(), "verify");
+        break;
     case Operation::Conflict:
         FUZZ_REQUIRE(!c.help, "conflict with -help");
         break;
@@ -108,7 +111,8 @@ void check_command_line(const std::vector<std::string>& arguments, const std::ve
         FUZZ_REQUIRE(refused, "two operations at once");
     if (c.file_arguments > 1)
         FUZZ_REQUIRE(refused || operation == Operation::Dialogs, "two file arguments");
-    FUZZ_REQUIRE(!c.json || refused || operation == Operation::Info, "-json without -info");
+    FUZZ_REQUIRE(!c.json || refused || operation == Operation::Info || operation == Operation::Verify,
+                 "-json without -info or -verify");
     FUZZ_REQUIRE(!c.force || refused || operation == Operation::GenerateKey, "-force without -genkey");
 }
 
