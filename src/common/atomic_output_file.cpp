@@ -3,6 +3,7 @@
 #include "common/direct_output.h"
 #include "common/paths.h"
 #include "common/platform_io.h"
+#include "common/termination.h"
 
 #include <algorithm>
 #include <array>
@@ -11,15 +12,26 @@
 #include <functional>
 #include <mutex>
 
+#include <QFile>
+
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
 #endif
+#include <vector>
 
 namespace kestrane {
 namespace {
 
 std::atomic<int64_t> g_write_budget{-1};
 std::function<void()> g_commit_hook;
+std::function<void(OutputStep)> g_step_recorder;
+
+void record(OutputStep step)
+{
+    if (g_step_recorder)
+        g_step_recorder(step);
+}
 
 #ifndef _WIN32
 // The signals that end a program by default and that a program can hold off: an interrupt from the
@@ -91,15 +103,18 @@ public:
 };
 
 // The file's bytes on the disk before the termination signals are held: the flush may take long.
-void flush_to_disk(int descriptor)
+// False when the disk did not take them (an I/O error, a full thin volume).
+bool flush_to_disk(int descriptor)
 {
     if (descriptor < 0)
-        return;
+        return false;
 #if defined(_POSIX_SYNCHRONIZED_IO) && _POSIX_SYNCHRONIZED_IO > 0
-    fdatasync(descriptor);
+    const bool flushed = fdatasync(descriptor) == 0;
 #else
-    fsync(descriptor);
+    const bool flushed = fsync(descriptor) == 0;
 #endif
+    record(OutputStep::Synced);
+    return flushed;
 }
 #else
 // Windows replaces a file with one call: there is no moment in which a second name exists.
@@ -108,8 +123,55 @@ public:
     TerminationHold() {}
 };
 
-void flush_to_disk(int) {}
+bool flush_to_disk(int)
+{
+    record(OutputStep::Synced);
+    return true;
+}
 #endif
+
+// The files that outputs replaced, kept open while any output is still being written. On a file
+// system that discards freed blocks at once (ext4 mounted with "discard"), freeing a large file
+// makes the next flush wait for the discard: a wrap with a key that replaces both its outputs
+// would wait for the old wrapped file's blocks before the package is durable. Kept open, the old
+// file is freed once no output is left, and its discard runs after the operation.
+std::mutex g_outputs_mutex;
+int g_open_outputs = 0;
+std::vector<int> g_replaced_files;
+
+void output_created()
+{
+    const std::lock_guard lock(g_outputs_mutex);
+    ++g_open_outputs;
+}
+
+void output_gone()
+{
+    std::vector<int> replaced;
+    {
+        const std::lock_guard lock(g_outputs_mutex);
+        if (--g_open_outputs == 0)
+            replaced.swap(g_replaced_files);
+    }
+#ifndef _WIN32
+    for (const int descriptor : replaced)
+        ::close(descriptor);
+#endif
+}
+
+// Holds the file at `path` (a regular file the next rename replaces) until no output is left.
+void keep_replaced_file(const QString& path)
+{
+#ifdef __linux__
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_PATH | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    const std::lock_guard lock(g_outputs_mutex);
+    g_replaced_files.push_back(descriptor);
+#else
+    (void)path;
+#endif
+}
 
 // How much is written before the disk is asked to start on it, so that the flush when the file is
 // committed has little left to wait for.
@@ -136,18 +198,24 @@ bool take_write_budget(size_t count)
 
 } // namespace
 
-AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_file(to_qpath(path)) {}
+AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_file(to_qpath(path))
+{
+    output_created();
+}
 
 AtomicOutputFile::~AtomicOutputFile()
 {
     discard();
+    output_gone();
 }
 
 bool AtomicOutputFile::open(FileAccess access)
 {
     m_failed = false;
     m_written = m_written_back = 0;
-    if (m_file.fileName().isEmpty() || !m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // The rename into place would replace a device or a FIFO by a file: such a path is no output.
+    if (m_file.fileName().isEmpty() || !replaceable_by_file(m_path)
+        || !m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         m_failed = true;
         return false;
     }
@@ -222,14 +290,22 @@ bool AtomicOutputFile::commit()
         discard();
         return false;
     }
-    flush_to_disk(m_file.handle());
+    if (!flush_to_disk(m_file.handle())) {
+        discard();
+        m_failed = true;
+        return false;
+    }
+    // A termination signal taken by the program waits for the rename too (common/termination.h).
+    const TerminationAsCancel cancellable;
     const TerminationHold hold;
     if (g_commit_hook)
         g_commit_hook();
+    keep_replaced_file(m_file.fileName());
     if (!m_file.commit()) {
         m_failed = true;
         return false;
     }
+    record(OutputStep::Renamed);
     return true;
 }
 
@@ -254,6 +330,11 @@ void set_output_write_limit_for_tests(int64_t bytes)
 void set_commit_hook_for_tests(std::function<void()> hook)
 {
     g_commit_hook = std::move(hook);
+}
+
+void set_output_step_recorder_for_tests(std::function<void(OutputStep)> recorder)
+{
+    g_step_recorder = std::move(recorder);
 }
 
 } // namespace kestrane
