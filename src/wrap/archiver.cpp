@@ -13,7 +13,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <optional>
 
 #ifndef _WIN32
 #include <csignal>
@@ -38,14 +37,6 @@ constexpr const char* kArchiverName = "tar";
 // How often a wait for the archiver looks at Cancel and keeps a progress display alive.
 constexpr int kWaitStepMs = 50;
 
-// SOURCE_DATE_EPOCH, when it is a number of seconds.
-std::optional<qulonglong> source_date_epoch()
-{
-    bool number = false;
-    const qulonglong epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toULongLong(&number);
-    return number ? std::optional(epoch) : std::nullopt;
-}
-
 // The options that make two archives of equal trees equal (GNU tar; Windows' tar.exe knows
 // neither sorting nor a time limit, so nothing is added there). Modes keep the owner's bits and
 // every execute bit: only the write bits for group and others, which follow the umask of
@@ -55,10 +46,11 @@ QStringList reproducible_options()
 #ifdef _WIN32
     return {};
 #else
-    const std::optional<qulonglong> epoch = source_date_epoch();
-    if (!epoch)
+    bool number = false; // SOURCE_DATE_EPOCH counts only as a number of seconds
+    const qulonglong epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toULongLong(&number);
+    if (!number)
         return {};
-    return {QStringLiteral("--format=gnu"),    QStringLiteral("--sort=name"), QStringLiteral("--mtime=@%1").arg(*epoch),
+    return {QStringLiteral("--format=gnu"),    QStringLiteral("--sort=name"), QStringLiteral("--mtime=@%1").arg(epoch),
             QStringLiteral("--clamp-mtime"),   QStringLiteral("--owner=0"),   QStringLiteral("--group=0"),
             QStringLiteral("--numeric-owner"), QStringLiteral("--mode=go-w")};
 #endif
