@@ -12,13 +12,9 @@
 #include <functional>
 #include <mutex>
 
-#include <QFile>
-
 #ifndef _WIN32
-#include <fcntl.h>
 #include <unistd.h>
 #endif
-#include <vector>
 
 namespace kestrane {
 namespace {
@@ -130,49 +126,6 @@ bool flush_to_disk(int)
 }
 #endif
 
-// The files that outputs replaced, kept open while any output is still being written. On a file
-// system that discards freed blocks at once (ext4 mounted with "discard"), freeing a large file
-// makes the next flush wait for the discard: a wrap with a key that replaces both its outputs
-// would wait for the old wrapped file's blocks before the package is durable. Kept open, the old
-// file is freed once no output is left, and its discard runs after the operation.
-std::mutex g_outputs_mutex;
-int g_open_outputs = 0;
-std::vector<int> g_replaced_files;
-
-void output_created()
-{
-    const std::lock_guard lock(g_outputs_mutex);
-    ++g_open_outputs;
-}
-
-void output_gone()
-{
-    std::vector<int> replaced;
-    {
-        const std::lock_guard lock(g_outputs_mutex);
-        if (--g_open_outputs == 0)
-            replaced.swap(g_replaced_files);
-    }
-#ifndef _WIN32
-    for (const int descriptor : replaced)
-        ::close(descriptor);
-#endif
-}
-
-// Holds the file at `path` (a regular file the next rename replaces) until no output is left.
-void keep_replaced_file(const QString& path)
-{
-#ifdef __linux__
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_PATH | O_CLOEXEC);
-    if (descriptor < 0)
-        return;
-    const std::lock_guard lock(g_outputs_mutex);
-    g_replaced_files.push_back(descriptor);
-#else
-    (void)path;
-#endif
-}
-
 // How much is written before the disk is asked to start on it, so that the flush when the file is
 // committed has little left to wait for.
 constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
@@ -198,15 +151,11 @@ bool take_write_budget(size_t count)
 
 } // namespace
 
-AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_file(to_qpath(path))
-{
-    output_created();
-}
+AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_file(to_qpath(path)) {}
 
 AtomicOutputFile::~AtomicOutputFile()
 {
     discard();
-    output_gone();
 }
 
 bool AtomicOutputFile::open(FileAccess access)
@@ -300,7 +249,6 @@ bool AtomicOutputFile::commit()
     const TerminationHold hold;
     if (g_commit_hook)
         g_commit_hook();
-    keep_replaced_file(m_file.fileName());
     if (!m_file.commit()) {
         m_failed = true;
         return false;
