@@ -7,9 +7,9 @@
 # repository), runs every measurement BENCH_ROUNDS times in one run, interleaving each operation
 # with its limit, and prints the medians: wall time, ratio to the limit, peak resident memory.
 # Outputs of an earlier round are removed first (replacing a large file costs the file system
-# extra work), and the disk is synced before each measurement. With a BASELINE program (an earlier
-# build, say) every round measures it too, right after PROGRAM, and a second table compares it under
-# the same conditions.
+# extra work), but for the row that measures just that, and the disk is synced before each
+# measurement. With a BASELINE program (an earlier build, say) every round measures it too, right
+# after PROGRAM, and a second table compares it under the same conditions.
 #
 #   BENCH_SIZE_MIB   firmware-like file (default 512)
 #   BENCH_LARGE_MIB  the memory check on a large input (default 2048; 0 skips it)
