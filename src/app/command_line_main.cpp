@@ -2,11 +2,13 @@
 // have no display stack. It links Qt Core and the crypto library only.
 
 #include "cli/command_start.h"
+#include "common/termination.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char* argv[])
 {
+    kestrane::take_termination_signals();
     // Qt sees only the program name: every other argument is ours.
     int qt_argc = 1;
     char* qt_argv[] = {argv[0], nullptr};

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "cli/command_start.h"
+#include "common/termination.h"
 #include "common/version_prompt.h"
 #include "ui/input_version_dialog.h"
 #include "ui/main_dialog.h"
@@ -129,6 +130,7 @@ int run_main_dialog()
 
 int run_kestrane(int argc, char** argv)
 {
+    take_termination_signals();
     // The arguments are read before Qt starts: with -batch no display is even tried.
     const CommandStart start(ProgramKind::WithDialogs, program_arguments(argc, argv));
     bool display = false;

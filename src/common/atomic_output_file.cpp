@@ -3,6 +3,7 @@
 #include "common/direct_output.h"
 #include "common/paths.h"
 #include "common/platform_io.h"
+#include "common/termination.h"
 
 #include <algorithm>
 #include <array>
@@ -20,6 +21,13 @@ namespace {
 
 std::atomic<int64_t> g_write_budget{-1};
 std::function<void()> g_commit_hook;
+std::function<void(OutputStep)> g_step_recorder;
+
+void record(OutputStep step)
+{
+    if (g_step_recorder)
+        g_step_recorder(step);
+}
 
 #ifndef _WIN32
 // The signals that end a program by default and that a program can hold off: an interrupt from the
@@ -91,15 +99,18 @@ public:
 };
 
 // The file's bytes on the disk before the termination signals are held: the flush may take long.
-void flush_to_disk(int descriptor)
+// False when the disk did not take them (an I/O error, a full thin volume).
+bool flush_to_disk(int descriptor)
 {
     if (descriptor < 0)
-        return;
+        return false;
 #if defined(_POSIX_SYNCHRONIZED_IO) && _POSIX_SYNCHRONIZED_IO > 0
-    fdatasync(descriptor);
+    const bool flushed = fdatasync(descriptor) == 0;
 #else
-    fsync(descriptor);
+    const bool flushed = fsync(descriptor) == 0;
 #endif
+    record(OutputStep::Synced);
+    return flushed;
 }
 #else
 // Windows replaces a file with one call: there is no moment in which a second name exists.
@@ -108,7 +119,11 @@ public:
     TerminationHold() {}
 };
 
-void flush_to_disk(int) {}
+bool flush_to_disk(int)
+{
+    record(OutputStep::Synced);
+    return true;
+}
 #endif
 
 // How much is written before the disk is asked to start on it, so that the flush when the file is
@@ -136,7 +151,7 @@ bool take_write_budget(size_t count)
 
 } // namespace
 
-AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_file(to_qpath(path)) {}
+AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_file(to_qpath(path)) {}
 
 AtomicOutputFile::~AtomicOutputFile()
 {
@@ -147,7 +162,9 @@ bool AtomicOutputFile::open(FileAccess access)
 {
     m_failed = false;
     m_written = m_written_back = 0;
-    if (m_file.fileName().isEmpty() || !m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // The rename into place would replace a device or a FIFO by a file: such a path is no output.
+    if (m_file.fileName().isEmpty() || !replaceable_by_file(m_path)
+        || !m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         m_failed = true;
         return false;
     }
@@ -222,7 +239,13 @@ bool AtomicOutputFile::commit()
         discard();
         return false;
     }
-    flush_to_disk(m_file.handle());
+    if (!flush_to_disk(m_file.handle())) {
+        discard();
+        m_failed = true;
+        return false;
+    }
+    // A termination signal taken by the program waits for the rename too (common/termination.h).
+    const TerminationAsCancel cancellable;
     const TerminationHold hold;
     if (g_commit_hook)
         g_commit_hook();
@@ -230,6 +253,7 @@ bool AtomicOutputFile::commit()
         m_failed = true;
         return false;
     }
+    record(OutputStep::Renamed);
     return true;
 }
 
@@ -254,6 +278,11 @@ void set_output_write_limit_for_tests(int64_t bytes)
 void set_commit_hook_for_tests(std::function<void()> hook)
 {
     g_commit_hook = std::move(hook);
+}
+
+void set_output_step_recorder_for_tests(std::function<void(OutputStep)> recorder)
+{
+    g_step_recorder = std::move(recorder);
 }
 
 } // namespace kestrane

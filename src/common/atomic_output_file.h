@@ -27,7 +27,8 @@ public:
     AtomicOutputFile(const AtomicOutputFile&) = delete;
     AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
 
-    // False when the destination cannot be created (no temporary file can be made beside it).
+    // False when the destination cannot be created (no temporary file can be made beside it), or
+    // when something other than a regular file is at its path (see replaceable_by_file).
     bool open(FileAccess access = FileAccess::Default);
     bool write(const void* data, size_t count);
     bool failed() const { return m_failed; }
@@ -41,6 +42,7 @@ private:
     bool write_through_cache(const uint8_t* bytes, size_t count);
     void hand_written_bytes_to_disk();
 
+    std::string m_path;
     QSaveFile m_file;
     std::unique_ptr<DirectOutput> m_direct;
     bool m_failed = false;
@@ -51,6 +53,10 @@ private:
 // Test seam: every AtomicOutputFile write after `bytes` bytes in total fails, as on a full disk.
 // A negative value lifts the limit.
 void set_output_write_limit_for_tests(int64_t bytes);
+
+// Test seam: told each step of commit() that makes an output durable, in the order they happen.
+enum class OutputStep { Synced, Renamed };
+void set_output_step_recorder_for_tests(std::function<void(OutputStep)> recorder);
 
 // Test seam: called in commit() once termination signals are held, before the rename.
 void set_commit_hook_for_tests(std::function<void()> hook);

@@ -36,6 +36,15 @@ bool is_regular_file(const std::string& path)
     return info.exists() && !info.isDir();
 }
 
+bool replaceable_by_file(const std::string& path)
+{
+    const QString name = to_qpath(path);
+    if (name.isEmpty())
+        return true;
+    const QFileInfo info(name);
+    return !info.exists() || info.isFile();
+}
+
 bool remove_file(const std::string& path)
 {
     return QFile::remove(to_qpath(path));

@@ -17,5 +17,9 @@ bool path_exists(const std::string& path);
 bool is_directory(const std::string& path);
 bool is_regular_file(const std::string& path);
 bool remove_file(const std::string& path);
+// Whether an output may be put at the path: nothing is there (a link that leads nowhere too), or a
+// regular file, also through a symbolic link. A device, a FIFO, a socket or a directory is not
+// replaced by a file. A path Qt cannot name is left to the writer, which fails on it.
+bool replaceable_by_file(const std::string& path);
 
 } // namespace kestrane

@@ -1,5 +1,7 @@
 #include "common/progress.h"
 
+#include "common/termination.h"
+
 #include <algorithm>
 #include <atomic>
 #include <mutex>
@@ -59,6 +61,11 @@ void Progress::advance(uint64_t bytes)
     }
     m_last_update = now;
     m_presenter->update(m_total == 0 ? -1 : static_cast<int>(std::min<uint64_t>(m_done, m_total) * 1000 / m_total));
+}
+
+bool Progress::cancelled() const
+{
+    return termination_signal() != 0 || (m_presenter && m_presenter->cancel_requested());
 }
 
 void show_progress_at_once_for_tests(bool at_once)

@@ -41,9 +41,9 @@ public:
     void advance(uint64_t bytes);
     // Work whose amount is not known goes on.
     void tick() { advance(0); }
-    // Whether the user asked to stop this work (asked after each piece of it): the work then ends
-    // with kOperationCancelled.
-    bool cancelled() const { return m_presenter && m_presenter->cancel_requested(); }
+    // Whether the user asked to stop this work (asked after each piece of it), or a termination
+    // signal arrived (common/termination.h): the work then ends with kOperationCancelled.
+    bool cancelled() const;
 
 private:
     using Clock = std::chrono::steady_clock;

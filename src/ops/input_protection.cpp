@@ -36,10 +36,27 @@ bool refuse(const std::string& output)
     return false;
 }
 
+bool refuse_special_file(const std::string& output)
+{
+    show_message(format_text("Output is not a regular file[path:%s]", output.c_str()));
+    return false;
+}
+
 } // namespace
+
+bool outputs_are_files(const std::vector<std::string>& outputs)
+{
+    for (const std::string& output : outputs) {
+        if (!output.empty() && !replaceable_by_file(output))
+            return refuse_special_file(output);
+    }
+    return true;
+}
 
 bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs)
 {
+    if (!outputs_are_files(outputs))
+        return false;
     for (const std::string& output : outputs) {
         for (const std::string& input : inputs) {
             if (!output.empty() && !input.empty() && same_file(output, input))

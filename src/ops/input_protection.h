@@ -9,7 +9,13 @@ namespace kestrane {
 // package). True when none of `outputs` is the same file as one of `inputs`: the same device and
 // inode (through a hard or symbolic link too), or the same full path. Otherwise false, after
 // "Output would overwrite an input[path:%s]" with the output: checked before anything is written.
+// Every output is first checked with outputs_are_files.
 bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
+
+// An output that exists must be a regular file (or a symbolic link to one): a device, a FIFO, a
+// socket or a directory is never replaced by a file. False, after "Output is not a regular
+// file[path:%s]" with the first such output, otherwise true.
+bool outputs_are_files(const std::vector<std::string>& outputs);
 
 // A folder that is an input (a directory that is wrapped) holds inputs all the way down: true when
 // none of `outputs` lies inside it, otherwise false after the same message.

@@ -1,5 +1,7 @@
 #include "ops/key_generation.h"
 
+#include "ops/input_protection.h"
+
 #include "common/messages.h"
 #include "common/resource_failures.h"
 #include "common/text_format.h"
@@ -95,6 +97,8 @@ int generate(const KeyFileRequest& request)
         show_message(format_text("Company key file exists[path:%s]", request.destination.c_str()));
         return kKeyFileExists;
     }
+    if (!outputs_are_files({request.destination}))
+        return kKeyFileRequestRefused;
     if (!request.draw_digits)
         return write_key_file(request.digits, request);
     const std::optional<std::string> drawn = draw_key_digits();

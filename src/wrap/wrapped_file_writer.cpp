@@ -76,6 +76,29 @@ int copy_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Pro
     return check_source_end(source);
 }
 
+// A stream that ends early is a source that shrank, unless its producer failed.
+int copy_stream(PayloadStream& stream, uint64_t size, TaggedFileWriter& writer, Progress& progress)
+{
+    for (uint64_t left = size; left > 0;) {
+        const std::span<uint8_t> buffer = writer.payload_buffer();
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+        const int64_t got = stream.read_some(buffer.data(), count, progress);
+        if (got < 0)
+            return static_cast<int>(got);
+        if (got == 0) {
+            const int ended = stream.end(progress);
+            return ended == kWrapOk ? kWrapSourceChanged : ended;
+        }
+        if (!writer.append_buffer(static_cast<size_t>(got)))
+            return kWrapCannotCreate;
+        left -= static_cast<uint64_t>(got);
+        progress.advance(static_cast<uint64_t>(got));
+        if (progress.cancelled())
+            return kOperationCancelled;
+    }
+    return stream.end(progress);
+}
+
 // Seals `count` bytes chunk by chunk into `sealed` (one block per chunk, the last chunk possibly
 // short or empty) and appends the blocks.
 int seal_and_append(ChunkSealer& sealer, const uint8_t* data, size_t count, bool final,
@@ -138,6 +161,15 @@ int write_wrapped_payload(InputFile& source, const std::string& source_path, con
     return writer.finish() == kWriteOk ? kWrapOk : kWrapCannotCreate;
 }
 
+// The checks of write_wrapped_file that come before the source is read.
+int check_fields(std::string_view type_tag, std::string_view model_tag, const std::string& version)
+{
+    if (type_tag.size() > layout::kTagSize || model_tag.size() > layout::kModelTagSize
+        || version.size() > layout::kVersionMaxLength)
+        return kWrapFieldTooLong;
+    return kWrapOk;
+}
+
 } // namespace
 
 bool wrapped_version_too_long(const std::string& version)
@@ -165,6 +197,26 @@ int write_wrapped_file(const std::string& source_path, const std::string& destin
 
     return or_cannot_create(kWrapCannotCreate, [&] {
         return write_wrapped_payload(source, source_path, destination_path, type_tag, model_tag, version, observer);
+    });
+}
+
+int write_wrapped_stream(PayloadStream& stream, uint64_t size, const std::string& title,
+                         const std::string& destination_path, std::string_view type_tag, std::string_view model_tag,
+                         const std::string& version, const TaggedFileWriter::Observer& observer)
+{
+    if (const int checked = check_fields(type_tag, model_tag, version); checked != kWrapOk)
+        return checked;
+    if (size > kMaxPayloadLength)
+        return kWrapSourceTooLarge;
+    return or_cannot_create(kWrapCannotCreate, [&] {
+        TaggedFileWriter writer(destination_path, FileAccess::Default, observer);
+        if (!writer.begin(type_tag, tags::kPlain, build_information_field(model_tag, version),
+                          static_cast<uint32_t>(size)))
+            return kWrapCannotCreate;
+        Progress progress(title, size);
+        if (const int copied = copy_stream(stream, size, writer, progress); copied != kWrapOk)
+            return copied;
+        return writer.finish() == kWriteOk ? kWrapOk : kWrapCannotCreate;
     });
 }
 

@@ -7,6 +7,8 @@
 
 namespace kestrane {
 
+class Progress;
+
 // A wrapped file is a tagged file (attribute "PLAN") whose type tag names the content, whose
 // information field carries the version (and the camera model for the dome types) and whose
 // payload is the source's bytes: a tar archive for the directory types, the sealed file for
@@ -43,5 +45,24 @@ bool wrapped_version_too_long(const std::string& version);
 int write_wrapped_file(const std::string& source_path, const std::string& destination_path,
                        std::string_view type_tag, std::string_view model_tag, const std::string& version,
                        const TaggedFileWriter::Observer& observer = {});
+
+// A payload that arrives as a stream whose length is known before its first byte (a directory's
+// archive as the archiver writes it).
+class PayloadStream {
+public:
+    virtual ~PayloadStream() = default;
+    // Reads up to `count` bytes, waiting for them as long as `progress` is not cancelled: the number
+    // read (0 at the end of the stream), or a negative wrap result (kOperationCancelled too).
+    virtual int64_t read_some(void* destination, size_t count, Progress& progress) = 0;
+    // After the announced length: kWrapOk when the stream ended there and its producer succeeded;
+    // kWrapSourceChanged when more came; another negative wrap result when the producer failed.
+    virtual int end(Progress& progress) = 0;
+};
+
+// write_wrapped_file for a payload of `size` bytes read from `stream` (not a brand file); the
+// same checks and results, and the destination is replaced only when the stream ended as announced.
+int write_wrapped_stream(PayloadStream& stream, uint64_t size, const std::string& title,
+                         const std::string& destination_path, std::string_view type_tag, std::string_view model_tag,
+                         const std::string& version, const TaggedFileWriter::Observer& observer = {});
 
 } // namespace kestrane

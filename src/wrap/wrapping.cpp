@@ -2,17 +2,31 @@
 
 #include "common/messages.h"
 #include "common/paths.h"
+#include "common/termination.h"
 #include "common/text_format.h"
+#include "format/path_rules.h"
 #include "wrap/archiver.h"
 
 namespace kestrane {
 namespace {
 
-// The directory types: archive the directory into a temporary archive of this run's own beside
-// the destination, then wrap the archive.
+// The directory types: the archive streamed from the archiver into the wrapped file where the
+// archiver can tell its size first; otherwise archived into a temporary archive of this run's own
+// beside the destination, which is then wrapped. A termination signal ends this as Cancel does.
 int wrap_directory(const std::string& directory, const std::string& destination, const WrappingType& type,
                    const std::string& version, const TaggedFileWriter::Observer& observer)
 {
+    const TerminationAsCancel cancellable;
+    {
+        ArchiveStream stream(directory);
+        const int started = stream.start();
+        if (started != kArchiveNotStreamable) {
+            if (started != kWrapOk)
+                return started;
+            return write_wrapped_stream(stream, stream.size(), "Wrapping " + last_path_component(directory),
+                                        destination, type.type_tag, type.model_tag, version, observer);
+        }
+    }
     const TemporaryArchive archive(destination);
     if (!archive.created())
         return kWrapSourceUnreadable;

@@ -49,3 +49,20 @@ TEST(Commit, TerminationWaitsForTheRename)
     EXPECT_EQ(read_bytes(destination), bytes_of("new"));
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"file.bin"});
 }
+
+// The bytes are on the disk before the name leads to them: a crash in between must find the old
+// file, never a new name over data that is not yet written. Also past the first MiB, which is
+// written past the page cache.
+TEST(Commit, DataIsSyncedBeforeTheRename)
+{
+    TempDir dir;
+    std::vector<OutputStep> steps;
+    set_output_step_recorder_for_tests([&steps](OutputStep step) { steps.push_back(step); });
+    const Bytes data = pattern_bytes(3 << 20, 5);
+    AtomicOutputFile output(dir.file("file.bin"));
+    const bool committed = output.open() && output.write(data.data(), data.size()) && output.commit();
+    set_output_step_recorder_for_tests({});
+    ASSERT_TRUE(committed);
+    EXPECT_EQ(steps, (std::vector<OutputStep>{OutputStep::Synced, OutputStep::Renamed}));
+    EXPECT_EQ(read_bytes(dir.file("file.bin")), data);
+}

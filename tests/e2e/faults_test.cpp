@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -115,8 +116,9 @@ TEST_P(ReadOnlyFolder, DirectoryWrapLeavesNoArchive)
         QDir().rename(QString::fromStdString(make_web()), QString::fromStdString(dir + "/web"));
         write_text(dir + "/web.wrp", "old");
     });
+    // The archive passes through a FIFO elsewhere: what fails is the wrapped file's creation.
     expect_clean_failure({"-wrapping", "webpage", "-version", "2.0", locked + "/web"},
-                         {"Fail with error code[-1]", "webpage wrapping failed with error[-1]"}, unprivileged());
+                         {"Fail with error code[-2]", "webpage wrapping failed with error[-2]"}, unprivileged());
 }
 
 TEST_P(ReadOnlyFolder, EncryptKeepsTheOldPackage)
@@ -272,6 +274,65 @@ TEST_P(Archiver, CannotBeStarted)
     write_text(program_dir().file("tar"), "not a program");
     ASSERT_EQ(chmod(program_dir().file("tar").c_str(), 0644), 0);
     expect_archiver_failure();
+}
+
+// Whether a process has ended: gone, or a zombie that nobody has reaped yet.
+bool process_ended(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return true;
+    const size_t state = line.rfind(')');
+    return state != std::string::npos && line.substr(state + 2, 1) == "Z";
+}
+
+// A termination signal while the archiver runs ends the wrap as Cancel does (the archiver ended,
+// the private FIFO folder gone, the destination as it was) and the program with 128 + the signal.
+// Killed outright, the program takes the archiver with it.
+TEST_P(Archiver, TerminationSignalsEndTheWrapAndTheArchiver)
+{
+    const TempDir temporary;
+    const std::string pid_file = temporary.file("archiver.pid");
+    make_executable(program_dir().file("tar"),
+                    script("case \"$*\" in *--totals*) exec \"" + QStandardPaths::findExecutable("tar").toStdString()
+                           + "\" \"$@\" ;; esac\n"
+                             "echo $$ > \"$ARCHIVER_PID\".new && mv \"$ARCHIVER_PID\".new \"$ARCHIVER_PID\"\n"
+                             "exec sleep 30"));
+    const TempDir private_temporary;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGKILL}) {
+        SCOPED_TRACE(strsignal(signal));
+        QFile::remove(QString::fromStdString(pid_file));
+        const Snapshot before = snapshot_of(work().path());
+        QProcess wrap;
+        // As from an interactive shell: a background job would start with SIGINT ignored.
+        wrap.setChildProcessModifier([] {
+            for (const int taken : {SIGHUP, SIGINT, SIGQUIT, SIGTERM})
+                ::signal(taken, SIG_DFL);
+        });
+        start_program(wrap, program(), {"-wrapping", "webpage", "-version", "2.0", "web"},
+                      options({{"ARCHIVER_PID", pid_file}, {"TMPDIR", private_temporary.path()}}));
+        std::string archiver;
+        for (int waited = 0; archiver.empty() && waited < 200; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::getline(std::ifstream(pid_file), archiver);
+        }
+        ASSERT_FALSE(archiver.empty()) << "the archiver did not start";
+        ::kill(static_cast<pid_t>(wrap.processId()), signal);
+        ASSERT_TRUE(wrap.waitForFinished(10000));
+        const pid_t archiver_pid = std::stoi(archiver);
+        for (int waited = 0; !process_ended(archiver_pid) && waited < 100; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_TRUE(process_ended(archiver_pid)) << "the archiver outlived the program";
+        if (signal == SIGKILL)
+            break; // its private folder is what a kill may leave behind
+        EXPECT_EQ(wrap.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(wrap.exitCode(), 128 + signal);
+        EXPECT_EQ(lines_of(wrap.readAllStandardOutput().toStdString()), Lines{});
+        const Snapshot after = snapshot_of(work().path());
+        EXPECT_TRUE(before == after) << differences(before, after);
+        EXPECT_EQ(QDir(QString::fromStdString(private_temporary.path())).isEmpty(), true);
+    }
 }
 
 // A folder name a shell would run commands from: the archiver gets it as one argument and runs in

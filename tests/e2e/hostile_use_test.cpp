@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace kestrane::test;
@@ -66,6 +69,52 @@ TEST_P(HostileUse, OutputThatIsAnInputIsRefusedBeforeAnythingIsWritten)
         SCOPED_TRACE(arguments.back());
         expect_clean_failure(arguments, lines);
     }
+}
+
+// Every output path that names something other than a regular file, for every operation's output:
+// refused before any work, the thing at the path left as it was. Device nodes (the null device's
+// numbers) only where the test may make them.
+TEST_P(HostileUse, OutputThatIsNotARegularFileIsRefused)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
+    write_bytes(work().file("src.bin"), pattern_bytes(700, 3));
+    write_bytes(work().file("fw.wrp"), plain_tagged_bytes("FRM0", pattern_bytes(300, 2)));
+    make_web("web");
+    QDir().mkpath(QString::fromStdString(work().file("release")));
+    ASSERT_EQ(run({"-wrapping", "ocx", "-version", "1", "-key", key, "-dest", "release/x.wrp", "src.bin"}).exit_code,
+              0);
+
+    ASSERT_EQ(mkfifo(work().file("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("fifo", work().file("link-to-fifo").c_str()), 0);
+    QDir().mkpath(QString::fromStdString(work().file("folder")));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socket_path = work().file("socket");
+    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+    socket_path.copy(address.sun_path, socket_path.size());
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::vector<std::string> outputs = {"fifo", "link-to-fifo", "folder", "socket"};
+    if (mknod(work().file("device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        outputs.push_back("device");
+
+    for (const std::string& output : outputs) {
+        const std::string not_a_file = "Output is not a regular file[path:" + work().file(output) + "]";
+        const std::pair<std::vector<std::string>, Lines> cases[] = {
+            {{"-wrapping", "ocx", "-version", "1", "-dest", output, "src.bin"},
+             {not_a_file, "ocx wrapping failed with error[0]"}},
+            {{"-wrapping", "webpage", "-version", "1", "-dest", output, "web"},
+             {not_a_file, "webpage wrapping failed with error[0]"}},
+            {{"-key", "acme.wrp", "-dest", output, "fw.wrp"}, {not_a_file, "Encrypt file failed with error[-1]"}},
+            {{"-genkey", "0A0B0C0D0E0F", "-company", "Acme", "-force", output}, {not_a_file}},
+            {{"-pack", "release", "-version", "1", "-dest", output}, {not_a_file, "Fail with error[0]"}},
+        };
+        for (const auto& [arguments, lines] : cases) {
+            SCOPED_TRACE(output + " " + arguments.front());
+            expect_clean_failure(arguments, lines);
+        }
+    }
+    close(listening);
 }
 
 TEST_P(HostileUse, VersionFromStandardInput)

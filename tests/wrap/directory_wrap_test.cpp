@@ -18,6 +18,8 @@
 #include <sstream>
 #include <thread>
 
+#include <unistd.h>
+
 using namespace kestrane;
 using namespace kestrane::test;
 
@@ -136,17 +138,14 @@ TEST_F(DirectoryWrap, PayloadListsEveryFileAndASmallDirectoryIsQuick)
 
 TEST_F(DirectoryWrap, WaitsForAnArchiverThatRunsOverASecond)
 {
-    // 400 files in 20 folders, archived by the real tar, whose archive then appears in two steps
-    // 1.2 s apart: a wrap that did not wait for the archiver to end would take a partial archive.
+    // 400 files in 20 folders, archived by the real tar, which then stays 1.2 s: a wrap that did
+    // not wait for the archiver's end would not know whether it succeeded.
     for (int n = 0; n < 400; ++n) {
         const std::string folder = m_site + "/d" + std::to_string(n / 20);
         QDir().mkpath(QString::fromStdString(folder));
         write_bytes(folder + "/f" + std::to_string(n) + ".bin", pattern_bytes(16384, static_cast<uint32_t>(n)));
     }
-    place_archiver("\"" + system_tar() + "\" \"$@\" || exit $?\n"
-                   "mv \"$2\" \"$2.full\" && head -c 10240 \"$2.full\" > \"$2\"\n"
-                   "sleep 1.2\n"
-                   "mv \"$2.full\" \"$2\"\n");
+    place_archiver("\"" + system_tar() + "\" \"$@\" || exit $?\nsleep 1.2\n");
     const std::string destination = m_work.file("large.wrp");
     QElapsedTimer timer;
     timer.start();
@@ -156,6 +155,58 @@ TEST_F(DirectoryWrap, WaitsForAnArchiverThatRunsOverASecond)
     EXPECT_GE(elapsed, 1200);
     EXPECT_EQ(payload_listing(destination), tree_of(m_site));
     EXPECT_EQ(temporary_archives(m_work.path()), std::vector<std::string>{});
+}
+
+// The archive goes from the archiver straight into the wrapped file: what the archiver writes is a
+// FIFO, in a private folder that goes with the wrap.
+TEST_F(DirectoryWrap, ArchiveIsStreamedNotStored)
+{
+    const TempDir temporary;
+    const QByteArray previous = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QByteArray::fromStdString(temporary.path()));
+    const std::string log = m_work.file("kinds.log");
+    place_archiver("stat -L -c %F \"$2\" >> \"" + log + "\"\nexec \"" + system_tar() + "\" \"$@\"\n");
+    const int result = wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("web.wrp"));
+    qputenv("TMPDIR", previous);
+    ASSERT_EQ(result, 1);
+    // The sizing pass writes to the null device, the archive pass to the FIFO.
+    EXPECT_EQ(read_bytes(log), bytes_of("character special file\nfifo\n"));
+    EXPECT_EQ(payload_listing(m_work.file("web.wrp")), tree_of(m_site));
+    EXPECT_EQ(temporary.entries(), std::vector<std::string>{});
+}
+
+// With SOURCE_DATE_EPOCH, two copies of a tree, touched at other times and owned by others, wrap to
+// the same bytes; tar -tv shows entries sorted by name, times clamped to the epoch, owner 0/0.
+TEST_F(DirectoryWrap, SourceDateEpochMakesCopiesOfATreeWrapAlike)
+{
+    const std::string copy = m_work.file("copy");
+    ASSERT_EQ(run_process("cp", {"-R", m_site, copy}).exit_code, 0);
+    ASSERT_EQ(run_process("touch", {"-d", "2031-02-03 04:05", copy + "/css/site.css", copy}).exit_code, 0);
+    if (geteuid() == 0) {
+        ASSERT_EQ(run_process("chown", {"-R", "4321:4321", copy}).exit_code, 0);
+    }
+    qputenv("SOURCE_DATE_EPOCH", "1700000000"); // 2023-11-14 22:13:20 UTC
+    const int results[] = {wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("a.wrp")),
+                           wrap_file(kWrapWebPage, "1.0", copy, m_work.file("b.wrp"))};
+    qunsetenv("SOURCE_DATE_EPOCH");
+    ASSERT_EQ(results[0], 1);
+    ASSERT_EQ(results[1], 1);
+    EXPECT_TRUE(read_bytes(m_work.file("a.wrp")) == read_bytes(m_work.file("b.wrp")));
+
+    payload_listing(m_work.file("b.wrp"));
+    const ProcessResult listed = run_process(system_tar(), {"--utc", "-tvf", m_work.file("b.wrp.payload.tar")});
+    std::vector<std::string> names;
+    std::istringstream lines(listed.standard_output);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string mode, owner, size, date, time, name;
+        std::getline(fields >> mode >> owner >> size >> date >> time >> std::ws, name);
+        EXPECT_EQ(owner + " " + date + " " + time, "0/0 2023-11-14 22:13") << name;
+        EXPECT_EQ(mode.substr(5, 1) + mode.substr(8, 1), "--") << name; // no write for group, others
+        names.push_back(name);
+    }
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    EXPECT_EQ(names.size(), tree_of(m_site).size() + 1); // and "./"
 }
 
 TEST_F(DirectoryWrap, FailingArchiverGivesMinusOneAndLeavesNoArchive)
