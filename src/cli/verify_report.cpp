@@ -1,6 +1,7 @@
 #include "cli/verify_report.h"
 
 #include "cli/console.h"
+#include "cli/info_report.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "format/path_rules.h"
@@ -127,25 +128,7 @@ void print_text(std::FILE* out, const VerificationReport& report, const std::str
     print_line(out, std::string("Verification: ") + (report.passed() ? "passed" : "FAILED"));
 }
 
-// ---- JSON: one object on one line; a text that is not UTF-8 has a "<key>_hex" member beside it.
-
-void put_text(QJsonObject& object, const QString& key, const std::string& bytes)
-{
-    const QByteArray raw = QByteArray::fromStdString(bytes);
-    const QString text = QString::fromUtf8(raw);
-    object.insert(key, text);
-    if (text.toUtf8() != raw)
-        object.insert(key + QStringLiteral("_hex"), QString::fromLatin1(raw.toHex()));
-}
-
-void put_header(QJsonObject& object, const HeaderSummary& summary)
-{
-    put_text(object, QStringLiteral("type"), summary.type_tag);
-    put_text(object, QStringLiteral("attribute"), summary.attribute_tag);
-    put_text(object, QStringLiteral("model"), summary.model_tag);
-    put_text(object, QStringLiteral("version"), summary.version);
-    put_text(object, QStringLiteral("company"), summary.company_name);
-}
+// ---- JSON: one object on one line, texts as -info -json writes them.
 
 QJsonObject json_check(const VerifyCheck& check)
 {
