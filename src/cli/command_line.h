@@ -47,7 +47,7 @@ enum class Operation {
     Encrypt,     // "key" alone: encrypt a wrapped file
     Wrap,        // "wrapping", with or without "key"
     Info,        // "info", with or without "key"
-    GenerateKey, // "genkey" with "company"
+    GenerateKey, // "genkey" with "company" and a destination
     Pack,        // "pack", with "version", "dest", "key" as wished
     Help,        // "help": the usage text
     Version,     // "version" alone: the program version and the sealing key it carries
