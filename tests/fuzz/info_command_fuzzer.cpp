@@ -12,6 +12,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QList>
+#include <QString>
 
 #include <algorithm>
 #include <cstdio>
