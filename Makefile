@@ -1,5 +1,6 @@
 # Front door: one target per job a person has.
-#   make run        install what is missing, build, start Kestrane
+#   make run        install what is missing, build, start Kestrane (without a display: show the
+#                   command line at work)
 #   make test       install what is missing, build, run every test headless
 #   make test-asan  the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #   make fuzz       build the fuzz targets (clang, libFuzzer) and run each for FUZZ_SECONDS
@@ -16,7 +17,7 @@ PRESET    := default
 PACKAGES := cmake ninja-build g++ qt6-base-dev libssl-dev tar fonts-nanum
 # ...what the tests and the benchmark add...
 TEST_PACKAGES := libgtest-dev openssl u-boot-tools xvfb xauth x11-utils xdotool time bc file \
-                 desktop-file-utils appstream groff-base man-db
+                 desktop-file-utils appstream groff-base man-db python3
 # ...and what building the Debian package adds (dpkg-shlibdeps, and file to find the programs).
 PACKAGE_PACKAGES := dpkg-dev file lintian
 
@@ -89,7 +90,7 @@ fuzz: deps-fuzz
 	tests/fuzz/run_fuzzers.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 run: build
-	./$(BUILD_DIR)/kestrane
+	tools/run.sh $(BUILD_DIR)/kestrane
 
 # Throughput beside the physical limit (see tools/bench.sh for BENCH_SIZE_MIB and friends).
 bench: $(TEST_DEPS_STAMP) build

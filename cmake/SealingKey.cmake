@@ -41,7 +41,9 @@ function(kestrane_add_sealing_key name pem)
   add_library(${name}_object OBJECT ${source})
   target_include_directories(${name}_object PRIVATE ${PROJECT_SOURCE_DIR}/src)
   add_library(${name} INTERFACE)
-  target_link_libraries(${name} INTERFACE $<TARGET_OBJECTS:${name}_object>)
+  # The object files go on the link line; the object library itself goes along so that every
+  # program builds it first. The Makefile generators add no such order for the objects alone.
+  target_link_libraries(${name} INTERFACE ${name}_object $<TARGET_OBJECTS:${name}_object>)
 endfunction()
 
 # kestrane_add_program_copy(<name> <program> <key>): the program target <program> built once more

@@ -7,6 +7,7 @@
 #include "ui/main_dialog.h"
 #include "ui/message_box_presenter.h"
 #include "ui/progress_dialog.h"
+#include "ui/widgets.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -94,7 +95,7 @@ std::unique_ptr<QCoreApplication> make_application(char* program, bool windows_w
     auto application = std::make_unique<QApplication>(argc, argv);
     display = QGuiApplication::platformName() != QLatin1String(kHeadlessPlatform.data(), kHeadlessPlatform.size());
     // Every window shows the program's own icon, message boxes of the command line too.
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kestrane-256.png")));
+    QApplication::setWindowIcon(program_icon());
     return application;
 }
 

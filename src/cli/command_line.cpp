@@ -59,6 +59,19 @@ Selection verify_selection(const CommandLine& c, bool has_file)
                                        : Selection{Operation::Verify};
 }
 
+// -genkey needs a company and a destination: a command line names what is missing, where the
+// dialog's words ("Input brand", "Select target path") would not say which option it is.
+Selection generate_key_selection(const CommandLine& c)
+{
+    if (c.key.given || c.version.given || c.dest.given)
+        return conflict("-genkey takes no -key, -version or -dest");
+    if (c.company.value.empty())
+        return conflict("-genkey needs -company NAME");
+    if (c.file_argument.empty())
+        return conflict("-genkey needs the key file to write, DEST");
+    return {Operation::GenerateKey};
+}
+
 // The operation the options ask for, before the checks that apply to every one.
 Selection requested_operation(const CommandLine& c)
 {
@@ -84,8 +97,7 @@ Selection requested_operation(const CommandLine& c)
             ? conflict("-info takes no -version, no -dest and no other file argument")
             : Selection{Operation::Info};
     if (c.genkey.given)
-        return c.key.given || c.version.given || c.dest.given ? conflict("-genkey takes no -key, -version or -dest")
-                                                              : Selection{Operation::GenerateKey};
+        return generate_key_selection(c);
     if (c.pack.given)
         return has_file ? conflict("-pack takes no file argument") : Selection{Operation::Pack};
     if (c.wrapping.given)

@@ -51,7 +51,7 @@ enum class Operation {
     Encrypt,     // "key" alone: encrypt a wrapped file
     Wrap,        // "wrapping", with or without "key"
     Info,        // "info", with or without "key"
-    GenerateKey, // "genkey" with "company"
+    GenerateKey, // "genkey" with "company" and a destination
     Pack,        // "pack", with "version", "dest", "key" as wished
     Verify,      // "verify" with "private", "passin", "key", "dest" as wished
     Help,        // "help": the usage text

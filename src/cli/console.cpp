@@ -20,25 +20,6 @@ namespace {
 // line is still refused as too long, while an endless one (/dev/zero) cannot fill the memory.
 constexpr size_t kLongestLine = 4096;
 
-bool is_control_character(unsigned char byte)
-{
-    return byte < 0x20 || byte == 0x7F;
-}
-
-std::string escaped(std::string_view text, size_t keep_line_breaks_before)
-{
-    std::string result;
-    result.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (is_control_character(byte) && !(byte == '\n' && i < keep_line_breaks_before))
-            result += format_text("\\x%02x", byte);
-        else
-            result += text[i];
-    }
-    return result;
-}
-
 // One line without its line end (a CR before it goes too); nothing at the end of input. Past
 // kLongestLine bytes the rest of the line stays unread.
 std::optional<std::string> read_line(std::FILE* in)
@@ -102,13 +83,13 @@ bool is_terminal(std::FILE* stream)
 
 std::string escape_control_characters(std::string_view text)
 {
-    return escaped(text, 0);
+    return escape_for_terminal(text);
 }
 
 std::string printable_message(std::string_view message)
 {
     const size_t first_bracket = message.find('[');
-    return escaped(message, first_bracket == std::string_view::npos ? 0 : first_bracket);
+    return escape_for_terminal(message, first_bracket == std::string_view::npos ? 0 : first_bracket);
 }
 
 void print_line(std::FILE* out, std::string_view text)

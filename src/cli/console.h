@@ -6,8 +6,10 @@
 
 namespace kestrane {
 
-// A text for the console with every control character (a line end, an escape sequence) written as
-// \xNN, so that a path or a name from outside cannot end its line or pass for another line.
+// A text for the console with every character that would act rather than show (a line end, an
+// escape sequence, a C1 or bidirectional control) written as \xNN, so that a path or a name from
+// outside cannot end its line, pass for another line or read as another name
+// (escape_for_terminal).
 std::string escape_control_characters(std::string_view text);
 
 // A message as the console prints it: escaped, but for a line break before the message's first

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringDecoder>
 
 namespace kestrane {
 namespace {
@@ -173,7 +174,9 @@ void print_text(std::FILE* out, const FileFacts& facts, const std::string& file_
 void put_text(QJsonObject& object, const QString& key, const std::string& bytes)
 {
     const QByteArray raw = QByteArray::fromStdString(bytes);
-    const QString text = QString::fromUtf8(raw);
+    // QString::fromUtf8 would drop a leading U+FEFF, a character the field holds like any other.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    const QString text = decoder(raw);
     object.insert(key, text);
     if (text.toUtf8() != raw)
         object.insert(key + QStringLiteral("_hex"), QString::fromLatin1(raw.toHex()));

@@ -56,7 +56,7 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     layout->setColumnStretch(1, 1);
     // Wider than the template's 146 dialog units: a whole typical path shows.
     for (QLineEdit* path : {m_keyFileEdit, m_sourceEdit, m_destEdit})
-        show_characters(path, 56);
+        show_characters(path, 56, QLatin1Char('x'));
 
     set_tab_order({m_keyFileEdit, selectKeyFile, m_companyEdit, m_sourceEdit, browseSource, m_destEdit, browseDest,
                    encrypt, close});

@@ -28,8 +28,8 @@ CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
     QPushButton* selectPath = new_button("Select path", "1006", this);
     QPushButton* close = new_button("Close", "1003", this);
 
-    m_keyEdit->setMinimumWidth(136);     // 91 dialog units
-    m_companyEdit->setMinimumWidth(136);
+    m_keyEdit->setMinimumWidth(136); // 91 dialog units
+    show_characters(m_companyEdit, kCompanyNameFieldBytes);
     m_destEdit->setMinimumWidth(456);    // 304 dialog units
 
     auto* layout = new QGridLayout(this);

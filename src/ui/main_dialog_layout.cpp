@@ -6,11 +6,11 @@
 #include "wrap/wrapping.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,10 +27,7 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     setWindowTitle(QStringLiteral("Kestrane"));
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull())
-        icon = QIcon(QStringLiteral(":/icons/kestrane-256.png"));
-    setWindowIcon(icon);
+    setWindowIcon(program_icon());
     setAcceptDrops(true);
 
     // "Company key"
@@ -110,7 +107,8 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     layout->addWidget(m_wrappingGroup);
     layout->addStretch(1);
     m_sourceEdit->setMinimumWidth(360);
-    show_characters(m_versionEdit, kVersionFieldBytes, QLatin1Char('0'));
+    show_characters(m_versionEdit, kVersionFieldBytes);
+    show_characters(m_companyEdit, kCompanyNameFieldBytes);
     // The longest button text gets room around it, as the shorter ones have.
     wrapAndEncrypt->setMinimumWidth(wrapAndEncrypt->sizeHint().width() + 2 * fontMetrics().averageCharWidth());
 

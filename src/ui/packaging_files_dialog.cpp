@@ -91,7 +91,7 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     top->addWidget(browseDest, 2, 5);
     top->setColumnStretch(3, 1);
     top->setColumnStretch(4, 1);
-    m_versionEdit->setMinimumWidth(220); // 147 dialog units
+    show_characters(m_versionEdit, kVersionFieldBytes);
 
     auto* informationLayout = new QGridLayout(information);
     informationLayout->addWidget(companyLabel, 0, 0);
@@ -99,7 +99,7 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     informationLayout->addWidget(m_list, 1, 0, 1, 3);
     informationLayout->setColumnStretch(2, 1);
     informationLayout->setRowStretch(1, 1);
-    m_companyEdit->setMinimumWidth(190); // 126 dialog units
+    show_characters(m_companyEdit, kCompanyNameFieldBytes);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(statusLabel);

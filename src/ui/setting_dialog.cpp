@@ -4,12 +4,13 @@
 #include "crypt/sealing_key.h"
 #include "settings/settings_store.h"
 #include "ui/file_version_reader.h"
+#include "ui/widgets.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -99,11 +100,8 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Kestrane 정보"));
     setFont(QFont(QStringList{QStringLiteral("Gulim"), QStringLiteral("NanumGothic")}, 9));
 
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull())
-        icon = QIcon(QStringLiteral(":/icons/kestrane-256.png"));
     auto* picture = new QLabel(this);
-    picture->setPixmap(icon.pixmap(32, 32));
+    picture->setPixmap(program_icon().pixmap(32, 32));
     auto* ok = new QPushButton(QStringLiteral("확인"), this);
     ok->setObjectName(QStringLiteral("1"));
     ok->setDefault(true);

@@ -1,5 +1,6 @@
 #include "ui/widgets.h"
 
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -7,6 +8,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QValidator>
+
+#include <algorithm>
 
 namespace kestrane {
 namespace {
@@ -49,13 +52,31 @@ QLabel* new_label(const char* text, QWidget* owner)
 
 void show_characters(QLineEdit* edit, int count, QChar sample)
 {
-    // As the edit's own size hint counts: the text, two pixels of margin a side, the style's frame.
+    // As the edit lays its text out when it paints: inside the style's contents rectangle and the
+    // text margins, two pixels of margin a side; the text, the bearings that reach out of it and a
+    // pixel for the cursor after it must fit, or the edit scrolls.
     QStyleOptionFrame option;
     option.initFrom(edit);
     option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    option.rect = QRect(0, 0, 1000, edit->sizeHint().height());
+    const int frame =
+        option.rect.width() - edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width();
+    const QMargins margins = edit->textMargins();
     const QFontMetrics metrics = edit->fontMetrics();
-    const QSize text(metrics.horizontalAdvance(QString(count, sample)) + 2 * 2, metrics.height());
-    edit->setMinimumWidth(edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, edit).width());
+    const int text = metrics.horizontalAdvance(QString(count, sample)) + 1 + std::max(0, -metrics.minLeftBearing())
+        + std::max(0, -metrics.minRightBearing());
+    edit->setMinimumWidth(frame + margins.left() + margins.right() + 2 * 2 + text);
+}
+
+QIcon program_icon()
+{
+    // Sizes of their own rather than one large image: an X11 window carries every size in one
+    // property (_NET_WM_ICON), and Qt left it empty for the 256-pixel image alone (65,538 values,
+    // more than an X request holds without the BIG-REQUESTS extension). These take 24,652.
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128})
+        icon.addFile(QStringLiteral(":/icons/kestrane-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 void make_read_only(QLineEdit* edit)

@@ -7,6 +7,7 @@
 
 #include <initializer_list>
 
+class QIcon;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -24,8 +25,13 @@ QLabel* new_label(const char* text, QWidget* owner);
 inline constexpr int kVersionFieldBytes = static_cast<int>(layout::kVersionMaxLength);    // 20
 inline constexpr int kCompanyNameFieldBytes = static_cast<int>(package::kMaxCompanyName); // 16
 
-// Makes an edit wide enough to show `count` characters like `sample` whole.
-void show_characters(QLineEdit* edit, int count, QChar sample = QLatin1Char('x'));
+// Makes an edit wide enough to show `count` characters like `sample` whole; by default the widest
+// one, so that any text of that many characters fits.
+void show_characters(QLineEdit* edit, int count, QChar sample = QLatin1Char('W'));
+
+// The program's icon in every size it is drawn in, 16 to 128 pixels, for the windows' title bars
+// and the About box.
+QIcon program_icon();
 
 // Makes an edit read-only, with the window's background, so that it looks read-only too.
 void make_read_only(QLineEdit* edit);

@@ -189,9 +189,6 @@ TEST_P(BuildServer, GenerateKeyLikeTheDialog)
         std::string message;
     };
     const Case refusals[] = {
-        {{"-genkey", "0A1B2C3D4E5F", "-company", "Acme"}, "Select target path"},
-        {{"-genkey", "0A1B2C3D4E5F", "x.wrp"}, "Input brand"},
-        {{"-genkey", "0A1B2C3D4E5F", "-company:", "x.wrp"}, "Input brand"},
         {{"-genkey", "0A1B2C3D4E5", "-company", "Acme", "x.wrp"}, "Invalid vid"},
         {{"-genkey", "0A1B2C3D4E5F", "-company", "Seventeen-chars!!", "x.wrp"}, "Company name error"},
         {{"-genkey", "0A1B2C3D4E5G", "-company", "Acme", "x.wrp"}, "Fail with Error code[-1]"},
@@ -417,6 +414,12 @@ TEST_P(BuildServer, InfoListsWhatPackageFilesHold)
         return all;
     };
     const Bytes a_cut(a.begin(), a.end() - 1);
+    // One entry past the listing's cap, the one that fails: listed are 4096, checked are all.
+    const Bytes a_entry = joined({le32(a.size()), a});
+    Bytes beyond_cap = le32(4097);
+    for (int i = 0; i < 4096; ++i)
+        beyond_cap.insert(beyond_cap.end(), a_entry.begin(), a_entry.end());
+    beyond_cap = joined({beyond_cap, le32(a_cut.size()), a_cut});
     struct Case {
         Bytes payload;
         Lines tail;
@@ -430,6 +433,9 @@ TEST_P(BuildServer, InfoListsWhatPackageFilesHold)
         {joined({le32(1), le32(a_cut.size()), a_cut}),
          listing({"MD5 trailer: matches", "Packages: 1"}, {listed(a_cut, "OCX0", "", "does not fit")},
                  "fit the payload")},
+        {beyond_cap,
+         listing({"MD5 trailer: matches", "Packages: 4097, the first 4096 listed"},
+                 std::vector<Lines>(4096, listed(a, "OCX0", "", "fits")), "fit the payload")},
     };
     for (const Case& c : cases) {
         Bytes file = plain_tagged_bytes("PKG0", c.payload);
@@ -524,6 +530,10 @@ TEST_P(BuildServer, BatchAndConventions)
         {{"-batch", "-wrapping"}, "option -wrapping needs a value"},
         {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey, -pack or -verify"},
         {{"-json", "-key", "acme.wrp", "fw.wrp"}, "-json belongs to -info and -verify"},
+        {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey or -pack"},
+        {{"-genkey", "random", "x.wrp"}, "-genkey needs -company NAME"},
+        {{"-genkey", "random", "-company:", "x.wrp"}, "-genkey needs -company NAME"},
+        {{"-genkey", "random", "-company", "Acme"}, "-genkey needs the key file to write, DEST"},
     };
     for (const auto& [arguments, problem] : usage_errors) {
         const ProcessResult result = run(arguments);

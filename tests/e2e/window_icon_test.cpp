@@ -21,8 +21,10 @@ TEST_F(WindowIcon, MessageBoxesOfTheCommandLineCarryIt)
     start_program(process, program(), {"-key", "missing.wrp", "fw.wrp"}, options);
     const std::string box = x.wait_for_window("^kestrane$");
     ASSERT_FALSE(box.empty()) << process.readAllStandardError().toStdString();
+    // xprop draws each image the property holds ("Icon (32 x 32):"); a property without one is empty.
     const ProcessResult icon = x.x("xprop", {"-id", box, "_NET_WM_ICON"});
     EXPECT_EQ(icon.standard_output.rfind("_NET_WM_ICON(CARDINAL) = ", 0), 0u) << icon.standard_output.substr(0, 200);
+    EXPECT_NE(icon.standard_output.find("Icon (32 x 32):"), std::string::npos) << icon.standard_output.substr(0, 200);
     x.x("xdotool", {"windowfocus", "--sync", box, "key", "Return"});
     EXPECT_TRUE(process.waitForFinished(20000));
     EXPECT_EQ(process.exitCode(), 1);

@@ -12,10 +12,14 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QList>
+#include <QString>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 
 using namespace kestrane;
 using namespace kestrane::fuzz;
@@ -38,17 +42,50 @@ std::vector<std::string> lines(const char* text, size_t size)
     return found;
 }
 
-// A header field as -info prints it: control characters as \xNN.
-std::string escaped(const std::string& value)
+// The bytes as \xNN.
+std::string hex_escaped(std::string_view bytes)
 {
     static const char digits[] = "0123456789abcdef";
     std::string text;
-    for (const char c : value) {
+    for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f)
-            text += std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
-        else
-            text += c;
+        text += std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
+    }
+    return text;
+}
+
+// The one character that `bytes` encode as UTF-8, or nothing, as Qt decodes them.
+std::optional<char32_t> utf8_character(std::string_view bytes)
+{
+    const QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    const QList<uint> code_points = text.toUcs4();
+    if (code_points.size() != 1 || code_points[0] == 0xFFFD || text.toUtf8().toStdString() != bytes)
+        return std::nullopt;
+    return code_points[0];
+}
+
+// A header field as -info prints it: C0 and C1 controls, DEL and the bidirectional controls as the
+// \xNN of their bytes, and so a byte 0x80-0x9F that is part of no UTF-8 character.
+std::string escaped(const std::string& value)
+{
+    const auto acts = [](char32_t c) {
+        return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e || c == 0x200f
+            || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+    };
+    std::string text;
+    for (size_t i = 0; i < value.size();) {
+        size_t length = 1;
+        std::optional<char32_t> character;
+        for (size_t n = 1; n <= 4 && i + n <= value.size() && !character; ++n) {
+            character = utf8_character(std::string_view(value).substr(i, n));
+            length = n;
+        }
+        if (!character)
+            length = 1;
+        const std::string_view bytes = std::string_view(value).substr(i, length);
+        const auto byte = static_cast<unsigned char>(value[i]);
+        text += (character ? acts(*character) : byte >= 0x80 && byte <= 0x9f) ? hex_escaped(bytes) : std::string(bytes);
+        i += length;
     }
     return text;
 }

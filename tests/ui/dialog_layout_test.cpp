@@ -1,4 +1,5 @@
-// The dialogs' tab order: their templates' control order, from the first control on.
+// The dialogs' tab order: their templates' control order, from the first control on; edits as
+// wide as the longest text they take.
 #include "ui/encrypt_file_dialog.h"
 #include "ui/generate_key_dialog.h"
 #include "ui/main_dialog.h"
@@ -7,6 +8,8 @@
 
 #include "common/messages.h"
 #include "dialog_test_support.h"
+
+#include <QLineEdit>
 
 #include <functional>
 #include <memory>
@@ -30,6 +33,21 @@ std::string tab_chain(QWidget* dialog)
 }
 
 using DialogLayout = DialogTest;
+
+// Whether `text` in `edit` shows whole: with the cursor at its end the edit has not scrolled, so
+// the cursor stands the text's width right of where it stands at the start. (The edit scrolls to
+// its cursor when it paints.)
+bool shows_whole(QLineEdit* edit, const QString& text)
+{
+    edit->setText(text);
+    const auto cursor_x = [edit](int position) {
+        edit->setCursorPosition(position);
+        edit->grab();
+        return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
+    };
+    const int start = cursor_x(0);
+    return cursor_x(static_cast<int>(text.size())) - start == edit->fontMetrics().horizontalAdvance(text);
+}
 
 } // namespace
 
@@ -56,5 +74,31 @@ TEST_F(DialogLayout, TabFollowsTheTemplateFromTheFirstControl)
         EXPECT_EQ(tab_chain(dialog.get()), d.tab_order);
         ASSERT_TRUE(dialog->focusWidget()) << d.tab_order;
         EXPECT_EQ(dialog->focusWidget()->objectName().toStdString(), d.tab_order.substr(0, d.tab_order.find(' ')));
+    }
+}
+
+TEST_F(DialogLayout, NameAndVersionEditsShowTheirLongestTextWhole)
+{
+    const struct {
+        std::function<std::unique_ptr<QDialog>()> make;
+        const char* edit;
+        int characters;
+    } edits[] = {
+        {[] { return std::make_unique<CKestraneDlg>(); }, "1004", 20},       // version
+        {[] { return std::make_unique<CKestraneDlg>(); }, "1017", 16},       // company name
+        {[] { return std::make_unique<CGenerateKeyDlg>(); }, "1004", 16},    // company name
+        {[] { return std::make_unique<CPackagingFilesDlg>(); }, "1009", 20}, // version
+        {[] { return std::make_unique<CPackagingFilesDlg>(); }, "1004", 16}, // company name
+        {[] { return std::make_unique<CEncryptFileDlg>(); }, "1004", 16},    // company name
+    };
+    MessageRecorder recorder;
+    for (const auto& e : edits) {
+        const std::unique_ptr<QDialog> dialog = e.make();
+        dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        auto* edit = child<QLineEdit>(dialog.get(), e.edit);
+        // "W", the widest letter: every text of that many characters fits.
+        EXPECT_TRUE(shows_whole(edit, QString(e.characters, QLatin1Char('W'))))
+            << dialog->windowTitle().toStdString() << " " << e.edit << ": " << edit->width() << " pixels";
     }
 }

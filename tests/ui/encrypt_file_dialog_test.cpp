@@ -102,8 +102,12 @@ TEST_F(EncryptFileDialog, RequiredCompanyAndPackageFile)
     write_key_file_path_setting(acme);
     const Bytes package = plain_tagged_bytes("PKG0", pattern_bytes(1500, 9));
     const std::string source = file("set-K1.0.wrp", package);
+    // A company that differs only in letter case is another company.
+    const std::string upper_beta = m_work.file("upper-beta.wrp");
+    ASSERT_EQ(write_company_key_file("0000B1B2B3B4B5B6", "BETA", upper_beta), 1);
     MessageRecorder recorder;
     ScriptedChooser chooser;
+    chooser.choose(upper_beta);
     chooser.choose(beta);
     CEncryptFileDlg dialog;
     dialog.m_strPresetSource = QString::fromStdString(source);
@@ -112,14 +116,19 @@ TEST_F(EncryptFileDialog, RequiredCompanyAndPackageFile)
         EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.pkg");
         click(modal, "1002");
         EXPECT_TRUE(modal->isVisible());
+        click(modal, "1008");
+        click(modal, "1002");
+        EXPECT_TRUE(modal->isVisible());
         click(modal, "1008"); // the destination follows the new company
         EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Beta.pkg");
         click(modal, "1002");
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Doesn't match brand name with [Beta]",
-                                                             "Success to encrypt file for tev"}));
+    EXPECT_EQ(recorder.messages(),
+              (std::vector<std::string>{"Doesn't match brand name with [Beta]", "Doesn't match brand name with [Beta]",
+                                        "Success to encrypt file for tev"}));
     EXPECT_FALSE(path_exists(source + "-Acme.pkg"));
+    EXPECT_FALSE(path_exists(source + "-BETA.pkg"));
     EXPECT_TRUE(package_matches(read_bytes(source + "-Beta.pkg"), package, "ENCR", "Beta", kBetaKey));
 }
 

@@ -309,6 +309,27 @@ TEST_F(MainDialog, RefusalsInOrderAndNoEncryptionAfterAFailedWrap)
     EXPECT_FALSE(path_exists(wrapped + "-Seventeen-chars!!.enc"));
 }
 
+// A wrap refused before it writes (result 0) leaves an older wrapped file where the new one would
+// be: "org -> wrp -> enc" must not encrypt that one in its stead.
+TEST_F(MainDialog, NoEncryptionAfterARefusedWrapBesideAnOlderWrappedFile)
+{
+    default_key();
+    const std::string source = file("tool.cab", pattern_bytes(300, 5));
+    const std::string older = file("tool.cab.wrp", plain_tagged_bytes("OCX0", pattern_bytes(100, 6)));
+    MessageRecorder recorder;
+    ScriptedChooser chooser;
+    chooser.choose(source);
+    run([&](QWidget* modal) {
+        click(modal, "1024");
+        select_type(modal, 3); // ActiveX cabinet
+        click(modal, "1027");
+        child<QLineEdit>(modal, "1004")->setText("가나다라마바사"); // 21 bytes: the wrap refuses it
+        click(modal, "1012");
+    });
+    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Version error"}));
+    EXPECT_FALSE(path_exists(older + "-Acme.enc"));
+}
+
 TEST_F(MainDialog, SourceChoosersFollowTheTypeAndRefuseWhatDoesNotFit)
 {
     default_key();
