@@ -27,20 +27,59 @@ std::optional<std::string> read_image_version(unsigned type, const std::string& 
     return std::move(inspection.version);
 }
 
-WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption)
-    : m_wrap(std::move(wrap)), m_key_file(load_company_key_file(encryption.key_file)),
-      m_output(encryption.output.empty() ? encrypted_file_path(m_wrap.destination, m_key_file.company_name)
-                                         : std::move(encryption.output))
-{}
+WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption) : m_wrap(std::move(wrap))
+{
+    CompanyKeyFile key_file = load_company_key_file(encryption.key_file);
+    std::string output = encryption.output.empty() ? encrypted_file_path(m_wrap.destination, key_file.company_name)
+                                                   : std::move(encryption.output);
+    m_companies.push_back({std::move(key_file), std::move(output)});
+}
+
+WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files) : m_wrap(std::move(wrap))
+{
+    for (CompanyKeyFile& key_file : key_files) {
+        std::string output = encrypted_file_path(m_wrap.destination, key_file.company_name);
+        m_companies.push_back({std::move(key_file), std::move(output)});
+    }
+}
+
+const CompanyKeyFile* WrapThenEncrypt::unread_key_file() const
+{
+    for (const CompanyOutput& company : m_companies) {
+        if (!company.key_file.read())
+            return &company.key_file;
+    }
+    return nullptr;
+}
+
+int WrapThenEncrypt::key_file_result() const
+{
+    const CompanyKeyFile* unread = unread_key_file();
+    return unread ? unread->result : 1;
+}
+
+const std::string& WrapThenEncrypt::key_file_failed() const
+{
+    static const std::string none;
+    const CompanyKeyFile* unread = unread_key_file();
+    return unread ? unread->path : none;
+}
 
 int WrapThenEncrypt::wrap()
 {
-    // Both outputs are checked before the wrapped file is written; the package is made from it.
-    if (!outputs_spare_inputs({m_wrap.destination, m_output}, {m_wrap.source, m_key_file.path})
-        || !outputs_spare_inputs({m_output}, {m_wrap.destination}))
+    // Every output is checked before the wrapped file is written; the packages are made from it.
+    std::vector<std::string> outputs = {m_wrap.destination};
+    std::vector<std::string> inputs = {m_wrap.source};
+    std::vector<std::string> packages;
+    for (const CompanyOutput& company : m_companies) {
+        outputs.push_back(company.output);
+        packages.push_back(company.output);
+        inputs.push_back(company.key_file.path);
+    }
+    if (!outputs_spare_inputs(outputs, inputs) || !outputs_spare_inputs(packages, {m_wrap.destination}))
         return kWrapRefused;
     return or_cannot_create(kWrapCannotCreate, [this] {
-        m_alongside_ready = m_alongside.prepare(m_key_file, m_output);
+        m_alongside_ready = m_alongside.prepare(m_companies);
         return m_alongside_ready ? wrap_with_package_alongside() : wrap_alone();
     });
 }
@@ -77,10 +116,21 @@ int WrapThenEncrypt::wrap_with_package_alongside()
 
 int WrapThenEncrypt::encrypt()
 {
-    return or_cannot_create(kEncryptionFailed, [this] {
+    const CompanyOutput& company = m_companies.front();
+    return or_cannot_create(kEncryptionFailed, [&] {
         return m_alongside_ready ? m_alongside.finish()
-                                 : encrypt_wrapped_file(m_key_file, m_wrap.destination, m_output);
+                                 : encrypt_wrapped_file(company.key_file, m_wrap.destination, company.output);
     });
+}
+
+CompaniesEncryption WrapThenEncrypt::encrypt_all()
+{
+    CompaniesEncryption outcome;
+    or_cannot_create(kEncryptionFailed, [&] {
+        outcome = m_alongside_ready ? m_alongside.finish_all() : encrypt_for_companies(m_companies, m_wrap.destination);
+        return outcome.result;
+    });
+    return outcome;
 }
 
 } // namespace kestrane

@@ -131,9 +131,17 @@ TEST(EncryptPackage, RefusedInputsWriteNothingAndKeepTheOldOutput)
     Bytes too_long = plain_file_of_size(400);
     too_long[136] = 0xFF; // payload length beyond the file
     const Bytes smallest = plain_file_of_size(156);
+    const Bytes whole = plain_file_of_size(5000); // past the sealed start: the copied tail is checked too
+    Bytes junk_after_trailer = whole;
+    junk_after_trailer.resize(whole.size() + 100, 0);
+    Bytes flipped = whole;
+    flipped[3000] ^= 0x01;
     const std::pair<const char*, Bytes> refused[] = {
         {"already encrypted", encrypted},
         {"payload length does not fit", too_long},
+        {"one byte short of its length field", Bytes(whole.begin(), whole.end() - 1)},
+        {"100 bytes after its MD5 trailer", junk_after_trailer},
+        {"a flipped payload byte: the MD5 trailer does not match", flipped},
         {"shorter than a tagged file", Bytes(smallest.begin(), smallest.end() - 1)},
         {"empty", {}},
     };

@@ -284,7 +284,10 @@ Bytes plain_tagged_bytes(const std::string& type, const Bytes& payload, const st
     for (int i = 0; i < 4; ++i)
         file[136 + i] = static_cast<uint8_t>(length >> (8 * i));
     file.insert(file.end(), payload.begin(), payload.end());
-    const Bytes trailer = pattern_bytes(16, 99);
+    Bytes trailer(16);
+    unsigned int length_written = 0;
+    if (EVP_Digest(file.data(), file.size(), trailer.data(), &length_written, EVP_md5(), nullptr) != 1)
+        throw std::runtime_error("OpenSSL MD5 failed");
     file.insert(file.end(), trailer.begin(), trailer.end());
     return file;
 }
