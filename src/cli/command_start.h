@@ -36,7 +36,9 @@ public:
     int run(const std::function<void()>& install_presenters) const;
 
 private:
-    bool run_operation() const;
+    int run_operation() const;
+    // Prints the problem and the usage text to standard error: kExitUsage.
+    int usage_error(const std::string& problem) const;
 
     ProgramKind m_program;
     std::vector<std::string> m_arguments;
