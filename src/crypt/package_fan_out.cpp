@@ -97,8 +97,11 @@ bool PackageFanOut::feed(const uint8_t* data, size_t count)
 {
     if (m_refused || lane_failed())
         return false;
-    if (!m_streaming && !take_head(data, count))
-        return false;
+    // The header tells how long the head is: a piece may hold the header and more of the head.
+    while (!m_streaming && count > 0) {
+        if (!take_head(data, count))
+            return false;
+    }
     return count == 0 || stream(data, count);
 }
 

@@ -176,3 +176,20 @@ TEST(EncryptPackage, LargeInputIsStreamed)
     ASSERT_EQ(encrypt_package(dir.file("big"), dir.file("big.enc"), "Acme", true), 1);
     EXPECT_TRUE(package_matches(read_bytes(dir.file("big.enc")), input, "ENC1", "Acme", kKey));
 }
+
+// A follower sees the file in pieces of whatever size its writer hands over: one byte at a time, a
+// header with more behind it, the whole file at once.
+TEST(EncryptPackage, FollowerTakesPiecesOfAnySize)
+{
+    TempDir dir;
+    const Bytes input = plain_file_of_size(5000);
+    for (const size_t piece : {size_t{1}, size_t{141}, input.size()}) {
+        SCOPED_TRACE(piece);
+        PackageFollower follower({{"Acme", {0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}, dir.file("out.enc")}},
+                                 [](std::string_view) { return EncryptMode::Basic; });
+        for (size_t at = 0; at < input.size(); at += piece)
+            follower.observe(input.data() + at, std::min(piece, input.size() - at));
+        ASSERT_EQ(follower.finish().result, kEncryptOk);
+        EXPECT_TRUE(package_matches(read_bytes(dir.file("out.enc")), input, "ENCR", "Acme", kKey));
+    }
+}
