@@ -63,8 +63,8 @@ Selection verify_selection(const CommandLine& c, bool has_file)
 // dialog's words ("Input brand", "Select target path") would not say which option it is.
 Selection generate_key_selection(const CommandLine& c)
 {
-    if (c.key.given || c.version.given || c.dest.given)
-        return conflict("-genkey takes no -key, -version or -dest");
+    if (c.key.given || c.key_folder.given || c.version.given || c.dest.given)
+        return conflict("-genkey takes no -key, -keys, -version or -dest");
     if (c.company.value.empty())
         return conflict("-genkey needs -company NAME");
     if (c.file_argument.empty())
@@ -82,7 +82,7 @@ Selection requested_operation(const CommandLine& c)
     // Options that only mean something to some operations.
     if ((c.company.given || c.force) && !c.genkey.given)
         return conflict("-company and -force belong to -genkey");
-    if (c.manifest.given && (c.info.given || c.genkey.given || c.verify.given || !(c.wrapping.given || c.pack.given || c.key.given)))
+    if (c.manifest.given && (c.info.given || c.genkey.given || c.verify.given || !(c.wrapping.given || c.pack.given || c.key.given || c.key_folder.given)))
         return conflict("-manifest belongs to -wrapping, -key and -pack");
     if (c.manifest.given && c.manifest.value.empty())
         return conflict("-manifest needs a file");
@@ -92,6 +92,8 @@ Selection requested_operation(const CommandLine& c)
         return conflict("-private and -passin belong to -verify");
     if (c.verify.given)
         return verify_selection(c, has_file);
+    if ((c.key_folder.given || c.keys.size() > 1) && (c.info.given || c.pack.given || c.verify.given))
+        return conflict("-info, -pack and -verify take one -key and no -keys");
     if (c.info.given)
         return c.version.given || c.dest.given || has_file
             ? conflict("-info takes no -version, no -dest and no other file argument")
@@ -102,7 +104,7 @@ Selection requested_operation(const CommandLine& c)
         return has_file ? conflict("-pack takes no file argument") : Selection{Operation::Pack};
     if (c.wrapping.given)
         return {Operation::Wrap};
-    if (c.key.given)
+    if (c.key.given || c.key_folder.given)
         return {Operation::Encrypt};
     return c.dest.given ? conflict("-dest needs an operation") : Selection{Operation::Dialogs};
 }
@@ -127,7 +129,7 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
 {
     PositionalParam file_argument;
     ParamErrorHandler error_handler;
-    ValueParam key, wrapping, version, info, genkey, company, pack, dest, manifest, verify, private_key, passin;
+    ValueParam key, keys, wrapping, version, info, genkey, company, pack, dest, manifest, verify, private_key, passin;
     FlagParam help, json, batch, force;
 
     ParamParser parser(syntax);
@@ -135,6 +137,7 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     parser.set_positional(&file_argument);
     parser.set_error_handler(&error_handler);
     parser.add_param("key", &key);
+    parser.add_param("keys", &keys);
     parser.add_param("wrapping", &wrapping);
     parser.add_param("version", &version);
     parser.add_param("info", &info);
@@ -166,6 +169,8 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
     command_line.file_argument = file_argument.value();
     command_line.file_arguments = file_argument.count();
     command_line.key = option_value(key);
+    command_line.keys = key.values();
+    command_line.key_folder = option_value(keys);
     command_line.wrapping = option_value(wrapping);
     command_line.version = option_value(version);
     command_line.info = option_value(info);
@@ -214,6 +219,9 @@ std::string usage_text(ProgramKind program)
           "        WRAPPED-COMPANY.enc). The version of kernel and bootloader images comes from the\n"
           "        image; other types ask for it when -version is missing. TYPE: kernel, addon,\n"
           "        webpage, brand, ocx, bootloader, dome7720, dome7760, emergency, raw.\n"
+          "        -key may be given more than once, and -keys FOLDER takes every company key file\n"
+          "        in FOLDER: the source is wrapped once and one package per company follows,\n"
+          "        written side by side, all or none.\n"
           "        e.g. PROGRAM -wrapping kernel -key /keys/acme.wrp /fw/image.krn\n"
           "             PROGRAM -wrapping webpage -version 1.5.2 /fw/web\n"
           "             PROGRAM -wrapping raw -version 2.0 -dest /out/tool.wrp /src/tool.bin\n"
@@ -221,6 +229,12 @@ std::string usage_text(ProgramKind program)
           "        encrypt the wrapped file FILE for KEYFILE's company into FILE-COMPANY.enc, or\n"
           "        into PACKAGE\n"
           "        e.g. PROGRAM -key /keys/acme.wrp /fw/image.krn.wrp\n"
+          "  -key KEYFILE -key KEYFILE2 ... | -keys KEYFOLDER [-dest FOLDER] FILE\n"
+          "        encrypt FILE, read once, for several companies (every company key file in\n"
+          "        KEYFOLDER, others named and skipped), each into FILE-COMPANY.enc, or into\n"
+          "        FOLDER/NAME-COMPANY.enc (FOLDER must exist). All or none: on a failure no\n"
+          "        package is written. Two key files of one company: exit status 2.\n"
+          "        e.g. PROGRAM -keys /keys/customers -dest /release /fw/image.krn.wrp\n"
           "  -info FILE [-key KEYFILE] [-json]\n"
           "        print FILE's header (Type, Attribute, Model, Version, CompanyName) and check it:\n"
           "        the MD5 trailer of a plain file; the body length of an encrypted package and,\n"

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -17,7 +18,9 @@ struct OptionValue {
 struct CommandLine {
     std::string file_argument; // the last argument that is not an option ("" if none)
     size_t file_arguments = 0; // how many there were
-    OptionValue key;           // company key file
+    OptionValue key;           // company key file (the last one given)
+    std::vector<std::string> keys; // every company key file given with -key, in order
+    OptionValue key_folder;        // -keys: a folder of company key files
     OptionValue wrapping;      // wrapping type word
     OptionValue version;
     OptionValue info;          // file whose header and integrity to print
@@ -48,8 +51,8 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const* argv,
 // What one start does.
 enum class Operation {
     Dialogs,     // neither "key" nor any other operation: the main dialog
-    Encrypt,     // "key" alone: encrypt a wrapped file
-    Wrap,        // "wrapping", with or without "key"
+    Encrypt,     // "key" (once or more) or "keys" alone: encrypt a wrapped file
+    Wrap,        // "wrapping", with or without "key" (once or more) or "keys"
     Info,        // "info", with or without "key"
     GenerateKey, // "genkey" with "company" and a destination
     Pack,        // "pack", with "version", "dest", "key" as wished

@@ -1,6 +1,7 @@
 #include "cli/command_operations.h"
 
 #include "common/messages.h"
+#include "common/paths.h"
 #include "common/text_format.h"
 #include "common/version_prompt.h"
 #include "ops/company_key.h"
@@ -61,26 +62,107 @@ bool report_encryption_after_wrapping(int result)
 
 } // namespace
 
-bool run_encrypt_command(const std::string& file_path, const std::string& key_file, const std::string& raw_arguments,
+std::optional<CompanyKeys> gather_company_keys(const std::vector<std::string>& key_files,
+                                               const std::optional<std::string>& key_folder)
+{
+    CompanyKeys keys;
+    keys.several = key_files.size() > 1 || key_folder;
+    for (const std::string& key_file : key_files)
+        keys.key_files.push_back(load_company_key_file(key_file));
+    if (!key_folder)
+        return keys;
+    std::optional<FolderKeyFiles> found = company_key_files_in(*key_folder);
+    if (found) {
+        for (const std::string& other : found->others)
+            show_message(format_text("Not a company key file, skipped[path:%s]", other.c_str()));
+    }
+    if (!found || found->key_files.empty()) {
+        show_message(format_text("No company key file in folder[path:%s]", key_folder->c_str()));
+        return std::nullopt;
+    }
+    for (CompanyKeyFile& key_file : found->key_files)
+        keys.key_files.push_back(std::move(key_file));
+    return keys;
+}
+
+std::string duplicate_company_problem(const CompanyKeys& keys)
+{
+    const std::vector<CompanyKeyFile>& files = keys.key_files;
+    for (size_t i = 0; i < files.size(); ++i) {
+        for (size_t j = i + 1; j < files.size(); ++j) {
+            if (files[i].read() && files[j].read() && files[i].company_name == files[j].company_name)
+                return "two key files of company " + files[i].company_name + ": " + files[i].path + ", "
+                    + files[j].path;
+        }
+    }
+    return {};
+}
+
+namespace {
+
+// Tells the key files that are not company key files; true when there is none.
+bool all_key_files_read(const CompanyKeys& keys, bool with_error)
+{
+    for (const CompanyKeyFile& key_file : keys.key_files) {
+        if (key_file.read())
+            continue;
+        show_message(with_error ? format_text("invalid company key file[file:%s][error:%d]", key_file.path.c_str(),
+                                              key_file.result)
+                                : format_text("invalid company key file[file:%s]", key_file.path.c_str()));
+        return false;
+    }
+    return true;
+}
+
+bool encrypt_for_one_company(const std::string& file_path, const CompanyKeyFile& company_key,
+                             const std::optional<std::string>& destination, RunRecord* record)
+{
+    const std::string output = destination ? *destination : encrypted_file_path(file_path, company_key.company_name);
+    return encrypt_wrapped_file(company_key, file_path, output, record) > 0;
+}
+
+// Several companies: every package beside the file, or in the folder `destination`.
+bool encrypt_for_several_companies(const std::string& file_path, const CompanyKeys& keys,
+                                   const std::optional<std::string>& destination, RunRecord* record)
+{
+    if (destination && !is_directory(*destination)) {
+        show_message(
+            format_text("-dest must be a folder when encrypting for several companies[path:%s]", destination->c_str()));
+        return false;
+    }
+    std::vector<CompanyOutput> companies;
+    for (const CompanyKeyFile& key_file : keys.key_files) {
+        const std::string& company = key_file.company_name;
+        companies.push_back({key_file,
+                             destination ? encrypted_file_path_in(*destination, file_path, company)
+                                         : encrypted_file_path(file_path, company)});
+    }
+    const CompaniesEncryption outcome = encrypt_for_companies(companies, file_path, record);
+    for (const std::string& output : outcome.committed) {
+        show_message(format_text("Success to encrypt file. [path:%s]", output.c_str()));
+        show_message("Success encrypt");
+    }
+    return outcome.result > 0;
+}
+
+} // namespace
+
+bool run_encrypt_command(const std::string& file_path, const CompanyKeys& keys, const std::string& raw_arguments,
                          const std::optional<std::string>& destination, RunRecord* record)
 {
     if (file_path.empty()) {
         show_message(format_text("invalid argument [%s]", raw_arguments.c_str()));
         return false;
     }
-    // Read once: its company names the output, its key encrypts.
-    const CompanyKeyFile company_key = load_company_key_file(key_file);
-    if (!company_key.read()) {
-        show_message(format_text("invalid company key file[file:%s]", key_file.c_str()));
+    if (!all_key_files_read(keys, false))
         return false;
-    }
-    const std::string output = destination ? *destination : encrypted_file_path(file_path, company_key.company_name);
-    const int result = encrypt_wrapped_file(company_key, file_path, output, record);
-    if (result > 0) {
-        show_message("Success encrypt");
+    if (keys.several ? encrypt_for_several_companies(file_path, keys, destination, record)
+                     : encrypt_for_one_company(file_path, keys.key_files.front(), destination, record)) {
+        if (!keys.several)
+            show_message("Success encrypt");
         return true;
     }
-    show_message(format_text("Encrypt file failed with error[%d]", result));
+    show_message(format_text("Encrypt file failed with error[%d]", kEncryptionFailed));
     return false;
 }
 
@@ -105,17 +187,20 @@ bool run_wrap_command(const WrapCommand& command)
     // -dest could put the wrapped file into the directory being wrapped.
     if (wrapping_types()[*type].directory && !outputs_outside_folder({request.destination}, request.source))
         return report_wrapping(word, kWrapRefused);
-    if (!command.key_file)
+    if (!command.keys)
         return report_wrapping(word, wrap_source(request, command.record));
-    WrapThenEncrypt job(request, {*command.key_file, {}}, command.record);
-    if (!report_wrapping(word, job.wrap()))
+    const CompanyKeys& keys = *command.keys;
+    WrapThenEncrypt job(request, keys.key_files, command.record);
+    if (!report_wrapping(word, job.wrap()) || !all_key_files_read(keys, true))
         return false;
-    if (job.key_file_result() <= 0) {
-        show_message(format_text("invalid company key file[file:%s][error:%d]", command.key_file->c_str(),
-                                 job.key_file_result()));
-        return false;
+    if (!keys.several)
+        return report_encryption_after_wrapping(job.encrypt());
+    const CompaniesEncryption outcome = job.encrypt_all();
+    for (const std::string& output : outcome.committed) {
+        show_message(format_text("Success to encrypt file. [path:%s]", output.c_str()));
+        show_message("Encrypt success");
     }
-    return report_encryption_after_wrapping(job.encrypt());
+    return outcome.result > 0 || report_encryption_after_wrapping(outcome.result);
 }
 
 } // namespace kestrane

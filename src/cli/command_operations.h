@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ops/company_key.h"
 #include "ops/run_record.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -11,24 +13,42 @@ namespace kestrane {
 // whether it reached its success message ("Success encrypt"; "Wrapping success", or with a key
 // "Encrypt success").
 
-// Encrypts an existing wrapped file for the company of a company key file, into `destination`
-// when given, else beside the file. `raw_arguments` is the command line as typed after the
-// program name, shown when the file argument is missing. A record, when given, learns what the run
-// read and wrote.
-bool run_encrypt_command(const std::string& file_path, const std::string& key_file, const std::string& raw_arguments,
+// The company key files of a run, each read once: those given with -key in their order, then
+// those of a -keys folder by name. With more than one -key, or with -keys, the run is one for
+// several companies (all or nothing, -dest a folder), whatever the number of key files.
+struct CompanyKeys {
+    std::vector<CompanyKeyFile> key_files;
+    bool several = false;
+};
+
+// Reads the company key files. The files of the folder that are not company key files are named,
+// "Not a company key file, skipped[path:%s]"; nothing, after "No company key file in folder[path:%s]",
+// when the folder holds none or cannot be listed.
+std::optional<CompanyKeys> gather_company_keys(const std::vector<std::string>& key_files,
+                                               const std::optional<std::string>& key_folder);
+
+// What makes the key files a usage error: two of them name the same company, whose packages would
+// have one name ("" when none do).
+std::string duplicate_company_problem(const CompanyKeys& keys);
+
+// Encrypts an existing wrapped file for the company of each company key file, into `destination`
+// when given (a file for one -key, an existing folder for several companies), else beside the
+// file. `raw_arguments` is the command line as typed after the program name, shown when the file
+// argument is missing. A record, when given, learns what the run read and wrote.
+bool run_encrypt_command(const std::string& file_path, const CompanyKeys& keys, const std::string& raw_arguments,
                          const std::optional<std::string>& destination = {}, RunRecord* record = nullptr);
 
 struct WrapCommand {
     std::string file_path;
     std::string wrapping_word;
     std::optional<std::string> version;     // none: from the image, or asked
-    std::optional<std::string> key_file;    // encrypt the wrapped file for this company as well
+    std::optional<CompanyKeys> keys;        // encrypt the wrapped file for these companies as well
     std::optional<std::string> destination; // the wrapped file; none: the file path + ".wrp"
     RunRecord* record = nullptr;            // learns what the run read and wrote
 };
 
-// Wraps a file or directory as the type named by the wrapping word, then, with a key, encrypts
-// the wrapped file for that company beside the wrapped file.
+// Wraps a file or directory as the type named by the wrapping word, then, with keys, encrypts
+// the wrapped file for those companies beside the wrapped file.
 bool run_wrap_command(const WrapCommand& command);
 
 } // namespace kestrane

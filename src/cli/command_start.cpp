@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <variant>
 
 #ifdef _WIN32
 #define NOMINMAX
@@ -120,6 +121,24 @@ std::vector<const char*> argument_vector(const std::vector<std::string>& argumen
     return argv;
 }
 
+// The company key files of an encryption, or the exit status that ends the start instead.
+std::variant<CompanyKeys, int> company_keys(const CommandLine& c, FullPaths& full,
+                                            const std::function<int(const std::string&)>& usage_error)
+{
+    std::vector<std::string> key_files;
+    for (const std::string& key_file : c.keys)
+        key_files.push_back(full(key_file));
+    const std::optional<std::string> key_folder = given(c.key_folder, full);
+    if (!full.resolved())
+        return kExitFailure;
+    std::optional<CompanyKeys> keys = gather_company_keys(key_files, key_folder);
+    if (!keys)
+        return kExitFailure;
+    if (const std::string problem = duplicate_company_problem(*keys); !problem.empty())
+        return usage_error(problem);
+    return std::move(*keys);
+}
+
 } // namespace
 
 std::vector<std::string> program_arguments(int argc, char** argv)
@@ -174,11 +193,18 @@ int CommandStart::run(const std::function<void()>& install_presenters) const
             install_batch_presenters();
         else
             install_presenters();
-        return run_operation() ? kExitSuccess : kExitFailure;
+        return run_operation();
     }
 }
 
-bool CommandStart::run_operation() const
+int CommandStart::usage_error(const std::string& problem) const
+{
+    print_line(stderr, std::string(program_name(m_program)) + ": " + problem);
+    std::fputs(usage_text(m_program).c_str(), stderr);
+    return kExitUsage;
+}
+
+int CommandStart::run_operation() const
 {
     const OptionValue& manifest_path = m_command_line->manifest;
     if (!manifest_path.given)
@@ -188,12 +214,18 @@ bool CommandStart::run_operation() const
     std::optional<RunManifest> manifest;
     if (full.resolved())
         manifest = RunManifest::start(m_program, path);
+    if (!manifest)
+        return kExitFailure;
     // Written only once the whole operation succeeded, after its outputs are in place.
-    return manifest && run_job(manifest->record()) && manifest->write();
+    const int status = run_job(manifest->record());
+    if (status != kExitSuccess)
+        return status;
+    return manifest->write() ? kExitSuccess : kExitFailure;
 }
 
-bool CommandStart::run_job(RunRecord* record) const
+int CommandStart::run_job(RunRecord* record) const
 {
+    const auto status = [](bool success) { return success ? kExitSuccess : kExitFailure; };
     const CommandLine& c = *m_command_line;
     FullPaths full;
     switch (m_operation) {
@@ -201,41 +233,56 @@ bool CommandStart::run_job(RunRecord* record) const
         const std::string file = full(c.file_argument);
         const std::optional<std::string> destination = given(c.dest, full);
         const std::vector<const char*> argv = argument_vector(m_arguments, program_name(m_program));
-        return full.resolved()
-            && run_encrypt_command(file, c.key.value, typed_arguments(static_cast<int>(argv.size()), argv.data()),
-                                   destination, record);
+        if (!full.resolved())
+            return kExitFailure;
+        std::variant<CompanyKeys, int> keys =
+            company_keys(c, full, [this](const std::string& problem) { return usage_error(problem); });
+        if (const int* exit_status = std::get_if<int>(&keys))
+            return *exit_status;
+        return status(run_encrypt_command(file, std::get<CompanyKeys>(keys),
+                                          typed_arguments(static_cast<int>(argv.size()), argv.data()), destination,
+                                          record));
     }
     case Operation::Wrap: {
-        WrapCommand command{full(c.file_argument), c.wrapping.value, given(c.version), given(c.key),
-                            given(c.dest, full)};
+        WrapCommand command{full(c.file_argument), c.wrapping.value, given(c.version), {}, given(c.dest, full)};
         command.record = record;
-        return full.resolved() && run_wrap_command(command);
+        if (!full.resolved())
+            return kExitFailure;
+        if (c.key.given || c.key_folder.given) {
+            std::variant<CompanyKeys, int> keys =
+                company_keys(c, full, [this](const std::string& problem) { return usage_error(problem); });
+            if (const int* exit_status = std::get_if<int>(&keys))
+                return *exit_status;
+            command.keys = std::move(std::get<CompanyKeys>(keys));
+        }
+        return status(run_wrap_command(command));
     }
     case Operation::Info: {
         const std::string file = full(c.info.value);
         const InfoFormat format = c.json ? InfoFormat::Json : InfoFormat::Text;
-        return full.resolved() && run_info_command(file, c.key.given, c.key.value, stdout, format);
+        return status(full.resolved() && run_info_command(file, c.key.given, c.key.value, stdout, format));
     }
     case Operation::GenerateKey: {
         const std::string destination = full(c.file_argument);
-        return full.resolved()
-            && run_genkey_command({c.genkey.value, given(c.company).value_or(""), destination, c.force}, stdout);
+        return status(
+            full.resolved()
+            && run_genkey_command({c.genkey.value, given(c.company).value_or(""), destination, c.force}, stdout));
     }
     case Operation::Pack: {
         const std::string folder = full(c.pack.value);
         const std::string destination = full(c.dest.value);
-        return full.resolved()
-            && run_pack_command(folder, c.version.given, c.version.value, c.dest.given, destination, c.key.given,
-                                c.key.value, record);
+        return status(full.resolved()
+                      && run_pack_command(folder, c.version.given, c.version.value, c.dest.given, destination,
+                                          c.key.given, c.key.value, record));
     }
     case Operation::Verify: {
         const VerifyCommand command{full(c.verify.value), full(c.private_key.value), given(c.passin), given(c.key),
                                     given(c.dest, full)};
         const InfoFormat format = c.json ? InfoFormat::Json : InfoFormat::Text;
-        return full.resolved() && run_verify_command(command, stdout, format);
+        return status(full.resolved() && run_verify_command(command, stdout, format));
     }
     default:
-        return false;
+        return kExitFailure;
     }
 }
 

@@ -37,9 +37,11 @@ public:
     int run(const std::function<void()>& install_presenters) const;
 
 private:
-    bool run_operation() const;
+    int run_operation() const;
     // The operation itself; `record`, when given, learns what it read and wrote (-manifest).
-    bool run_job(RunRecord* record) const;
+    int run_job(RunRecord* record) const;
+    // Prints the problem and the usage text to standard error: kExitUsage.
+    int usage_error(const std::string& problem) const;
 
     ProgramKind m_program;
     std::vector<std::string> m_arguments;

@@ -14,7 +14,8 @@ bool PositionalParam::accept(std::string, std::string value)
 bool ValueParam::accept(std::string name, std::string value)
 {
     m_name = std::move(name);
-    m_value = std::move(value);
+    m_value = value;
+    m_values.push_back(std::move(value));
     return true;
 }
 

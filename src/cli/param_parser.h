@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -34,7 +35,8 @@ private:
     size_t m_count = 0;
 };
 
-// An option with a value. Present when its name is not empty after parsing.
+// An option with a value. Present when its name is not empty after parsing. Given more than once,
+// the last value is its value; values() holds them all in order.
 class ValueParam final : public Param {
 public:
     bool accept(std::string name, std::string value) override;
@@ -42,10 +44,12 @@ public:
     bool present() const { return !m_name.empty(); }
     const std::string& name() const { return m_name; }
     const std::string& value() const { return m_value; }
+    const std::vector<std::string>& values() const { return m_values; }
 
 private:
     std::string m_name;
     std::string m_value;
+    std::vector<std::string> m_values;
 };
 
 // An option without a value. Present when its name is not empty after parsing.

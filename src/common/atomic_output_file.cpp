@@ -228,10 +228,12 @@ void AtomicOutputFile::hand_written_bytes_to_disk()
     m_written_back = m_written;
 }
 
-bool AtomicOutputFile::commit()
+bool AtomicOutputFile::prepare_commit()
 {
     if (!m_file.isOpen())
         return false;
+    if (m_prepared)
+        return true;
     if (m_direct && !m_direct->finish())
         m_failed = true;
     m_direct.reset();
@@ -244,6 +246,14 @@ bool AtomicOutputFile::commit()
         m_failed = true;
         return false;
     }
+    m_prepared = true;
+    return true;
+}
+
+bool AtomicOutputFile::commit()
+{
+    if (!prepare_commit())
+        return false;
     // A termination signal taken by the program waits for the rename too (common/termination.h).
     const TerminationAsCancel cancellable;
     const TerminationHold hold;
@@ -268,6 +278,20 @@ void AtomicOutputFile::discard()
     // A cancelled QSaveFile removes its temporary file on commit and leaves the destination be.
     m_file.cancelWriting();
     m_file.commit();
+}
+
+bool commit_together(const std::vector<AtomicOutputFile*>& outputs)
+{
+    bool ready = true;
+    for (AtomicOutputFile* output : outputs)
+        ready = ready && output->prepare_commit();
+    const TerminationHold hold; // one signal cannot split the renames
+    for (AtomicOutputFile* output : outputs) {
+        ready = ready && output->commit();
+        if (!ready)
+            output->discard();
+    }
+    return ready;
 }
 
 void set_output_write_limit_for_tests(int64_t bytes)

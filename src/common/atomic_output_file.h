@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -36,6 +37,9 @@ public:
     // did not happen; nothing is left behind then. A termination signal that arrives meanwhile
     // takes effect once the rename is done (see README: what a kill may leave).
     bool commit();
+    // The part of commit() that may take long or fail for want of room: every byte written and on
+    // the disk. False, with nothing left behind, when that failed; commit() then only renames.
+    bool prepare_commit();
     void discard();
 
 private:
@@ -46,9 +50,16 @@ private:
     QSaveFile m_file;
     std::unique_ptr<DirectOutput> m_direct;
     bool m_failed = false;
+    bool m_prepared = false;
     uint64_t m_written = 0;
     uint64_t m_written_back = 0; // bytes already handed to the disk
 };
+
+// Commits several outputs as one: each is prepared first, so that a failure while writing leaves
+// none of them in place; then all are renamed, termination signals held until the last rename.
+// Only a rename that fails after others succeeded (the system refusing a rename in a directory
+// it let us write) can leave some in place. False, with the outputs not renamed discarded, on failure.
+bool commit_together(const std::vector<AtomicOutputFile*>& outputs);
 
 // Test seam: every AtomicOutputFile write after `bytes` bytes in total fails, as on a full disk.
 // A negative value lifts the limit.

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,43 +24,59 @@ inline constexpr int kEncryptBuilderFailed = -1;
 inline constexpr int kEncryptFileFailed = -2;
 // And kOperationCancelled (common/progress.h) when the user cancelled encrypt_package's work.
 
-// Encrypts the file at `input_path` into `output_path`, streaming it (bounded memory, each input
-// byte read once).
+// Encrypts the file at `input_path` into `output_path` with the key in the company key slot,
+// streaming it (bounded memory, each input byte read once). An input that does not hold together
+// (not exactly 156 + L bytes, or its MD5 trailer does not match) is refused: kEncryptBuilderFailed.
 int encrypt_package(const std::string& input_path, const std::string& output_path,
                     const std::string& company_name, bool use_enc1);
+
+// One package of a run that encrypts one input for several companies.
+struct PackageOrder {
+    std::string company_name;
+    CompanyKey key{};
+    std::string output_path;
+};
+
+// How a run for several companies ended: kEncryptOk, kEncryptBuilderFailed, kEncryptFileFailed or
+// kOperationCancelled, and the order whose package failed when the failure was its own.
+struct PackagesOutcome {
+    int result = kEncryptOk;
+    std::optional<size_t> failed_order;
+};
+
+// encrypt_package for several companies at once: the input is read and checked once, the packages
+// are written side by side, each with its own key. All or nothing: every package is committed only
+// when all are complete; on any failure none is, and existing outputs stay as they were.
+PackagesOutcome encrypt_packages(const std::string& input_path, const std::vector<PackageOrder>& orders, bool use_enc1);
 
 // The output an encryption proposes for an input: the input path, "-", the company name and ".enc"
 // (".pkg" for a package file, type tag "PKG0").
 std::string proposed_package_path(const std::string& input_path, const std::string& company_name,
                                   std::string_view type_tag);
 
-// Encrypts a plain tagged file while it is being written: fed every byte of the file in order (a
-// TaggedFileWriter's observer), it writes the encrypted package beside it, so that wrapping and
-// encrypting read the source once. The company key slot must hold the company's key.
+struct PackageOutputs;
+
+// Encrypts a plain tagged file for several companies while it is being written: fed every byte
+// of the file in order (a TaggedFileWriter's observer), it writes the encrypted packages beside it,
+// so that wrapping and encrypting read the source once. The file's own writer computes its trailer,
+// so the follower trusts it rather than hashing it a second time.
 class PackageFollower {
 public:
     using ModeForType = std::function<EncryptMode(std::string_view type_tag)>;
 
-    PackageFollower(std::string output_path, std::string company_name, ModeForType mode_for_type);
+    // Throws what BlockPipeline throws.
+    PackageFollower(std::vector<PackageOrder> orders, ModeForType mode_for_type);
     ~PackageFollower();
     PackageFollower(const PackageFollower&) = delete;
     PackageFollower& operator=(const PackageFollower&) = delete;
 
     void observe(const uint8_t* data, size_t count);
-    // Completes the package after the whole file went by: kEncryptOk, kEncryptBuilderFailed or
-    // kEncryptFileFailed. Nothing is left behind on failure.
-    int finish();
+    // Completes the packages after the whole file went by, all or none. Nothing is left behind on
+    // failure.
+    PackagesOutcome finish();
 
 private:
-    void begin();
-
-    std::string m_output_path;
-    std::string m_company_name;
-    ModeForType m_mode_for_type;
-    std::vector<uint8_t> m_header;
-    int m_refused = 0;         // the failure found when the header was seen
-    std::unique_ptr<AtomicOutputFile> m_output;
-    std::unique_ptr<PackageEncoder> m_encoder;
+    std::unique_ptr<PackageOutputs> m_packages;
 };
 
 } // namespace kestrane

@@ -10,10 +10,17 @@
 namespace kestrane {
 namespace {
 
+bool trailer_matches(const uint8_t* input, uint64_t n)
+{
+    const size_t covered = static_cast<size_t>(n) - layout::kTrailerSize;
+    const Md5Digest digest = md5_of(input, covered);
+    return std::memcmp(digest.data(), input + covered, digest.size()) == 0;
+}
+
 int64_t build_in_memory(const uint8_t* input, uint64_t n, uint8_t* output, const std::string& company_name,
                         EncryptMode mode)
 {
-    if (!is_plain_tagged_file(input, n))
+    if (!is_plain_tagged_file(input, n) || !trailer_matches(input, n))
         return kPackageRefused;
     uint8_t* cursor = output;
     PackageEncoder encoder([&cursor](const uint8_t* data, size_t count) {
@@ -42,7 +49,7 @@ bool is_plain_tagged_file(const uint8_t* header, uint64_t n)
         return false;
     if (std::memcmp(header + layout::kAttributeTagOffset, tags::kPlain.data(), layout::kTagSize) != 0)
         return false;
-    return load_u32_le(header + layout::kLengthOffset) <= n - layout::kFramingSize;
+    return load_u32_le(header + layout::kLengthOffset) == n - layout::kFramingSize;
 }
 
 BodySource body_source(const uint8_t* header, uint64_t n, EncryptMode mode)

@@ -34,7 +34,8 @@ struct BodySource {
     uint64_t length = 0;
 };
 
-// True when the header describes a plain tagged file whose payload fits in n bytes.
+// True when the header describes a plain tagged file of exactly n bytes: its payload length
+// accounts for the size whole, so that nothing after the trailer goes unchecked.
 bool is_plain_tagged_file(const uint8_t* header, uint64_t n);
 
 // The body source of an input of n bytes whose header is given, in the given mode.
@@ -49,8 +50,9 @@ inline constexpr int kPackageSealingFailed = -2;
 inline constexpr int kPackageSinkFailed = -3;
 
 // Builds the package in memory; `output` must hold at least n + 508 bytes. The package size,
-// kPackageRefused (attribute tag not "PLAN", shorter than a tagged file, a payload length that
-// does not fit, a company name over 16 bytes) or kPackageSealingFailed.
+// kPackageRefused (attribute tag not "PLAN", a payload length that does not account for the size
+// exactly, an MD5 trailer that does not match, a company name over 16 bytes) or
+// kPackageSealingFailed.
 int64_t build_package_encr(const uint8_t* input, uint64_t n, uint8_t* output, const std::string& company_name);
 int64_t build_package_enc1(const uint8_t* input, uint64_t n, uint8_t* output, const std::string& company_name);
 

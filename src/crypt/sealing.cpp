@@ -166,11 +166,17 @@ int64_t seal_all(const uint8_t* source, uint64_t n, uint8_t* destination)
 
 int make_key_block(uint8_t* destination)
 {
+    CompanyKey key = company_key();
+    const int result = make_key_block(key, destination);
+    cleanse_key(key);
+    return result;
+}
+
+int make_key_block(const CompanyKey& key, uint8_t* destination)
+{
     using namespace sealing;
     uint8_t plaintext[kChunkSize];
-    CompanyKey key = company_key();
     std::memcpy(plaintext, key.data(), key.size());
-    cleanse_key(key);
     for (size_t i = key.size(); i < kChunkSize; ++i)
         plaintext[i] = static_cast<uint8_t>(i);
 

@@ -60,5 +60,7 @@ private:
 
 // Writes the 128-byte sealed key block for the company key slot: 128, or kKeyBlockFailed.
 int make_key_block(uint8_t* destination);
+// The same for the given company key.
+int make_key_block(const CompanyKey& key, uint8_t* destination);
 
 } // namespace kestrane

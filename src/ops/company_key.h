@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -22,5 +23,13 @@ struct CompanyKeyFile {
 };
 
 CompanyKeyFile load_company_key_file(const std::string& key_file);
+
+// The files of a folder, in the order of their names, read as company key files: those that are
+// (read once), and the paths of those that are not. Nothing when the folder cannot be listed.
+struct FolderKeyFiles {
+    std::vector<CompanyKeyFile> key_files;
+    std::vector<std::string> others;
+};
+std::optional<FolderKeyFiles> company_key_files_in(const std::string& folder);
 
 } // namespace kestrane

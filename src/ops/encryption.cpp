@@ -12,12 +12,14 @@
 
 #include <QString>
 
+#include <algorithm>
+
 namespace kestrane {
 namespace {
 
-// Puts the company's key into the company key slot; false, after the message that says why, when
-// the company key file cannot be used.
-bool take_company_key(const CompanyKeyFile& key_file)
+// Whether a company key file can be used to encrypt; false, after the message that says why, when
+// it cannot.
+bool usable_company_key(const CompanyKeyFile& key_file)
 {
     if (!key_file.read()) {
         show_message("Could not load vid from vid.wrp");
@@ -28,23 +30,64 @@ bool take_company_key(const CompanyKeyFile& key_file)
         show_message("Company name error");
         return false;
     }
-    set_company_key(key_file.key);
     return true;
 }
 
-// encrypt_package in the mode the input's type tag and the setting ask for: its result.
-int encrypt_in_chosen_mode(const std::string& input, const std::string& output, const std::string& company_name)
+// The packages of a run, each company's key passed along as a value.
+std::vector<PackageOrder> package_orders(const std::vector<CompanyOutput>& companies)
+{
+    std::vector<PackageOrder> orders;
+    for (const CompanyOutput& company : companies)
+        orders.push_back({company.key_file.company_name, company.key_file.key, company.output});
+    return orders;
+}
+
+// encrypt_packages in the mode the input's type tag and the setting ask for.
+PackagesOutcome encrypt_in_chosen_mode(const std::string& input, const std::vector<CompanyOutput>& companies)
 {
     HeaderSummary summary;
     read_header_summary(input, summary);
     const bool enc1 = use_new_encrypt_mode(summary.type_tag);
-    return or_cannot_create(kEncryptFileFailed, [&] { return encrypt_package(input, output, company_name, enc1); });
+    std::vector<PackageOrder> orders = package_orders(companies);
+    PackagesOutcome outcome;
+    outcome.result = or_cannot_create(kEncryptFileFailed, [&] {
+        outcome = encrypt_packages(input, orders, enc1);
+        return outcome.result;
+    });
+    for (PackageOrder& order : orders)
+        cleanse_key(order.key);
+    return outcome;
 }
 
 int report_failure(int package_result)
 {
     show_message(format_text("encrypt_package() Failed with error [%d]", package_result));
     return kEncryptionFailed;
+}
+
+std::vector<std::string> output_paths(const std::vector<CompanyOutput>& companies)
+{
+    std::vector<std::string> outputs;
+    for (const CompanyOutput& company : companies)
+        outputs.push_back(company.output);
+    return outputs;
+}
+
+// The checks before a run: no output over an input, every company key file usable. A record,
+// when given, learns the run's inputs.
+bool companies_ready(const std::vector<CompanyOutput>& companies, const std::string& input, RunRecord* record = nullptr)
+{
+    std::vector<std::string> inputs = {input};
+    std::vector<RecordedInput> recorded = {{input, InputRole::Source}};
+    for (const CompanyOutput& company : companies) {
+        inputs.push_back(company.key_file.path);
+        recorded.push_back({company.key_file.path, InputRole::KeyFile});
+    }
+    const std::vector<std::string> outputs = output_paths(companies);
+    if (!outputs_spare_inputs(outputs, inputs) || !plan_run(record, outputs, recorded))
+        return false;
+    return std::all_of(companies.begin(), companies.end(),
+                       [](const CompanyOutput& company) { return usable_company_key(company.key_file); });
 }
 
 } // namespace
@@ -57,9 +100,10 @@ bool use_new_encrypt_mode(const std::string& type_tag)
 
 int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output)
 {
-    if (!outputs_spare_inputs({output}, {input, key_file.path}) || !take_company_key(key_file))
+    const std::vector<CompanyOutput> company = {{key_file, output}};
+    if (!companies_ready(company, input))
         return kEncryptionFailed;
-    const int result = encrypt_in_chosen_mode(input, output, key_file.company_name);
+    const int result = encrypt_in_chosen_mode(input, company).result;
     return result < 0 ? report_failure(result) : kEncrypted;
 }
 
@@ -72,12 +116,10 @@ int encrypt_for_company(const std::string& key_file, const std::string& input, c
 int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
                          RunRecord* record)
 {
-    if (!outputs_spare_inputs({output}, {input, key_file.path})
-        || !plan_run(record, {output}, {{input, InputRole::Source}, {key_file.path, InputRole::KeyFile}})
-        || !take_company_key(key_file))
+    const std::vector<CompanyOutput> company = {{key_file, output}};
+    if (!companies_ready(company, input, record))
         return kEncryptionFailed;
-    const int result =
-        report_wrapped_file_encryption(encrypt_in_chosen_mode(input, output, key_file.company_name), output);
+    const int result = report_wrapped_file_encryption(encrypt_in_chosen_mode(input, company).result, output);
     if (result == kEncrypted)
         record_committed(record, output);
     return result;
@@ -87,6 +129,31 @@ int encrypt_wrapped_file(const std::string& key_file, const std::string& input, 
 {
     return or_cannot_create(kEncryptionFailed,
                             [&] { return encrypt_wrapped_file(load_company_key_file(key_file), input, output); });
+}
+
+CompaniesEncryption encrypt_for_companies(const std::vector<CompanyOutput>& companies, const std::string& input,
+                                          RunRecord* record)
+{
+    if (!companies_ready(companies, input, record))
+        return {};
+    CompaniesEncryption outcome = report_companies_encryption(encrypt_in_chosen_mode(input, companies), companies);
+    for (const std::string& output : outcome.committed)
+        record_committed(record, output);
+    return outcome;
+}
+
+CompaniesEncryption report_companies_encryption(const PackagesOutcome& outcome,
+                                                const std::vector<CompanyOutput>& companies)
+{
+    if (outcome.result >= 0)
+        return {kEncrypted, output_paths(companies)};
+    report_failure(outcome.result);
+    if (outcome.failed_order && *outcome.failed_order < companies.size())
+        show_message(format_text("No package written: the encryption for company[%s] failed",
+                                 companies[*outcome.failed_order].key_file.company_name.c_str()));
+    else
+        show_message("No package written");
+    return {};
 }
 
 int report_wrapped_file_encryption(int package_result, const std::string& output)

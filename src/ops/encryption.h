@@ -5,8 +5,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
+
+struct PackagesOutcome;
 
 // Results of the encryption of a file for a company.
 inline constexpr int kEncrypted = 1;
@@ -30,6 +33,31 @@ int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input
 int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output);
 int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
                          RunRecord* record = nullptr);
+
+// One company of a run that encrypts one input for several: its key file, read once, and its
+// package.
+struct CompanyOutput {
+    CompanyKeyFile key_file;
+    std::string output;
+};
+
+// How a run for several companies ended: kEncrypted with every package in place (`committed`, in
+// the order of the companies), or kEncryptionFailed with none written.
+struct CompaniesEncryption {
+    int result = kEncryptionFailed;
+    std::vector<std::string> committed;
+};
+
+// Encrypts `input` for every company at once: the input is read and checked once, the packages
+// are written side by side and committed together, all or nothing. The checks and failure messages
+// of encrypt_for_company, then, when one company's package failed, "No package written: the
+// encryption for company[%s] failed" (otherwise "No package written"). Silent on success.
+CompaniesEncryption encrypt_for_companies(const std::vector<CompanyOutput>& companies, const std::string& input,
+                                          RunRecord* record = nullptr);
+
+// Tells the outcome of writing packages for several companies as encrypt_for_companies does.
+CompaniesEncryption report_companies_encryption(const PackagesOutcome& outcome,
+                                                const std::vector<CompanyOutput>& companies);
 
 // Tells the result of writing an encrypted package as encrypt_wrapped_file does: its success
 // message and kEncrypted, or its failure message with the code and kEncryptionFailed.

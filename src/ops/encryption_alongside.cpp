@@ -2,7 +2,6 @@
 
 #include "common/resource_failures.h"
 #include "crypt/encrypted_package.h"
-#include "ops/encryption.h"
 
 #include <new>
 #include <system_error>
@@ -11,7 +10,11 @@ namespace kestrane {
 
 EncryptionAlongside::EncryptionAlongside() = default;
 
-EncryptionAlongside::~EncryptionAlongside() = default;
+EncryptionAlongside::~EncryptionAlongside()
+{
+    for (PackageOrder& order : m_orders)
+        cleanse_key(order.key);
+}
 
 bool EncryptionAlongside::prepare(const std::string& key_file, const std::string& output_path)
 {
@@ -20,29 +23,42 @@ bool EncryptionAlongside::prepare(const std::string& key_file, const std::string
 
 bool EncryptionAlongside::prepare(const CompanyKeyFile& key_file, const std::string& output_path)
 {
-    if (!key_file.read() || key_file.company_name.size() > package::kMaxCompanyName)
-        return false;
-    set_company_key(key_file.key);
-    m_output_path = output_path;
-    m_follower = std::make_unique<PackageFollower>(m_output_path, key_file.company_name, [](std::string_view type_tag) {
-        return use_new_encrypt_mode(std::string(type_tag)) ? EncryptMode::New : EncryptMode::Basic;
-    });
+    return prepare(std::vector<CompanyOutput>{{key_file, output_path}});
+}
+
+bool EncryptionAlongside::prepare(const std::vector<CompanyOutput>& companies)
+{
+    std::vector<PackageOrder> orders;
+    for (const CompanyOutput& company : companies) {
+        const CompanyKeyFile& key_file = company.key_file;
+        if (!key_file.read() || key_file.company_name.size() > package::kMaxCompanyName)
+            return false;
+        orders.push_back({key_file.company_name, key_file.key, company.output});
+    }
+    m_companies = companies;
+    m_orders = std::move(orders);
+    m_prepared = true;
     return true;
 }
 
 TaggedFileWriter::Observer EncryptionAlongside::observer()
 {
-    if (!m_follower)
+    if (!m_prepared)
         return {};
     return [this](const uint8_t* data, size_t count) { observe(data, count); };
 }
 
 void EncryptionAlongside::observe(const uint8_t* data, size_t count)
 {
-    if (m_ran_short)
+    if (m_ran_short || !m_prepared)
         return;
-    // The wrapped file goes on without its package: its own writing is not the package's to fail.
+    // The wrapped file goes on without its packages: its own writing is not theirs to fail.
+    // Its threads start once the wrapped file's own have started: the wrap goes first.
     try {
+        if (!m_follower)
+            m_follower = std::make_unique<PackageFollower>(std::move(m_orders), [](std::string_view type_tag) {
+                return use_new_encrypt_mode(std::string(type_tag)) ? EncryptMode::New : EncryptMode::Basic;
+            });
         m_follower->observe(data, count);
     } catch (const std::bad_alloc&) {
         m_ran_short = true;
@@ -50,22 +66,36 @@ void EncryptionAlongside::observe(const uint8_t* data, size_t count)
         m_ran_short = true;
     }
     if (m_ran_short)
-        m_follower.reset(); // discards what the package had written
+        m_follower.reset(); // discards what the packages had written
 }
 
 void EncryptionAlongside::abandon()
 {
     m_follower.reset();
+    m_prepared = false;
+}
+
+PackagesOutcome EncryptionAlongside::finish_packages()
+{
+    PackagesOutcome outcome{kPackageRefused, std::nullopt};
+    if (m_ran_short)
+        outcome.result = kEncryptFileFailed;
+    else if (m_follower)
+        outcome.result = or_cannot_create(kEncryptFileFailed, [&] {
+            outcome = m_follower->finish();
+            return outcome.result;
+        });
+    return outcome;
 }
 
 int EncryptionAlongside::finish()
 {
-    int result = kPackageRefused;
-    if (m_ran_short)
-        result = kEncryptFileFailed;
-    else if (m_follower)
-        result = or_cannot_create(kEncryptFileFailed, [this] { return m_follower->finish(); });
-    return report_wrapped_file_encryption(result, m_output_path);
+    return report_wrapped_file_encryption(finish_packages().result, output_path());
+}
+
+CompaniesEncryption EncryptionAlongside::finish_all()
+{
+    return report_companies_encryption(finish_packages(), m_companies);
 }
 
 } // namespace kestrane

@@ -1,18 +1,23 @@
 #pragma once
 
 #include "ops/company_key.h"
+#include "ops/encryption.h"
 
+#include "crypt/encrypted_package.h"
 #include "format/tagged_file.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
 class PackageFollower;
 
-// Encrypts a wrapped file for the company of a company key file while the wrapped file is being
-// written, so that the source is read once and both digests run side by side.
+// Encrypts a wrapped file for the companies of company key files while the wrapped file is being
+// written, so that the source is read once and the digests run side by side. The wrapped file's
+// writer computes its MD5 trailer itself, so the packages trust it: the file is not read again to
+// check it.
 class EncryptionAlongside {
 public:
     EncryptionAlongside();
@@ -20,26 +25,32 @@ public:
     EncryptionAlongside(const EncryptionAlongside&) = delete;
     EncryptionAlongside& operator=(const EncryptionAlongside&) = delete;
 
-    // Puts the company's key into the company key slot. False, silently, when the file cannot be
-    // used here (not a company key file, a company name over 16 bytes): the caller then encrypts
-    // afterwards with encrypt_wrapped_file, which tells why.
+    // Prepares one package per company, each with its company's key. False, silently, when a file
+    // cannot be used here (not a company key file, a company name over 16 bytes): the caller then
+    // encrypts afterwards, which tells why.
+    bool prepare(const std::vector<CompanyOutput>& companies);
     bool prepare(const std::string& key_file, const std::string& output_path);
     bool prepare(const CompanyKeyFile& key_file, const std::string& output_path);
-    const std::string& output_path() const { return m_output_path; }
+    const std::string& output_path() const { return m_companies.front().output; }
     // The wrapped file's writer hands every byte here.
     TaggedFileWriter::Observer observer();
-    // After the wrapped file was written: completes the package with encrypt_wrapped_file's
-    // messages and results.
+    // After the wrapped file was written, for one company: completes the package with
+    // encrypt_wrapped_file's messages and results.
     int finish();
-    // Gives the package up: what it had written goes.
+    // The same for every company, all or nothing, with encrypt_for_companies's messages.
+    CompaniesEncryption finish_all();
+    // Gives the packages up: what they had written goes.
     void abandon();
 
 private:
     void observe(const uint8_t* data, size_t count);
+    PackagesOutcome finish_packages();
 
-    std::string m_output_path;
+    std::vector<CompanyOutput> m_companies;
+    std::vector<PackageOrder> m_orders; // until the follower takes them
     std::unique_ptr<PackageFollower> m_follower;
-    bool m_ran_short = false; // the system ran short of memory or threads for the package
+    bool m_prepared = false;
+    bool m_ran_short = false; // the system ran short of memory or threads for the packages
 };
 
 } // namespace kestrane

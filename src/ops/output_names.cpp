@@ -1,6 +1,7 @@
 #include "ops/output_names.h"
 
 #include "crypt/encrypted_package.h"
+#include "format/path_rules.h"
 #include "format/tagged_file.h"
 
 namespace kestrane {
@@ -13,6 +14,11 @@ std::string wrapped_file_path(const std::string& source)
 std::string encrypted_file_path(const std::string& input, const std::string& company_name)
 {
     return proposed_package_path(input, company_name, {});
+}
+
+std::string encrypted_file_path_in(const std::string& folder, const std::string& input, const std::string& company_name)
+{
+    return join_path(folder, last_path_component(encrypted_file_path(input, company_name)));
 }
 
 std::string encrypted_package_file_path(const std::string& package_file, const std::string& company_name)

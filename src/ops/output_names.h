@@ -14,6 +14,11 @@ std::string wrapped_file_path(const std::string& source);
 // ".enc", whatever the file holds.
 std::string encrypted_file_path(const std::string& input, const std::string& company_name);
 
+// The same package in another folder: the folder, then the file's name, "-", the company name and
+// ".enc".
+std::string encrypted_file_path_in(const std::string& folder, const std::string& input,
+                                   const std::string& company_name);
+
 // The encrypted package of a package file: its path, "-", the company name and ".pkg".
 std::string encrypted_package_file_path(const std::string& package_file, const std::string& company_name);
 

@@ -32,22 +32,63 @@ std::optional<std::string> read_image_version(unsigned type, const std::string& 
 }
 
 WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record)
-    : m_wrap(std::move(wrap)), m_key_file(load_company_key_file(encryption.key_file)),
-      m_output(encryption.output.empty() ? encrypted_file_path(m_wrap.destination, m_key_file.company_name)
-                                         : std::move(encryption.output)),
-      m_record(record)
-{}
+    : m_wrap(std::move(wrap)), m_record(record)
+{
+    CompanyKeyFile key_file = load_company_key_file(encryption.key_file);
+    std::string output = encryption.output.empty() ? encrypted_file_path(m_wrap.destination, key_file.company_name)
+                                                   : std::move(encryption.output);
+    m_companies.push_back({std::move(key_file), std::move(output)});
+}
+
+WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files, RunRecord* record)
+    : m_wrap(std::move(wrap)), m_record(record)
+{
+    for (CompanyKeyFile& key_file : key_files) {
+        std::string output = encrypted_file_path(m_wrap.destination, key_file.company_name);
+        m_companies.push_back({std::move(key_file), std::move(output)});
+    }
+}
+
+const CompanyKeyFile* WrapThenEncrypt::unread_key_file() const
+{
+    for (const CompanyOutput& company : m_companies) {
+        if (!company.key_file.read())
+            return &company.key_file;
+    }
+    return nullptr;
+}
+
+int WrapThenEncrypt::key_file_result() const
+{
+    const CompanyKeyFile* unread = unread_key_file();
+    return unread ? unread->result : 1;
+}
+
+const std::string& WrapThenEncrypt::key_file_failed() const
+{
+    static const std::string none;
+    const CompanyKeyFile* unread = unread_key_file();
+    return unread ? unread->path : none;
+}
 
 int WrapThenEncrypt::wrap()
 {
-    // Both outputs are checked before the wrapped file is written; the package is made from it.
-    if (!outputs_spare_inputs({m_wrap.destination, m_output}, {m_wrap.source, m_key_file.path})
-        || !outputs_spare_inputs({m_output}, {m_wrap.destination})
-        || !plan_run(m_record, {m_wrap.destination, m_output},
-                     {{m_wrap.source, InputRole::Source}, {m_key_file.path, InputRole::KeyFile}}))
+    // Every output is checked before the wrapped file is written; the packages are made from it.
+    std::vector<std::string> outputs = {m_wrap.destination};
+    std::vector<std::string> inputs = {m_wrap.source};
+    std::vector<RecordedInput> recorded = {{m_wrap.source, InputRole::Source}};
+    std::vector<std::string> packages;
+    for (const CompanyOutput& company : m_companies) {
+        outputs.push_back(company.output);
+        packages.push_back(company.output);
+        inputs.push_back(company.key_file.path);
+        recorded.push_back({company.key_file.path, InputRole::KeyFile});
+    }
+    if (!outputs_spare_inputs(outputs, inputs) || !outputs_spare_inputs(packages, {m_wrap.destination})
+        || !plan_run(m_record, outputs, recorded))
         return kWrapRefused;
     const int result = or_cannot_create(kWrapCannotCreate, [this] {
-        m_alongside_ready = m_alongside.prepare(m_key_file, m_output);
+        m_alongside_ready = m_alongside.prepare(m_companies);
         return m_alongside_ready ? wrap_with_package_alongside() : wrap_alone();
     });
     if (result > 0)
@@ -87,13 +128,26 @@ int WrapThenEncrypt::wrap_with_package_alongside()
 
 int WrapThenEncrypt::encrypt()
 {
-    const int result = or_cannot_create(kEncryptionFailed, [this] {
+    const CompanyOutput& company = m_companies.front();
+    const int result = or_cannot_create(kEncryptionFailed, [&] {
         return m_alongside_ready ? m_alongside.finish()
-                                 : encrypt_wrapped_file(m_key_file, m_wrap.destination, m_output);
+                                 : encrypt_wrapped_file(company.key_file, m_wrap.destination, company.output);
     });
     if (result == kEncrypted)
-        record_committed(m_record, m_output);
+        record_committed(m_record, company.output);
     return result;
+}
+
+CompaniesEncryption WrapThenEncrypt::encrypt_all()
+{
+    CompaniesEncryption outcome;
+    or_cannot_create(kEncryptionFailed, [&] {
+        outcome = m_alongside_ready ? m_alongside.finish_all() : encrypt_for_companies(m_companies, m_wrap.destination);
+        return outcome.result;
+    });
+    for (const std::string& output : outcome.committed)
+        record_committed(m_record, output);
+    return outcome;
 }
 
 } // namespace kestrane

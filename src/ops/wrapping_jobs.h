@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
@@ -32,31 +33,36 @@ struct EncryptionRequest {
     std::string output;
 };
 
-// A wrapping followed by the encryption of the wrapped file. The company key file is read once,
-// when the job is made; with a usable key the package is written while the wrapped file is, so
-// that the source is read once.
+// A wrapping followed by the encryption of the wrapped file for one company or several. The
+// company key files are read once, when the job is made; with usable keys the packages are
+// written while the wrapped file is, so that the source is read once.
 class WrapThenEncrypt {
 public:
-    // A record, when given, learns the source, the key file and each output once it is in place.
+    // A record, when given, learns the source, the key files and each output once it is in place.
     WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record = nullptr);
+    // One package per company, beside the wrapped file: its path, "-", the company and ".enc".
+    WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files, RunRecord* record = nullptr);
 
-    // What reading the company key file gave: 1 when it was read, the reader's negative code when
-    // it is not a company key file.
-    int key_file_result() const { return m_key_file.result; }
+    // What reading the company key files gave: 1 when all were read, else the reader's negative
+    // code for the first that is not a company key file (key_file_failed() names it).
+    int key_file_result() const;
+    const std::string& key_file_failed() const;
 
     // wrap_file's messages and results; kWrapRefused, before anything is written, when the wrapped
-    // file or the package would overwrite the source, the company key file or the wrapped file.
+    // file or a package would overwrite the source, a company key file or the wrapped file.
     int wrap();
-    // After a successful wrap(): encrypt_wrapped_file's messages and results.
+    // After a successful wrap(), for one company: encrypt_wrapped_file's messages and results.
     int encrypt();
+    // After a successful wrap(), for every company: encrypt_for_companies's messages and outcome.
+    CompaniesEncryption encrypt_all();
 
 private:
     int wrap_alone();
     int wrap_with_package_alongside();
+    const CompanyKeyFile* unread_key_file() const;
 
     WrapRequest m_wrap;
-    CompanyKeyFile m_key_file;
-    std::string m_output;
+    std::vector<CompanyOutput> m_companies;
     EncryptionAlongside m_alongside;
     bool m_alongside_ready = false;
     RunRecord* m_record = nullptr;

@@ -131,9 +131,17 @@ TEST(EncryptPackage, RefusedInputsWriteNothingAndKeepTheOldOutput)
     Bytes too_long = plain_file_of_size(400);
     too_long[136] = 0xFF; // payload length beyond the file
     const Bytes smallest = plain_file_of_size(156);
+    const Bytes whole = plain_file_of_size(5000); // past the sealed start: the copied tail is checked too
+    Bytes junk_after_trailer = whole;
+    junk_after_trailer.resize(whole.size() + 100, 0);
+    Bytes flipped = whole;
+    flipped[3000] ^= 0x01;
     const std::pair<const char*, Bytes> refused[] = {
         {"already encrypted", encrypted},
         {"payload length does not fit", too_long},
+        {"one byte short of its length field", Bytes(whole.begin(), whole.end() - 1)},
+        {"100 bytes after its MD5 trailer", junk_after_trailer},
+        {"a flipped payload byte: the MD5 trailer does not match", flipped},
         {"shorter than a tagged file", Bytes(smallest.begin(), smallest.end() - 1)},
         {"empty", {}},
     };
@@ -167,4 +175,21 @@ TEST(EncryptPackage, LargeInputIsStreamed)
     write_bytes(dir.file("big"), input);
     ASSERT_EQ(encrypt_package(dir.file("big"), dir.file("big.enc"), "Acme", true), 1);
     EXPECT_TRUE(package_matches(read_bytes(dir.file("big.enc")), input, "ENC1", "Acme", kKey));
+}
+
+// A follower sees the file in pieces of whatever size its writer hands over: one byte at a time, a
+// header with more behind it, the whole file at once.
+TEST(EncryptPackage, FollowerTakesPiecesOfAnySize)
+{
+    TempDir dir;
+    const Bytes input = plain_file_of_size(5000);
+    for (const size_t piece : {size_t{1}, size_t{141}, input.size()}) {
+        SCOPED_TRACE(piece);
+        PackageFollower follower({{"Acme", {0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66}, dir.file("out.enc")}},
+                                 [](std::string_view) { return EncryptMode::Basic; });
+        for (size_t at = 0; at < input.size(); at += piece)
+            follower.observe(input.data() + at, std::min(piece, input.size() - at));
+        ASSERT_EQ(follower.finish().result, kEncryptOk);
+        EXPECT_TRUE(package_matches(read_bytes(dir.file("out.enc")), input, "ENCR", "Acme", kKey));
+    }
 }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QSettings>
 
+#include <map>
 #include <regex>
 #include <sys/stat.h>
 
@@ -51,59 +52,68 @@ protected:
     }
 };
 
+// Two companies in one release: each wrapped file is encrypted for both in one run.
 TEST_P(BuildServer, WholeReleaseByScript)
 {
     const std::string kernel = make_kernel("image.krn");
     const std::string web = make_web();
-    const std::string key_file = make_key_file("acme.wrp", "Acme", "0A1B2C3D4E5F");
-    const Bytes key = key_bytes("0A1B2C3D4E5F");
+    const std::map<std::string, std::string> digits = {{"Acme", "0A1B2C3D4E5F"}, {"Other", "0A1B2C3D4E60"}};
     const std::string out = work().file("release");
     const std::string private_key = work().file("sealing.pem");
     write_bytes(private_key, read_bytes(test_data_path("development-sealing-key.private.pem")));
     QFile::setPermissions(QString::fromStdString(private_key), QFile::ReadOwner | QFile::WriteOwner);
-    const ProcessResult result = release({"--verify-with", private_key, key_file, kernel, web, "1.5.2", out});
+    const ProcessResult result = release({"--verify-with", private_key,
+                                          make_key_file("acme.wrp", "Acme", digits.at("Acme")),
+                                          make_key_file("other.wrp", "Other", digits.at("Other")), kernel, web,
+                                          "1.5.2", out});
     ASSERT_EQ(result.exit_code, 0) << result.standard_output << result.standard_error;
     const std::string& printed = result.standard_output;
 
     // Every output checked by the oracles; nothing is written beside the sources.
     EXPECT_FALSE(QFile::exists(QString::fromStdString(kernel + ".wrp")));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(web + ".wrp")));
-    const std::string packages = out + "/Acme-1.5.2";
     const Bytes kernel_wrapped = read_bytes(out + "/image.krn.wrp");
     EXPECT_TRUE(wrapped_as(out + "/image.krn.wrp", "FRM0", "", "1.5.2", nullptr));
     EXPECT_TRUE(wrapped_as(out + "/web.wrp", "WEB0", "", "1.5.2", nullptr));
-    const Bytes kernel_package = read_bytes(packages + "/image.krn.wrp-Acme.enc");
-    const Bytes web_package = read_bytes(packages + "/web.wrp-Acme.enc");
-    EXPECT_TRUE(package_matches(kernel_package, kernel_wrapped, "ENCR", "Acme", key));
-    EXPECT_TRUE(package_matches(web_package, read_bytes(out + "/web.wrp"), "ENCR", "Acme", key));
+    size_t kernel_package_size = 0;
+    for (const auto& [company, key_digits] : digits) {
+        SCOPED_TRACE(company);
+        const Bytes key = key_bytes(key_digits);
+        const std::string packages = out + "/" + company + "-1.5.2";
+        const Bytes kernel_package = read_bytes(packages + "/image.krn.wrp-" + company + ".enc");
+        const Bytes web_package = read_bytes(packages + "/web.wrp-" + company + ".enc");
+        EXPECT_TRUE(package_matches(kernel_package, kernel_wrapped, "ENCR", company, key));
+        EXPECT_TRUE(package_matches(web_package, read_bytes(out + "/web.wrp"), "ENCR", company, key));
+        kernel_package_size = kernel_package.size();
 
-    // The package file holds both encrypted packages, in name order, and is itself encrypted.
-    const std::string package_file = out + "/Acme-K1.5.2.wrp";
-    EXPECT_TRUE(wrapped_as(package_file, "PKG0", "", "1.5.2", nullptr));
-    const Bytes package = read_bytes(package_file);
-    Bytes expected_payload = {2, 0, 0, 0};
-    for (const Bytes* entry : {&kernel_package, &web_package}) {
-        const auto size = static_cast<uint32_t>(entry->size());
-        for (int i = 0; i < 4; ++i)
-            expected_payload.push_back(static_cast<uint8_t>(size >> (8 * i)));
-        expected_payload.insert(expected_payload.end(), entry->begin(), entry->end());
+        // The package file holds both encrypted packages, in name order, and is itself encrypted.
+        const std::string package_file = out + "/" + company + "-K1.5.2.wrp";
+        EXPECT_TRUE(wrapped_as(package_file, "PKG0", "", "1.5.2", nullptr));
+        const Bytes package = read_bytes(package_file);
+        Bytes expected_payload = {2, 0, 0, 0};
+        for (const Bytes* entry : {&kernel_package, &web_package}) {
+            const auto size = static_cast<uint32_t>(entry->size());
+            for (int i = 0; i < 4; ++i)
+                expected_payload.push_back(static_cast<uint8_t>(size >> (8 * i)));
+            expected_payload.insert(expected_payload.end(), entry->begin(), entry->end());
+        }
+        EXPECT_EQ(Bytes(package.begin() + 140, package.end() - 16), expected_payload);
+        EXPECT_TRUE(package_matches(read_bytes(package_file + "-" + company + ".pkg"), package, "ENCR", company, key));
     }
-    EXPECT_EQ(Bytes(package.begin() + 140, package.end() - 16), expected_payload);
-    EXPECT_TRUE(package_matches(read_bytes(package_file + "-Acme.pkg"), package, "ENCR", "Acme", key));
 
-    // -info of every output, each with its checks passing; both package files list both packages.
-    // -verify of every encrypted output: both packages, and the package file with both again.
+    // -info of every output, each with its checks passing; every package file lists both packages.
+    // -verify of every encrypted output: per company both packages, and the package file with both again.
     size_t matches = 0, verifies = 0, listed = 0, opened = 0;
     for (const std::string& line : lines_of(printed)) {
         matches += line == "MD5 trailer: matches";
         verifies += line == "Tag: verifies";
-        listed += line == "  Size: " + std::to_string(kernel_package.size());
+        listed += line == "  Size: " + std::to_string(kernel_package_size);
         opened += line == "Verification: passed";
     }
-    EXPECT_EQ(opened, 3u) << printed;
-    EXPECT_EQ(matches, 4u) << printed;
-    EXPECT_EQ(verifies, 3u) << printed;
-    EXPECT_EQ(listed, 2u) << printed;
+    EXPECT_EQ(opened, 6u) << printed;
+    EXPECT_EQ(matches, 6u) << printed;
+    EXPECT_EQ(verifies, 6u) << printed;
+    EXPECT_EQ(listed, 4u) << printed;
 }
 
 // The key file lives longer than a release: the script makes one only when asked, never over an

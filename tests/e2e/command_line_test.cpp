@@ -101,6 +101,7 @@ TEST_P(CommandLineMode, EncryptAlone)
     const std::string key = make_key_file("acme.wrp", "Acme", "112233445566");
     Bytes wrapped = plain_tagged_bytes("FRM0", pattern_bytes(4000, 2));
     std::fill(wrapped.begin() + 20, wrapped.begin() + 36, 0xEE); // a company field made elsewhere
+    renew_md5_trailer(wrapped);
     write_bytes(work().file("fw.wrp"), wrapped);
     const ProcessResult result = run({"--key", key, work().file("fw.wrp")});
     EXPECT_EQ(result.exit_code, 0);

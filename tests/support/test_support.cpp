@@ -284,9 +284,17 @@ Bytes plain_tagged_bytes(const std::string& type, const Bytes& payload, const st
     for (int i = 0; i < 4; ++i)
         file[136 + i] = static_cast<uint8_t>(length >> (8 * i));
     file.insert(file.end(), payload.begin(), payload.end());
-    const Bytes trailer = pattern_bytes(16, 99);
-    file.insert(file.end(), trailer.begin(), trailer.end());
+    file.resize(file.size() + 16);
+    renew_md5_trailer(file);
     return file;
+}
+
+void renew_md5_trailer(Bytes& file)
+{
+    unsigned int length_written = 0;
+    if (EVP_Digest(file.data(), file.size() - 16, file.data() + file.size() - 16, &length_written, EVP_md5(),
+                   nullptr) != 1)
+        throw std::runtime_error("OpenSSL MD5 failed");
 }
 
 ::testing::AssertionResult package_matches(const Bytes& package, const Bytes& input, const std::string& mode,

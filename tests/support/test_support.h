@@ -105,7 +105,9 @@ Bytes unseal_block_raw(const uint8_t* block);
                                            const std::string& company, const Bytes& key);
 
 // A plain tagged file laid out by hand: type, "PLAN", zero information field but for the version,
-// the length, the payload and a trailer of 16 bytes (not checked by the encryption).
+// the length, the payload and its MD5 trailer (OpenSSL's MD5 of everything before it).
 Bytes plain_tagged_bytes(const std::string& type, const Bytes& payload, const std::string& version = "1.0");
+// Sets the last 16 bytes of a plain tagged file to OpenSSL's MD5 of the bytes before them.
+void renew_md5_trailer(Bytes& file);
 
 } // namespace kestrane::test
