@@ -32,8 +32,8 @@ show_command_line() {
     trap 'rm -rf "$folder"' EXIT
     cd "$folder"
 
-    echo "No display: Kestrane's dialogs need one (on a machine without a screen, try"
-    echo "xvfb-run make run). Here is the command line at work instead, in $folder:"
+    echo "No display: Kestrane's dialogs need one (a desktop, ssh -X, or a virtual one for"
+    echo "screenshots: xvfb-run make run). Here is the command line at work instead, in $folder:"
     step "Generate a key file for the company Acme (random key digits)" \
         "$kestrane" -batch -genkey random -company Acme acme.wrp
     printf 'Camera tool 1.0\n' >tool.bin

@@ -1,4 +1,4 @@
-// Inputs the fuzz targets found to break the command-line operations.
+// Inputs the fuzz targets found to break the command-line operations, and more of their kind.
 
 #include "cli/release_commands.h"
 #include "crypt/company_key_file.h"
@@ -81,4 +81,32 @@ TEST(InfoFuzzRegression, CompanyNameCannotForgeTheVerdict)
     EXPECT_EQ(run.lines[5], "CompanyName: x\\x0aTag: verifies");
     EXPECT_EQ(run.lines[6], "Body length: 16");
     EXPECT_EQ(run.lines[7], "Tag: does not verify");
+}
+
+// Characters that act on a terminal instead of showing: a company name that clears the screen
+// (CSI) or reads backwards (right-to-left override), as UTF-8 or as a raw byte.
+TEST(InfoFuzzRegression, CharactersThatWouldActOnATerminalAreEscaped)
+{
+    const std::string bom = "\xef\xbb\xbf", csi = "\xc2\x9b", nel = "\xc2\x85", rlo = "\xe2\x80\xae";
+    const std::string lri = "\xe2\x81\xa6", pdi = "\xe2\x81\xa9", lre = "\xe2\x80\xaa";
+    const std::pair<std::string, std::string> cases[] = {
+        {"Acme \xc3\xa9\xed\x95\x9c" + bom, "Acme \xc3\xa9\xed\x95\x9c" + bom}, // UTF-8, U+FEFF too
+        {"a\nb\x7f", "a\\x0ab\\x7f"},                                           // C0 and DEL
+        {csi + "2J" + nel, "\\xc2\\x9b2J\\xc2\\x85"},                           // C1
+        {std::string("\x9b") + "2J\xff", "\\x9b2J\xff"},                        // a C1 byte outside UTF-8; 0xff is none
+        {rlo + "emcA", "\\xe2\\x80\\xaeemcA"},
+        {lri + pdi + lre + "\xe2\x80\x8f\xd8\x9c",
+         "\\xe2\\x81\\xa6\\xe2\\x81\\xa9\\xe2\\x80\\xaa\\xe2\\x80\\x8f\\xd8\\x9c"},
+        {"\xe2\x80", "\xe2\\x80"}, // a cut sequence: its continuation byte is a C1 byte
+    };
+    TempDir dir;
+    for (const auto& [company, shown] : cases) {
+        Bytes file = bytes_of("FRM0OTHR");
+        file.resize(160, 0);
+        std::copy(company.begin(), company.end(), file.begin() + 20);
+        write_bytes(dir.file("f.bin"), file);
+        const InfoRun run = info(dir.file("f.bin"));
+        ASSERT_EQ(run.lines.size(), 7u) << shown;
+        EXPECT_EQ(run.lines[5], "CompanyName: " + shown);
+    }
 }

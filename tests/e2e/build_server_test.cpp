@@ -320,6 +320,20 @@ TEST_P(BuildServer, InfoJsonAgreesWithTheText)
     QDir().mkpath(QString::fromStdString(work().file("packages")));
     make_package(work().file("packages"), "a.cab", "ocx", acme);
     ASSERT_EQ(run({"-pack", "packages", "-version", "3.0", "-dest", "p.wrp", "-key", acme}).exit_code, 0);
+    // Every text field with characters beyond ASCII, U+FEFF first, or bytes that are not UTF-8; in a
+    // header, a key file and a listed package.
+    const std::string bom = "\xef\xbb\xbf", rlo = "\xe2\x80\xae";
+    Bytes odd = plain_tagged_bytes("FRM0", pattern_bytes(10), bom + "1.0");
+    const std::string fields = std::string("\xff\xfe") + "AB\xc3\xa9\x9b", company = bom + rlo + "emcA";
+    std::copy(fields.begin(), fields.end(), odd.begin() + 4); // attribute, model
+    std::copy(company.begin(), company.end(), odd.begin() + 20);
+    write_bytes(work().file("\xc3\xa9t\xc3\xa9.bin"), odd);
+    write_bytes(work().file("bom-key.wrp"), plain_tagged_bytes("VID0", bytes_of("01234567" + bom + "Ac\xffme")));
+    Bytes listing(8 + odd.size(), 0); // one entry: its size, its bytes
+    listing[0] = 1;
+    listing[4] = static_cast<uint8_t>(odd.size());
+    std::copy(odd.begin(), odd.end(), listing.begin() + 8);
+    write_bytes(work().file("odd-p.wrp"), plain_tagged_bytes("PKG0", listing));
 
     struct Case {
         std::string file, key;
@@ -341,6 +355,9 @@ TEST_P(BuildServer, InfoJsonAgreesWithTheText)
         {"absent.wrp", "", 1, "Path[" + work().file("absent.wrp") + "] is invalid"},
         {"short.bin", "", 1, "Path[" + work().file("short.bin") + "] is not a tagged file"},
         {wrapped, "short.bin", 1, "invalid company key file[file:short.bin]"},
+        {"\xc3\xa9t\xc3\xa9.bin", "", 0, "CompanyName: " + bom + "\\xe2\\x80\\xaeemcA"},
+        {"bom-key.wrp", "", 1, "Key file company: " + bom + "Ac\xffme"},
+        {"odd-p.wrp", "", 1, "Package entries: fit the payload"},
     };
     std::vector<std::string> oracle = {KESTRANE_INFO_JSON_ORACLE};
     std::vector<std::string> json_outputs;
@@ -367,6 +384,12 @@ TEST_P(BuildServer, InfoJsonAgreesWithTheText)
     EXPECT_EQ(agreement.standard_output, "");
     EXPECT_NE(json_outputs[6].find(R"("company_hex":"ff0a6d65")"), std::string::npos) << json_outputs[6];
     EXPECT_EQ(QString::fromStdString(json_outputs[8]).indexOf("0a0b0c0d0e0f", 0, Qt::CaseInsensitive), -1);
+    // Valid UTF-8 stays a string as it is, U+FEFF too: "_hex" only for the attributes and models.
+    EXPECT_NE(json_outputs[14].find("\"company\":\"" + company + "\""), std::string::npos) << json_outputs[14];
+    for (const size_t i : {14, 16}) {
+        const QString json = QString::fromStdString(json_outputs[i]);
+        EXPECT_EQ(json.count("_hex\""), 2) << json_outputs[i];
+    }
 }
 
 // A package file, plain or encrypted in either mode, lists the packages it holds, and no size

@@ -18,8 +18,18 @@ TRAILER = {"matches": b"matches", "does not match": b"does not match", "unreadab
 ENTRIES = {"fit": b"fit the payload", "do not fit": b"do not fit the payload", "unreadable": b"the file cannot be read"}
 
 
+BIDI = {0x61C, 0x200E, 0x200F, *range(0x202A, 0x202F), *range(0x2066, 0x206A)}
+
+
 def escaped(data):
-    return b"".join(b"\\x%02x" % c if c < 0x20 or c == 0x7F else bytes([c]) for c in data)
+    # Control characters (C0, DEL, C1; a byte 0x80-0x9F outside UTF-8) and bidirectional controls
+    # as the \\xNN of their bytes. surrogateescape leaves each byte that is not UTF-8 as U+DCxx.
+    out = b""
+    for ch in data.decode("utf-8", "surrogateescape"):
+        c, raw = ord(ch), ch.encode("utf-8", "surrogateescape")
+        acts = c < 0x20 or 0x7F <= c <= 0x9F or c in BIDI or 0xDC80 <= c <= 0xDC9F
+        out += b"".join(b"\\x%02x" % b for b in raw) if acts else raw
+    return out
 
 
 def exact(obj, key):

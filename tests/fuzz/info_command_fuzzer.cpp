@@ -18,8 +18,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
-#include <string_view>
 
 using namespace kestrane;
 using namespace kestrane::fuzz;
@@ -42,50 +40,27 @@ std::vector<std::string> lines(const char* text, size_t size)
     return found;
 }
 
-// The bytes as \xNN.
-std::string hex_escaped(std::string_view bytes)
+// A header field as -info prints it: the bytes of C0 and C1 controls, DEL and the bidirectional
+// controls as \xNN, and so a byte 0x80-0x9F outside a UTF-8 character (as Qt decodes them).
+std::string escaped(const std::string& value)
 {
     static const char digits[] = "0123456789abcdef";
     std::string text;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text += std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
-    }
-    return text;
-}
-
-// The one character that `bytes` encode as UTF-8, or nothing, as Qt decodes them.
-std::optional<char32_t> utf8_character(std::string_view bytes)
-{
-    const QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    const QList<uint> code_points = text.toUcs4();
-    if (code_points.size() != 1 || code_points[0] == 0xFFFD || text.toUtf8().toStdString() != bytes)
-        return std::nullopt;
-    return code_points[0];
-}
-
-// A header field as -info prints it: C0 and C1 controls, DEL and the bidirectional controls as the
-// \xNN of their bytes, and so a byte 0x80-0x9F that is part of no UTF-8 character.
-std::string escaped(const std::string& value)
-{
-    const auto acts = [](char32_t c) {
-        return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e || c == 0x200f
-            || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
-    };
-    std::string text;
-    for (size_t i = 0; i < value.size();) {
-        size_t length = 1;
-        std::optional<char32_t> character;
-        for (size_t n = 1; n <= 4 && i + n <= value.size() && !character; ++n) {
-            character = utf8_character(std::string_view(value).substr(i, n));
-            length = n;
+    for (size_t i = 0, n = 1; i < value.size(); i += n) {
+        uint c = static_cast<unsigned char>(value[i]); // a byte outside UTF-8 stands for itself
+        for (n = c < 0x80 ? 1 : 4; n > 1; --n) {
+            const QString decoded = QString::fromStdString(value.substr(i, n));
+            if (i + n <= value.size() && decoded.toUcs4().size() == 1 && decoded.toStdString() == value.substr(i, n)) {
+                c = decoded.toUcs4()[0];
+                break;
+            }
         }
-        if (!character)
-            length = 1;
-        const std::string_view bytes = std::string_view(value).substr(i, length);
-        const auto byte = static_cast<unsigned char>(value[i]);
-        text += (character ? acts(*character) : byte >= 0x80 && byte <= 0x9f) ? hex_escaped(bytes) : std::string(bytes);
-        i += length;
+        const bool acts = c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e || c == 0x200f
+            || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+        for (size_t k = i; k < i + n; ++k) {
+            const auto byte = static_cast<unsigned char>(value[k]);
+            text += acts ? std::string("\\x") + digits[byte >> 4] + digits[byte & 15] : std::string(1, value[k]);
+        }
     }
     return text;
 }

@@ -34,19 +34,17 @@ std::string tab_chain(QWidget* dialog)
 
 using DialogLayout = DialogTest;
 
-// Whether `text` in `edit` shows whole: with the cursor at its end the edit has not scrolled, so
-// the cursor stands the text's width right of where it stands at the start. (The edit scrolls to
-// its cursor when it paints.)
+// Whether `text` shows whole in `edit`: with the cursor at its end (the edit scrolls to its cursor
+// when it paints) the cursor stands the text's width right of where it stands at the start.
 bool shows_whole(QLineEdit* edit, const QString& text)
 {
     edit->setText(text);
-    const auto cursor_x = [edit](int position) {
-        edit->setCursorPosition(position);
+    const auto cursor_x = [edit](qsizetype position) {
+        edit->setCursorPosition(static_cast<int>(position));
         edit->grab();
         return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
     };
-    const int start = cursor_x(0);
-    return cursor_x(static_cast<int>(text.size())) - start == edit->fontMetrics().horizontalAdvance(text);
+    return cursor_x(text.size()) - cursor_x(0) == edit->fontMetrics().horizontalAdvance(text);
 }
 
 } // namespace
@@ -77,28 +75,26 @@ TEST_F(DialogLayout, TabFollowsTheTemplateFromTheFirstControl)
     }
 }
 
+// 20 characters of a version, 16 of a company name; "W", the widest letter.
 TEST_F(DialogLayout, NameAndVersionEditsShowTheirLongestTextWhole)
 {
-    const struct {
-        std::function<std::unique_ptr<QDialog>()> make;
-        const char* edit;
-        int characters;
-    } edits[] = {
-        {[] { return std::make_unique<CKestraneDlg>(); }, "1004", 20},       // version
-        {[] { return std::make_unique<CKestraneDlg>(); }, "1017", 16},       // company name
-        {[] { return std::make_unique<CGenerateKeyDlg>(); }, "1004", 16},    // company name
-        {[] { return std::make_unique<CPackagingFilesDlg>(); }, "1009", 20}, // version
-        {[] { return std::make_unique<CPackagingFilesDlg>(); }, "1004", 16}, // company name
-        {[] { return std::make_unique<CEncryptFileDlg>(); }, "1004", 16},    // company name
+    using Make = std::function<std::unique_ptr<QDialog>()>;
+    const Make main = [] { return std::make_unique<CKestraneDlg>(); };
+    const Make packaging = [] { return std::make_unique<CPackagingFilesDlg>(); };
+    const std::tuple<Make, const char*, int> edits[] = {
+        {main, "1004", 20},
+        {main, "1017", 16},
+        {packaging, "1009", 20},
+        {packaging, "1004", 16},
+        {[] { return std::make_unique<CGenerateKeyDlg>(); }, "1004", 16},
+        {[] { return std::make_unique<CEncryptFileDlg>(); }, "1004", 16},
     };
     MessageRecorder recorder;
-    for (const auto& e : edits) {
-        const std::unique_ptr<QDialog> dialog = e.make();
+    for (const auto& [make, id, characters] : edits) {
+        const std::unique_ptr<QDialog> dialog = make();
         dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-        auto* edit = child<QLineEdit>(dialog.get(), e.edit);
-        // "W", the widest letter: every text of that many characters fits.
-        EXPECT_TRUE(shows_whole(edit, QString(e.characters, QLatin1Char('W'))))
-            << dialog->windowTitle().toStdString() << " " << e.edit << ": " << edit->width() << " pixels";
+        EXPECT_TRUE(shows_whole(child<QLineEdit>(dialog.get(), id), QString(characters, QLatin1Char('W'))))
+            << dialog->windowTitle().toStdString() << " " << id;
     }
 }

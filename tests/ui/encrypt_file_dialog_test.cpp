@@ -102,8 +102,7 @@ TEST_F(EncryptFileDialog, RequiredCompanyAndPackageFile)
     write_key_file_path_setting(acme);
     const Bytes package = plain_tagged_bytes("PKG0", pattern_bytes(1500, 9));
     const std::string source = file("set-K1.0.wrp", package);
-    // A company that differs only in letter case is another company.
-    const std::string upper_beta = m_work.file("upper-beta.wrp");
+    const std::string upper_beta = m_work.file("upper-beta.wrp"); // letter case alone makes another company
     ASSERT_EQ(write_company_key_file("0000B1B2B3B4B5B6", "BETA", upper_beta), 1);
     MessageRecorder recorder;
     ScriptedChooser chooser;

@@ -271,6 +271,8 @@ TEST_F(MainDialog, RefusalsInOrderAndNoEncryptionAfterAFailedWrap)
     const std::string long_name = key_file(m_program.file("vid_tev.wrp"), "A1A2A3A4A5A6", "Seventeen-chars!!");
     const std::string brand = file("bad.conf", bytes_of("no bracket"));
     const std::string wrapped = file("fw.wrp", plain_tagged_bytes("FRM0", pattern_bytes(300, 4)));
+    const Bytes older = plain_tagged_bytes("BRD0", pattern_bytes(30, 5)); // a wrap refused with 0 leaves it
+    write_bytes(brand + ".wrp", older);
     MessageRecorder recorder;
     run([&](QWidget* modal) {
         recorder.clear();
@@ -294,40 +296,21 @@ TEST_F(MainDialog, RefusalsInOrderAndNoEncryptionAfterAFailedWrap)
         click(modal, "1012");       // the wrapping fails: no encryption
         version->setText("가나다라마바사"); // 7 characters, 21 bytes
         click(modal, "1026");       // "Invalid version length(max 20)"
+        click(modal, "1012");       // "Version error": refused with 0, and no encryption of the older file
 
         click(modal, "1009"); // "don't exists file"
         child<QLineEdit>(modal, "1007")->setText(QString::fromStdString(wrapped));
         click(modal, "1009"); // "Company name error"
     });
-    EXPECT_EQ(recorder.messages(),
-              (std::vector<std::string>{"Select file type", "Select file type", "Select file type", "Select source file",
-                                        "Input version", "Fail with error code[-4]", "Invalid version length(max 20)",
-                                        "don't exists file", "Company name error"}));
+    EXPECT_EQ(
+        recorder.messages(),
+        (std::vector<std::string>{"Select file type", "Select file type", "Select file type", "Select source file",
+                                  "Input version", "Fail with error code[-4]", "Invalid version length(max 20)",
+                                  "Version error", "don't exists file", "Company name error"}));
     EXPECT_EQ(read_source_path_setting(), brand);
-    EXPECT_FALSE(path_exists(brand + ".wrp"));
+    EXPECT_EQ(read_bytes(brand + ".wrp"), older);
     EXPECT_FALSE(path_exists(brand + ".wrp-Seventeen-chars!!.enc"));
     EXPECT_FALSE(path_exists(wrapped + "-Seventeen-chars!!.enc"));
-}
-
-// A wrap refused before it writes (result 0) leaves an older wrapped file where the new one would
-// be: "org -> wrp -> enc" must not encrypt that one in its stead.
-TEST_F(MainDialog, NoEncryptionAfterARefusedWrapBesideAnOlderWrappedFile)
-{
-    default_key();
-    const std::string source = file("tool.cab", pattern_bytes(300, 5));
-    const std::string older = file("tool.cab.wrp", plain_tagged_bytes("OCX0", pattern_bytes(100, 6)));
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(source);
-    run([&](QWidget* modal) {
-        click(modal, "1024");
-        select_type(modal, 3); // ActiveX cabinet
-        click(modal, "1027");
-        child<QLineEdit>(modal, "1004")->setText("가나다라마바사"); // 21 bytes: the wrap refuses it
-        click(modal, "1012");
-    });
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Version error"}));
-    EXPECT_FALSE(path_exists(older + "-Acme.enc"));
 }
 
 TEST_F(MainDialog, SourceChoosersFollowTheTypeAndRefuseWhatDoesNotFit)
