@@ -50,6 +50,7 @@ protected:
 TEST_P(Manifest, ListsEveryInputAndOutputOfTheRun)
 {
     const std::string key = make_inputs();
+    const std::string other = make_key_file("other.wrp", "Other", "0A1B2C3D4E60");
     struct Case {
         Lines arguments;
         std::string manifest;
@@ -60,6 +61,11 @@ TEST_P(Manifest, ListsEveryInputAndOutputOfTheRun)
          "wrap.json",
          {"input:source:" + at("tool.cab"), "input:key_file:" + key, "output:" + at("tool.cab.wrp"),
           "output:" + at("tool.cab.wrp-Acme.enc")}},
+        {{"-wrapping", "raw", "-version", "2.0", "-key", key, "-key", other, "-manifest", "two.json", "tool.cab"},
+         "two.json",
+         {"input:source:" + at("tool.cab"), "input:key_file:" + key, "input:key_file:" + other,
+          "output:" + at("tool.cab.wrp"), "output:" + at("tool.cab.wrp-Acme.enc"),
+          "output:" + at("tool.cab.wrp-Other.enc")}},
         {{"-wrapping", "webpage", "-version", "1.5.2", "-manifest", "web.json", "web"},
          "web.json",
          {"input:source:" + at("web"), "output:" + at("web.wrp")}},
