@@ -356,7 +356,7 @@ TEST_P(BuildServer, InfoJsonAgreesWithTheText)
         {"short.bin", "", 1, "Path[" + work().file("short.bin") + "] is not a tagged file"},
         {wrapped, "short.bin", 1, "invalid company key file[file:short.bin]"},
         {"\xc3\xa9t\xc3\xa9.bin", "", 0, "CompanyName: " + bom + "\\xe2\\x80\\xaeemcA"},
-        {"bom-key.wrp", "", 1, "Key file company: " + bom + "Ac\xffme"},
+        {"bom-key.wrp", "", 0, "Key file company: " + bom + "Ac\xffme"},
         {"odd-p.wrp", "", 1, "Package entries: fit the payload"},
     };
     std::vector<std::string> oracle = {KESTRANE_INFO_JSON_ORACLE};
@@ -563,7 +563,6 @@ TEST_P(BuildServer, BatchAndConventions)
         {{"-batch", "-wrapping"}, "option -wrapping needs a value"},
         {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey, -pack or -verify"},
         {{"-json", "-key", "acme.wrp", "fw.wrp"}, "-json belongs to -info and -verify"},
-        {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey or -pack"},
         {{"-genkey", "random", "x.wrp"}, "-genkey needs -company NAME"},
         {{"-genkey", "random", "-company:", "x.wrp"}, "-genkey needs -company NAME"},
         {{"-genkey", "random", "-company", "Acme"}, "-genkey needs the key file to write, DEST"},
