@@ -5,17 +5,40 @@
 #include "format/path_rules.h"
 #include "common/program_directory.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+#endif
 
 namespace kestrane {
 namespace {
 
 #ifdef _WIN32
 constexpr const char* kArchiverName = "tar.exe";
+
+// The tar.exe Windows ships (%SystemRoot%\System32), not the first one on PATH: a POSIX tar there
+// would take the drive letter of "C:\..." for a remote host.
+std::string system_archiver()
+{
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    const std::string archiver = join_path(QString::fromWCharArray(folder, length).toStdString(), kArchiverName);
+    return is_regular_file(archiver) ? archiver : std::string();
+}
 #else
 constexpr const char* kArchiverName = "tar";
+
+std::string system_archiver()
+{
+    return QStandardPaths::findExecutable(QString::fromLatin1(kArchiverName)).toStdString();
+}
 #endif
 
 } // namespace
@@ -41,7 +64,7 @@ std::string archiver_program()
         if (is_regular_file(beside_program))
             return beside_program;
     }
-    return QStandardPaths::findExecutable(QString::fromLatin1(kArchiverName)).toStdString();
+    return system_archiver();
 }
 
 int archive_directory(const std::string& directory, const std::string& archive_path)
@@ -51,7 +74,7 @@ int archive_directory(const std::string& directory, const std::string& archive_p
     if (program.empty() || to_qpath(directory).isEmpty())
         return kWrapSourceUnreadable;
     // The archiver runs elsewhere: a relative path would name a file inside the source directory.
-    const QString archive = QFileInfo(to_qpath(archive_path)).absoluteFilePath();
+    const QString archive = QDir::toNativeSeparators(QFileInfo(to_qpath(archive_path)).absoluteFilePath());
 
     QProcess archiver;
     archiver.setProgram(to_qpath(program));
