@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX // MinGW defines it
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <cstdio>

@@ -14,7 +14,9 @@
 #include <system_error>
 
 #ifdef _WIN32
+#ifndef NOMINMAX // MinGW defines it
 #define NOMINMAX
+#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>

@@ -8,7 +8,9 @@
 #include <cstring>
 
 #ifdef _WIN32
+#ifndef NOMINMAX // MinGW defines it
 #define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 

@@ -11,7 +11,9 @@
 #include <QStandardPaths>
 
 #ifdef _WIN32
+#ifndef NOMINMAX // MinGW defines it
 #define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 
