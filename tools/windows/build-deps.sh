@@ -42,7 +42,7 @@ fi
 
 SRC=$CACHE/src
 APT=$CACHE/apt
-WORK=$CACHE/work
+WORK=$CACHE/work/$MODULES # a core and a full build may run at once
 mkdir -p "$SRC" "$APT/parts" "$APT/lists/partial" "$APT/archives/partial" "$WORK"
 # A copy the builds use: an edit of the tree's file would make a running build configure again.
 cp "$TOOLCHAIN" "$WORK/mingw-w64.cmake"
@@ -67,24 +67,24 @@ write_scratch_sources() {
   scratch_apt update
 }
 
-# Fetches the files of source package $1=$2 into $SRC unless $3 (the file the build needs) is there.
-# A file the archive no longer serves (a superseded .dsc) is tolerated as long as the needed one
-# arrives and matches the checksum apt lists for it.
+# Fetches the files of source package $1=$2 into $SRC unless the files the build needs ($3...) are
+# there. A file the archive no longer serves (a superseded .dsc) is tolerated as long as the needed
+# ones arrive, each checked against the checksum apt lists for it.
 fetch_source() {
-  local package=$1 version=$2 needed=$3
-  [ -s "$SRC/$needed" ] && return
+  local package=$1 version=$2 needed=("${@:3}") name
+  all_there() { for name in "${needed[@]}"; do [ -s "$SRC/$name" ] || return 1; done; }
+  all_there && return
   write_scratch_sources
   (cd "$SRC" && scratch_apt source --download-only "$package=$version") && return
-  local uri name size hash algo
+  local uri size hash algo
   while read -r uri name size hash; do
-    uri=${uri//\'/}
-    [ "$name" = "$needed" ] || continue
-    (cd "$SRC" && curl -fsSL -o "$name.part" "$uri")
+    [[ " ${needed[*]} " == *" $name "* ]] || continue
+    curl -fsSL -o "$SRC/$name.part" "${uri//\'/}"
     algo=$(echo "${hash%%:*}" | tr 'A-Z' 'a-z')
     echo "${hash#*:}  $SRC/$name.part" | "${algo%sum}sum" -c -
     mv "$SRC/$name.part" "$SRC/$name"
   done < <(cd "$SRC" && scratch_apt source --print-uris "$package=$version" | grep "^'")
-  [ -s "$SRC/$needed" ] || { echo "could not fetch $needed" >&2; exit 1; }
+  all_there || { echo "could not fetch the sources of $package $version" >&2; exit 1; }
 }
 
 timed() { # $1 = what, then the command; the time goes to the cache's log too
@@ -93,6 +93,8 @@ timed() { # $1 = what, then the command; the time goes to the cache's log too
   echo "$(date -u +%FT%TZ) $1: $((SECONDS - start)) s" | tee -a "$CACHE/build-times.log"
 }
 
+# Upstream's sources as Debian ships them. Debian's own patches to OpenSSL set up the Debian system
+# (its build targets, manual pages, system-wide TLS defaults) and are not needed here.
 build_openssl() {
   local v; v=$(upstream "$SSL_SRC_VERSION")
   fetch_source openssl "$SSL_SRC_VERSION" "openssl_$v.orig.tar.gz"
@@ -115,7 +117,8 @@ qt_feature_options() {
 
 build_qt() {
   local v; v=$(upstream "$QT_SRC_VERSION")
-  fetch_source qt6-base "$QT_SRC_VERSION" "qt6-base_${QT_SRC_VERSION%-*}.orig.tar.xz"
+  fetch_source qt6-base "$QT_SRC_VERSION" "qt6-base_${QT_SRC_VERSION%-*}.orig.tar.xz" \
+    "qt6-base_$QT_SRC_VERSION.debian.tar.xz"
   local tree=$WORK/qtbase-everywhere-src-$v
   rm -rf "$tree" "$WORK/qt-build" && tar -xJf "$SRC/qt6-base_${QT_SRC_VERSION%-*}.orig.tar.xz" -C "$WORK"
   # Debian's patches: security fixes (they apply to every platform) and build-system changes that
