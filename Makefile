@@ -29,7 +29,7 @@ PACKAGE_PACKAGES := dpkg-dev file lintian
 # The Windows build: MinGW-w64, the tools that build Qt and OpenSSL from Debian's sources (Qt's
 # host tools are Debian's), Wine to run the tests, NSIS for the installer, ImageMagick for the icon.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix qt6-base-dev-tools libgtest-dev perl curl xz-utils \
-                    wine wine64 nsis imagemagick
+                    wine wine64 nsis imagemagick unzip
 WINDOWS_BUILD_DIR := build-windows
 WINDOWS_TEST_DIR  := build-windows-test
 # The Qt test-windows builds against: "core" (Qt Core only; the full Qt when it is there) or "full".
