@@ -81,16 +81,10 @@ foreach(program IN LISTS KESTRANE_PROGRAMS)
   list(APPEND program_files $<TARGET_FILE:${program}>)
 endforeach()
 install(CODE "
-  set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
-  set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
-  set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND \"${CMAKE_OBJDUMP}\")
-  file(GET_RUNTIME_DEPENDENCIES
-    EXECUTABLES ${program_files}
-    MODULES ${KESTRANE_PLUGINS}
-    DIRECTORIES ${KESTRANE_DLL_DIRS}
-    RESOLVED_DEPENDENCIES_VAR dlls
-    UNRESOLVED_DEPENDENCIES_VAR system_dlls)
-  file(INSTALL \${dlls} DESTINATION \"\${CMAKE_INSTALL_PREFIX}\")
+  set(FILES ${program_files} ${KESTRANE_PLUGINS})
+  set(DIRS ${KESTRANE_DLL_DIRS})
+  set(OBJDUMP \"${CMAKE_OBJDUMP}\")
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsRuntime.cmake)
 ")
 
 # The licences: this program's, Qt's, OpenSSL's and those of the MinGW runtime.
