@@ -59,7 +59,7 @@ keys "$box" key Return
 dialog=$(window '^Kestrane\(v') || fail "the main dialog did not open"
 sleep 2
 import -window root "$shot"
-keys "$dialog" key Escape
+keys "$dialog" key --delay 300 alt+f e # File, Exit
 ended || fail "the main dialog did not close"
 
 # 2. One wrap through the dialogs: the version dialog asks, the version is typed, "Wrapping" is
