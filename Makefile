@@ -9,6 +9,12 @@
 #   make release SEALING_KEY=public.pem
 #                   the optimised program for production with the maker's public sealing key
 #                   (build-release/kestrane); refuses a missing key and the development key
+#   make windows    the Windows release, cross-built (build-windows/): kestrane-<version>-win64.zip
+#                   and kestrane-<version>-win64-setup.exe, its dialogs checked under Wine
+#                   (SEALING_KEY= as for make release; without it the development key)
+#   make test-windows
+#                   the core's tests and kestrane-cli.exe built for Windows and run under Wine,
+#                   kestrane-cli.exe's files compared with the Linux program's
 
 BUILD_DIR := build
 PRESET    := default
@@ -21,6 +27,17 @@ TEST_PACKAGES := libgtest-dev openssl u-boot-tools xvfb xauth x11-utils xdotool 
 # ...and what building the Debian package adds (dpkg-shlibdeps, and file to find the programs).
 PACKAGE_PACKAGES := dpkg-dev file lintian
 
+# The Windows build: MinGW-w64, the tools that build Qt and OpenSSL from Debian's sources (Qt's
+# host tools are Debian's), Wine to run the tests, NSIS for the installer, ImageMagick for the icon.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix qt6-base-dev-tools libgtest-dev perl curl xz-utils \
+                    wine wine64 nsis imagemagick unzip
+WINDOWS_BUILD_DIR := build-windows
+WINDOWS_TEST_DIR  := build-windows-test
+# The Qt test-windows builds against: "core" (Qt Core only; the full Qt when it is there) or "full".
+WINDOWS_QT ?= core
+# A release build with SEALING_KEY (even an empty one, which is refused), else the development key.
+WINDOWS_KEY = $(if $(filter undefined,$(origin SEALING_KEY)),,release "$(if $(SEALING_KEY),$(abspath $(SEALING_KEY)))")
+
 # The fuzz build needs clang and its libFuzzer runtime besides.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS  ?= 60
@@ -32,7 +49,8 @@ TEST_DEPS_STAMP := $(BUILD_DIR)/.test-deps-checked
 
 SUDO := $(shell if [ "$$(id -u)" -ne 0 ] && command -v sudo >/dev/null 2>&1; then echo sudo; fi)
 
-.PHONY: all deps deps-test deps-package deps-fuzz build test test-asan fuzz run bench package release clean
+.PHONY: all deps deps-test deps-package deps-fuzz deps-windows build test test-asan fuzz run bench package release \
+        windows test-windows clean
 
 all: build
 
@@ -69,6 +87,9 @@ $(TEST_DEPS_STAMP): Makefile
 deps-fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 
+deps-windows: deps-test
+	$(call install_missing,$(WINDOWS_PACKAGES))
+
 build: $(DEPS_STAMP)
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET)
@@ -104,5 +125,15 @@ release: $(DEPS_STAMP)
 	cmake --preset release -DKESTRANE_SEALING_KEY=$(if $(SEALING_KEY),$(abspath $(SEALING_KEY)))
 	cmake --build --preset release -j2
 
+# Windows (tools/windows/): the libraries are built once into /var/cache/kestrane-windows.
+windows: deps-windows
+	tools/windows/build.sh full $(WINDOWS_BUILD_DIR) programs $(WINDOWS_KEY)
+	cd $(WINDOWS_BUILD_DIR) && cpack
+	tests/windows/dialog_check.sh $(WINDOWS_BUILD_DIR)/kestrane-*-win64.zip
+
+test-windows: deps-windows build
+	tools/windows/build.sh $(WINDOWS_QT) $(WINDOWS_TEST_DIR) tests
+	tests/windows/run_tests.sh $(WINDOWS_TEST_DIR) $(BUILD_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-fuzz build-release
+	rm -rf $(BUILD_DIR) build-asan build-fuzz build-release $(WINDOWS_BUILD_DIR) $(WINDOWS_TEST_DIR)

@@ -34,8 +34,8 @@ function(kestrane_add_sealing_key name pem)
   endif()
   add_custom_command(
     OUTPUT ${source}
-    COMMAND kestrane_embed_sealing_key ${release_option} ${pem} ${KESTRANE_DEVELOPMENT_SEALING_KEY} ${source}
-    DEPENDS kestrane_embed_sealing_key ${pem} ${KESTRANE_DEVELOPMENT_SEALING_KEY}
+    COMMAND ${KESTRANE_EMBED_TOOL} ${release_option} ${pem} ${KESTRANE_DEVELOPMENT_SEALING_KEY} ${source}
+    DEPENDS ${KESTRANE_EMBED_TOOL_TARGET} ${KESTRANE_EMBED_TOOL} ${pem} ${KESTRANE_DEVELOPMENT_SEALING_KEY}
     COMMENT "Embedding the sealing key ${pem}"
     VERBATIM)
   add_library(${name}_object OBJECT ${source})

@@ -28,7 +28,7 @@ std::string_view environment(const char* name)
     return value ? value : "";
 }
 
-bool set(const char* name)
+[[maybe_unused]] bool set(const char* name) // the display variables: used on X11 and Wayland only
 {
     return !environment(name).empty();
 }

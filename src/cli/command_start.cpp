@@ -17,7 +17,9 @@
 #include <variant>
 
 #ifdef _WIN32
+#ifndef NOMINMAX // MinGW defines it
 #define NOMINMAX
+#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -68,8 +70,9 @@ std::optional<std::string> full_path(const std::string& argument)
     if (!is_representable_path(argument))
         return argument;
 #ifdef _WIN32
-    // Windows itself folds ".." in a path as text.
-    return QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(argument))).toStdString();
+    // Windows itself folds ".." in a path as text. Messages show the path with its own separators.
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(argument))))
+        .toStdString();
 #else
     if (argument.starts_with('/'))
         return joined_as_the_system_resolves("/", argument);

@@ -7,6 +7,13 @@
 #include <array>
 #include <cstring>
 
+#ifdef _WIN32
+#ifndef NOMINMAX // MinGW defines it
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 #if !defined(KESTRANE_VERSION_MAJOR) || !defined(KESTRANE_VERSION_MINOR) || !defined(KESTRANE_VERSION_PATCH) \
     || !defined(KESTRANE_VERSION_TWEAK)
 #error "the build passes the project version as KESTRANE_VERSION_MAJOR ... KESTRANE_VERSION_TWEAK"
@@ -74,11 +81,57 @@ uint32_t load_le(const uint8_t* p, int bytes)
     return value;
 }
 
+#ifdef _WIN32
+void append_entry(std::vector<uint8_t>& block, std::string_view key, const void* value, size_t size)
+{
+    auto put = [&](uint32_t number, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            block.push_back(static_cast<uint8_t>(number >> (8 * i)));
+    };
+    put(static_cast<uint32_t>(key.size()), 2);
+    block.insert(block.end(), key.begin(), key.end());
+    put(static_cast<uint32_t>(size), 4);
+    const auto* bytes = static_cast<const uint8_t*>(value);
+    block.insert(block.end(), bytes, bytes + size);
+}
+
+// The fixed record and translation table of the version resource of the running program, read
+// with the system's version functions; empty when it has none.
+std::vector<uint8_t> read_module_version_block()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = 0;
+    while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size())
+        path.resize(path.size() * 2);
+    path.resize(length);
+    DWORD unused = 0;
+    std::vector<uint8_t> info(GetFileVersionInfoSizeW(path.c_str(), &unused));
+    if (info.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()))
+        return {};
+    void* fixed = nullptr;
+    void* translation = nullptr;
+    UINT fixed_size = 0;
+    UINT translation_size = 0;
+    if (!VerQueryValueW(info.data(), L"\\", &fixed, &fixed_size)
+        || !VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &translation, &translation_size))
+        return {};
+    std::vector<uint8_t> block;
+    append_entry(block, version_block::kRootKey, fixed, fixed_size);
+    append_entry(block, version_block::kTranslationKey, translation, translation_size);
+    return block;
+}
+#endif
+
 } // namespace
 
 std::span<const uint8_t> program_version_block()
 {
+#ifdef _WIN32
+    static const std::vector<uint8_t> block = read_module_version_block();
+    return block;
+#else
     return kProgramBlock;
+#endif
 }
 
 std::span<const uint8_t> query_version_value(std::span<const uint8_t> block, std::string_view key, bool* found)

@@ -38,8 +38,9 @@ inline constexpr std::string_view kTranslationKey = "\\VarFileInfo\\Translation"
 // A version block is a list of entries, each
 //   key length (16 bits) | key | value length (32 bits) | value        (little-endian)
 // The fixed record is the value of "\" and the translation table the value of
-// "\VarFileInfo\Translation". The program carries its own block, built from the project version;
-// there are no version resources on this platform.
+// "\VarFileInfo\Translation". On Windows the program's block is read from its version resource;
+// elsewhere, where programs have no version resources, it carries its own, built from the
+// project version.
 std::span<const uint8_t> program_version_block();
 
 // The value stored under `key`, or an empty span when the key is absent or the block is cut short.

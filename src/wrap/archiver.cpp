@@ -24,14 +24,37 @@
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
+#ifdef _WIN32
+#ifndef NOMINMAX // MinGW defines it
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace kestrane {
 namespace {
 
 #ifdef _WIN32
 constexpr const char* kArchiverName = "tar.exe";
+
+// The tar.exe Windows ships (%SystemRoot%\System32), not the first one on PATH: a POSIX tar there
+// would take the drive letter of "C:\..." for a remote host.
+std::string system_archiver()
+{
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    const std::string archiver = join_path(QString::fromWCharArray(folder, length).toStdString(), kArchiverName);
+    return is_regular_file(archiver) ? archiver : std::string();
+}
 #else
 constexpr const char* kArchiverName = "tar";
+
+std::string system_archiver()
+{
+    return QStandardPaths::findExecutable(QString::fromLatin1(kArchiverName)).toStdString();
+}
 #endif
 
 // How often a wait for the archiver looks at Cancel and keeps a progress display alive.
@@ -130,13 +153,13 @@ std::string archiver_program()
         if (is_regular_file(beside_program))
             return beside_program;
     }
-    return QStandardPaths::findExecutable(QString::fromLatin1(kArchiverName)).toStdString();
+    return system_archiver();
 }
 
 int archive_directory(const std::string& directory, const std::string& archive_path)
 {
     // The archiver runs elsewhere: a relative path would name a file inside the source directory.
-    const QString archive = QFileInfo(to_qpath(archive_path)).absoluteFilePath();
+    const QString archive = QDir::toNativeSeparators(QFileInfo(to_qpath(archive_path)).absoluteFilePath());
     QProcess archiver;
     if (!prepare_archiver(archiver, directory, archive))
         return kWrapSourceUnreadable;

@@ -14,7 +14,8 @@
 namespace kestrane {
 
 // The archiver that packs a directory: `tar` in the program directory, else the system's `tar`
-// found on PATH. Empty when there is neither.
+// found on PATH (on Windows `tar.exe` beside the program, else the one in System32). Empty when
+// there is neither.
 std::string archiver_program();
 
 // The temporary archive of one directory wrap: `<destination>.XXXXXX.tmp` (six random characters),

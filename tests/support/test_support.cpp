@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include "common/program_directory.h"
+#include "settings/settings_store.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,15 +14,25 @@
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
 
+#include <algorithm>
 #include <mutex>
 #include <stdexcept>
 
 namespace kestrane::test {
 
-TempDir::TempDir() : m_path(m_dir.path().toStdString())
+TempDir::TempDir() : m_path(QDir::toNativeSeparators(m_dir.path()).toStdString())
 {
     if (!m_dir.isValid())
         throw std::runtime_error("cannot create a temporary folder");
+}
+
+std::string TempDir::file(const std::string& name) const
+{
+    std::string path = m_path + "/" + name; // the bytes as given: a name need not be UTF-8
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+    return path;
 }
 
 std::vector<std::string> TempDir::entries() const
@@ -33,15 +44,32 @@ std::vector<std::string> TempDir::entries() const
     return names;
 }
 
+namespace {
+
+// Where the native profile is the registry (Windows), setPath does not move it: the tests run in a
+// throwaway Wine prefix, and the program's key is emptied before and after each test.
+void clear_registry_profile()
+{
+#ifdef _WIN32
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Tev", QString::fromStdString(settings_application_name()))
+        .clear();
+#endif
+}
+
+} // namespace
+
 void IsolatedSettings::SetUp()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(m_profile.path()));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(m_profile.path()));
+    clear_registry_profile();
     set_program_directory(m_program.path());
 }
 
 void IsolatedSettings::TearDown()
 {
     set_program_directory("");
+    clear_registry_profile();
 }
 
 Bytes read_bytes(const std::string& path)

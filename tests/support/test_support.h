@@ -18,7 +18,8 @@ class TempDir {
 public:
     TempDir();
     const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
+    // A path in the folder, with the system's separators ("name" may hold "/").
+    std::string file(const std::string& name) const;
     // The names of everything in the folder, hidden entries and sub-folders too, sorted.
     std::vector<std::string> entries() const;
     size_t entry_count() const { return entries().size(); }

@@ -1,0 +1,18 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (POSIX threads: std::thread and
+# std::mutex need them).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(KESTRANE_MINGW_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${KESTRANE_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KESTRANE_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${KESTRANE_MINGW_TRIPLET}-windres)
+
+# Libraries and headers come from the MinGW sysroot and the prefixes the build names
+# (CMAKE_PREFIX_PATH: the Windows Qt, OpenSSL and GoogleTest); programs (moc, rcc, the host tools)
+# from this machine.
+set(CMAKE_FIND_ROOT_PATH /usr/${KESTRANE_MINGW_TRIPLET} ${CMAKE_PREFIX_PATH})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
