@@ -13,7 +13,6 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <filesystem>
 #include <system_error>
 
 namespace kestrane {
@@ -108,10 +107,7 @@ std::optional<RunManifest> RunManifest::start(ProgramKind program, const std::st
 {
     // Known before the run: a manifest there could not be written after it, or would replace a
     // directory, a FIFO or a device.
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!is_representable_path(path)
-        || (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))) {
+    if (!is_representable_path(path) || !replaceable_by_file(path)) {
         show_message(format_text("Could not write manifest[path:%s]", path.c_str()));
         return std::nullopt;
     }
