@@ -5,7 +5,7 @@
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "crypt/sealing_key.h"
-#include "format/tagged_file.h"
+#include "format/tagged_layout.h"
 
 #include <QDateTime>
 #include <QJsonArray>

@@ -1,7 +1,9 @@
 #include "crypt/company_key_file.h"
 
 #include "common/file_io.h"
-#include "format/tagged_file.h"
+#include "format/little_endian.h"
+#include "format/tagged_file_writer.h"
+#include "format/tagged_layout.h"
 
 #include <openssl/crypto.h>
 

@@ -3,7 +3,7 @@
 #include "common/progress.h"
 #include "crypt/package_fan_out.h"
 #include "format/path_rules.h"
-#include "format/tagged_file.h"
+#include "format/tagged_layout.h"
 
 #include <algorithm>
 #include <cstring>

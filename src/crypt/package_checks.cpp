@@ -2,7 +2,8 @@
 
 #include "common/file_io.h"
 #include "crypt/package_encoder.h"
-#include "format/tagged_file.h"
+#include "format/little_endian.h"
+#include "format/tagged_layout.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,7 @@
 #include "crypt/package_encoder.h"
 
-#include "format/tagged_file.h"
+#include "format/little_endian.h"
+#include "format/tagged_layout.h"
 
 #include <openssl/crypto.h>
 

@@ -4,6 +4,8 @@
 #include "common/text_format.h"
 #include "crypt/package_encoder.h"
 #include "crypt/sealing.h"
+#include "format/little_endian.h"
+#include "format/tagged_layout.h"
 
 #include <openssl/crypto.h>
 

@@ -2,7 +2,7 @@
 
 #include "crypt/company_key_slot.h"
 #include "crypt/private_sealing_key.h"
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,8 @@
 #include "format/integrity.h"
 
 #include "common/input_file.h"
-#include "format/tagged_file.h"
+#include "format/little_endian.h"
+#include "format/tagged_layout.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include "ops/encryption.h"
 
 #include "crypt/encrypted_package.h"
-#include "format/tagged_file.h"
+#include "format/tagged_file_writer.h"
 
 #include <memory>
 #include <string>

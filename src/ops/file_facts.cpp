@@ -4,6 +4,8 @@
 #include "common/paths.h"
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
+#include "format/little_endian.h"
+#include "format/tagged_layout.h"
 #include "ops/company_key.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "format/integrity.h"
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 #include "pack/package_listing.h"
 
 #include <cstdint>

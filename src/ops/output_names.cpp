@@ -2,7 +2,7 @@
 
 #include "crypt/encrypted_package.h"
 #include "format/path_rules.h"
-#include "format/tagged_file.h"
+#include "format/tagged_layout.h"
 
 namespace kestrane {
 

@@ -7,6 +7,8 @@
 #include "common/text_format.h"
 #include "crypt/sealing_key.h"
 #include "format/integrity.h"
+#include "format/little_endian.h"
+#include "format/tagged_layout.h"
 #include "ops/company_key.h"
 #include "ops/input_protection.h"
 

@@ -2,7 +2,7 @@
 
 #include "crypt/package_opening.h"
 #include "crypt/private_sealing_key.h"
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 
 #include <optional>
 #include <string>

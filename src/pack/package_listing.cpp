@@ -2,6 +2,8 @@
 
 #include "common/input_file.h"
 #include "crypt/package_encoder.h"
+#include "format/little_endian.h"
+#include "format/tagged_layout.h"
 
 #include <algorithm>
 #include <cstring>

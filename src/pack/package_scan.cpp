@@ -5,6 +5,7 @@
 #include "common/text_format.h"
 #include "crypt/package_checks.h"
 #include "format/path_rules.h"
+#include "format/tagged_layout.h"
 
 #include <QDir>
 #include <QFileInfo>

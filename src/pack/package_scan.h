@@ -1,6 +1,6 @@
 #pragma once
 
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 
 #include <array>
 #include <string>

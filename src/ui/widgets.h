@@ -1,7 +1,7 @@
 #pragma once
 
 #include "crypt/encrypted_package.h"
-#include "format/tagged_file.h"
+#include "format/tagged_layout.h"
 
 #include <QChar>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "format/tagged_file.h"
+#include "format/tagged_file_writer.h"
 
 #include <string>
 #include <string_view>

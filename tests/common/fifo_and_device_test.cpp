@@ -1,7 +1,7 @@
 // Inputs that are not regular files: a FIFO would block the reader until some writer opened it.
 
 #include "common/file_io.h"
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 
 #include "support/test_support.h"
 

@@ -1,6 +1,6 @@
 // Inputs the fuzz targets found to break the format readers.
 
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,6 @@
-#include "format/tagged_file.h"
+#include "format/tagged_file_writer.h"
+#include "format/tagged_header_reader.h"
+#include "format/tagged_layout.h"
 
 #include "support/test_support.h"
 

@@ -3,7 +3,7 @@
 
 #include "fuzz_support.h"
 
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 
 using namespace kestrane;
 using namespace kestrane::fuzz;

@@ -8,7 +8,7 @@
 
 #include "cli/release_commands.h"
 #include "crypt/company_key_file.h"
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,8 @@
 #include "pack/package_scan.h"
 
 #include "common/messages.h"
+#include "format/little_endian.h"
+#include "format/tagged_layout.h"
 #include "pack/package_file.h"
 #include "support/test_support.h"
 

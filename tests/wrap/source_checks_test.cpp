@@ -1,7 +1,7 @@
 #include "wrap/source_checks.h"
 
 #include "common/messages.h"
-#include "format/tagged_file.h"
+#include "format/tagged_header_reader.h"
 #include "support/test_support.h"
 #include "wrap/wrapping.h"
 

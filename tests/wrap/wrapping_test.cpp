@@ -2,7 +2,7 @@
 
 #include "common/file_io.h"
 #include "common/messages.h"
-#include "format/tagged_file.h"
+#include "format/little_endian.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
