@@ -1,5 +1,6 @@
 #include "crypt/encrypted_package.h"
 
+#include "common/block_stream.h"
 #include "common/progress.h"
 #include "crypt/package_fan_out.h"
 #include "format/path_rules.h"
@@ -73,18 +74,10 @@ int stream_input(InputFile& input, PackageFanOut& fan_out, uint64_t left, Progre
             return kEncryptFileFailed;
         left -= wanted;
     }
-    while (left > 0) {
-        const std::span<uint8_t> block = fan_out.acquire();
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
-        if (!input.read_exact(block.data(), want) || !fan_out.submit(want))
-            return kEncryptFileFailed;
-        left -= want;
-        progress.advance(want);
-        if (progress.cancelled())
-            return kOperationCancelled;
-    }
-    uint8_t probe;
-    return input.read_some(&probe, 1) == 0 ? kEncryptOk : kEncryptFileFailed; // it grew while read
+    constexpr StreamResults kResults{kEncryptOk, kEncryptFileFailed, kEncryptFileFailed};
+    return stream_blocks(
+        input, left, progress, kResults, [&fan_out] { return fan_out.acquire(); },
+        [&fan_out](const uint8_t*, size_t count) { return fan_out.submit(count) ? kEncryptOk : kEncryptFileFailed; });
 }
 
 } // namespace

@@ -1,11 +1,12 @@
 #include "pack/package_file.h"
 
+#include "common/block_stream.h"
 #include "common/input_file.h"
 #include "common/messages.h"
 #include "common/progress.h"
 #include "common/resource_failures.h"
-#include "format/path_rules.h"
 #include "format/little_endian.h"
+#include "format/path_rules.h"
 #include "format/tagged_file_writer.h"
 #include "format/tagged_layout.h"
 
@@ -67,23 +68,11 @@ int append_listed_file(TaggedFileWriter& writer, const ListedFile& file, Progres
     store_u32_le(size_field, static_cast<uint32_t>(file.size));
     if (!writer.append(size_field, sizeof size_field))
         return kPackCannotCreate;
-    for (uint64_t left = file.size; left > 0;) {
-        // Read straight into the writer's buffer: the digest takes it from there.
-        const std::span<uint8_t> buffer = writer.payload_buffer();
-        const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
-        if (input.read_up_to(buffer.data(), want) != static_cast<int64_t>(want))
-            return kPackListedFileUnreadable;
-        if (!writer.append_buffer(want))
-            return kPackCannotCreate;
-        left -= want;
-        progress.advance(want);
-        if (progress.cancelled())
-            return kOperationCancelled;
-    }
-    uint8_t beyond;
-    if (input.read_some(&beyond, 1) != 0)
-        return kPackListedFileUnreadable;
-    return kPackOk;
+    // Read straight into the writer's buffer: the digest takes it from there.
+    constexpr StreamResults kResults{kPackOk, kPackListedFileUnreadable, kPackListedFileUnreadable};
+    return stream_blocks(
+        input, file.size, progress, kResults, [&writer] { return writer.payload_buffer(); },
+        [&writer](const uint8_t*, size_t count) { return writer.append_buffer(count) ? kPackOk : kPackCannotCreate; });
 }
 
 bool version_too_long(const std::string& version)

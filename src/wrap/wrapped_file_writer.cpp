@@ -1,5 +1,6 @@
 #include "wrap/wrapped_file_writer.h"
 
+#include "common/block_stream.h"
 #include "common/input_file.h"
 #include "common/progress.h"
 #include "common/resource_failures.h"
@@ -39,41 +40,14 @@ bool starts_like_brand_file(InputFile& source)
     return first == '[' || first == ' ';
 }
 
-// Reads exactly `count` bytes; a short read means the file shrank while we read it.
-int read_block(InputFile& source, uint8_t* block, size_t count)
-{
-    const int64_t got = source.read_up_to(block, count);
-    if (got < 0)
-        return kWrapSourceUnreadable;
-    return got == static_cast<int64_t>(count) ? kWrapOk : kWrapSourceChanged;
-}
-
-// After its announced size the source must be at its end; anything more means it grew.
-int check_source_end(InputFile& source)
-{
-    uint8_t beyond = 0;
-    const int64_t got = source.read_some(&beyond, 1);
-    if (got < 0)
-        return kWrapSourceUnreadable;
-    return got == 0 ? kWrapOk : kWrapSourceChanged;
-}
+constexpr StreamResults kSourceResults{kWrapOk, kWrapSourceUnreadable, kWrapSourceChanged};
 
 int copy_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Progress& progress)
 {
-    for (uint64_t left = size; left > 0;) {
-        // Read straight into the writer's buffer: the digest takes it from there.
-        const std::span<uint8_t> buffer = writer.payload_buffer();
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
-        if (const int result = read_block(source, buffer.data(), count); result != kWrapOk)
-            return result;
-        if (!writer.append_buffer(count))
-            return kWrapCannotCreate;
-        left -= count;
-        progress.advance(count);
-        if (progress.cancelled())
-            return kOperationCancelled;
-    }
-    return check_source_end(source);
+    // Read straight into the writer's buffer: the digest takes it from there.
+    return stream_blocks(
+        source, size, progress, kSourceResults, [&writer] { return writer.payload_buffer(); },
+        [&writer](const uint8_t*, size_t count) { return writer.append_buffer(count) ? kWrapOk : kWrapCannotCreate; });
 }
 
 // A stream that ends early is a source that shrank, unless its producer failed.
@@ -125,20 +99,12 @@ int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Pro
     std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(size, kSealInputBlockSize)));
     std::vector<uint8_t> sealed((kSealBlockChunks + 1) * sealing::kBlockSize);
     uint64_t left = size;
-    do {
-        const size_t count = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
-        if (const int result = read_block(source, block.data(), count); result != kWrapOk)
-            return result;
-        left -= count;
-        progress.advance(count);
-        if (progress.cancelled())
-            return kOperationCancelled;
-        const bool final = left == 0;
-        if (const int result = seal_and_append(sealer, block.data(), count, final, sealed, writer);
-            result != kWrapOk)
-            return result;
-    } while (left > 0);
-    return check_source_end(source);
+    return stream_blocks(
+        source, size, progress, kSourceResults, [&block] { return std::span(block); },
+        [&](const uint8_t* data, size_t count) {
+            left -= count;
+            return seal_and_append(sealer, data, count, left == 0, sealed, writer);
+        });
 }
 
 // Writes the header, the payload and the trailer; the destination is replaced only when all of it
