@@ -14,6 +14,12 @@ namespace kestrane {
 #define KESTRANE_PRINTF_FORMAT printf
 #endif
 
+// The lower-case letter of an ASCII capital; any other byte as it is, whatever the locale.
+constexpr char ascii_lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // printf-style formatting into a std::string, for the system's message texts.
 [[gnu::format(KESTRANE_PRINTF_FORMAT, 1, 2)]] std::string format_text(const char* format, ...);
 

@@ -17,17 +17,12 @@ namespace {
 
 constexpr std::string_view kPackageSuffix = ".enc";
 
-char fold_case(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Ascending without regard to ASCII case; names equal that way fall back to byte order, so the
 // order is total and the same on every machine and in every locale.
 bool name_before(const std::string& a, const std::string& b)
 {
     const auto folded_less = [](char x, char y) {
-        return static_cast<unsigned char>(fold_case(x)) < static_cast<unsigned char>(fold_case(y));
+        return static_cast<unsigned char>(ascii_lower(x)) < static_cast<unsigned char>(ascii_lower(y));
     };
     if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded_less))
         return true;

@@ -25,11 +25,6 @@ constexpr size_t kKernelVersionOffset = 20;
 constexpr std::string_view kEmergencyPrefix = "Emergency image";
 constexpr size_t kEmergencyVersionOffset = 18; // the length of "Emergency image KR"
 
-char ascii_lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool begins_with_ignoring_case(const ImageName& name, std::string_view prefix)
 {
     for (size_t i = 0; i < prefix.size(); ++i)
