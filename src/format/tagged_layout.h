@@ -65,6 +65,12 @@ InformationField build_information_field(std::string_view model_tag, std::string
 // Reads the version back from its two slots.
 std::string read_version(const InformationField& field);
 
+// Whether a version is too long for the information field (more than 20 characters).
+inline bool version_too_long(std::string_view version)
+{
+    return version.size() > layout::kVersionMaxLength;
+}
+
 // Exactly four tag bytes: the tag's characters, zero-filled when it is shorter.
 std::array<uint8_t, layout::kTagSize> tag_bytes(std::string_view tag);
 

@@ -75,11 +75,6 @@ int append_listed_file(TaggedFileWriter& writer, const ListedFile& file, Progres
         [&writer](const uint8_t*, size_t count) { return writer.append_buffer(count) ? kPackOk : kPackCannotCreate; });
 }
 
-bool version_too_long(const std::string& version)
-{
-    return version.size() > layout::kVersionMaxLength;
-}
-
 InformationField package_information(const std::string& version)
 {
     return build_information_field("", version);

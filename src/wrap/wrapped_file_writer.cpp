@@ -130,18 +130,12 @@ int write_wrapped_payload(InputFile& source, const std::string& source_path, con
 // The checks of write_wrapped_file that come before the source is read.
 int check_fields(std::string_view type_tag, std::string_view model_tag, const std::string& version)
 {
-    if (type_tag.size() > layout::kTagSize || model_tag.size() > layout::kModelTagSize
-        || version.size() > layout::kVersionMaxLength)
+    if (type_tag.size() > layout::kTagSize || model_tag.size() > layout::kModelTagSize || version_too_long(version))
         return kWrapFieldTooLong;
     return kWrapOk;
 }
 
 } // namespace
-
-bool wrapped_version_too_long(const std::string& version)
-{
-    return version.size() > layout::kVersionMaxLength;
-}
 
 int write_wrapped_file(const std::string& source_path, const std::string& destination_path,
                        std::string_view type_tag, std::string_view model_tag, const std::string& version,
@@ -152,7 +146,7 @@ int write_wrapped_file(const std::string& source_path, const std::string& destin
     InputFile source;
     if (!source.open(source_path))
         return kWrapSourceUnreadable;
-    if (model_tag.size() > layout::kModelTagSize || wrapped_version_too_long(version))
+    if (model_tag.size() > layout::kModelTagSize || version_too_long(version))
         return kWrapFieldTooLong;
     const uint64_t size = source.size();
     const uint64_t length = payload_length(type_tag, size);

@@ -33,9 +33,6 @@ inline constexpr int kWrapSourceChanged = -6;
 inline constexpr int kWrapSourceTooLarge = -7;
 // And kOperationCancelled (common/progress.h) when the user cancelled the work.
 
-// Whether a version is too long for the information field (more than 20 characters).
-bool wrapped_version_too_long(const std::string& version);
-
 // Writes the wrapped file; no messages. The source is streamed with bounded memory and the
 // destination replaced atomically: on any failure no file is left and an existing destination
 // stays as it was. Checks, in order: type tag (-3), source opened (-1), model tag and version

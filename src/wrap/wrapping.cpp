@@ -5,6 +5,7 @@
 #include "common/termination.h"
 #include "common/text_format.h"
 #include "format/path_rules.h"
+#include "format/tagged_layout.h"
 #include "wrap/archiver.h"
 
 namespace kestrane {
@@ -79,7 +80,7 @@ int wrap_file(unsigned type, const std::string& version, const std::string& sour
         show_message("Input version");
         return kWrapRefused;
     }
-    if (wrapped_version_too_long(version)) {
+    if (version_too_long(version)) {
         show_message("Version error");
         return kWrapRefused;
     }
