@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/block_pipeline.h"
+#include "common/non_copyable.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,14 +18,12 @@ namespace kestrane {
 // page boundary in memory go to the disk as they are; other bytes are gathered first. Where the
 // file system refuses direct writes the bytes go through the page cache as usual; the last, partial
 // page always does. The file still has to be flushed to be durable.
-class DirectOutput {
+class DirectOutput : NonCopyable {
 public:
     // Writes on from `offset` (a multiple of the page alignment). Nothing when the descriptor cannot
     // write past the page cache (platform or file system) or memory ran out.
     static std::unique_ptr<DirectOutput> attach(int descriptor, uint64_t offset);
     ~DirectOutput();
-    DirectOutput(const DirectOutput&) = delete;
-    DirectOutput& operator=(const DirectOutput&) = delete;
 
     // False once a write failed (the failure sticks).
     bool write(const void* data, size_t count);

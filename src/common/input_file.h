@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/non_copyable.h"
+
 #include <QFile>
 
 #include <cstddef>
@@ -12,12 +14,10 @@ namespace kestrane {
 // A file opened for sequential binary reading. Reads are unbuffered: callers read in large
 // blocks of their own. A large file that is not in the page cache is read past it (see
 // DirectOutput for why); one that is cached is read from the cache.
-class InputFile {
+class InputFile : NonCopyable {
 public:
     InputFile();
     ~InputFile();
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
 
     // False when the path cannot be opened for reading (missing, unreadable, not a regular file).
     bool open(const std::string& path);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/non_copyable.h"
+
 namespace kestrane {
 
 // The termination signals (SIGHUP, SIGINT, SIGQUIT, SIGTERM) end the work under way as Cancel does,
@@ -20,12 +22,10 @@ int exit_status_for_signal(int signal);
 
 // Work that cleans up after itself when it is cancelled. Placed where the work's temporary files
 // and child processes are all owned by objects created after it, so that they are gone when it goes.
-class TerminationAsCancel {
+class TerminationAsCancel : NonCopyable {
 public:
     TerminationAsCancel();
     ~TerminationAsCancel();
-    TerminationAsCancel(const TerminationAsCancel&) = delete;
-    TerminationAsCancel& operator=(const TerminationAsCancel&) = delete;
 };
 
 } // namespace kestrane

@@ -3,6 +3,7 @@
 // Encrypting files into encrypted packages. The encoder (the package layout) and the checks of a
 // written package come with this header.
 #include "common/file_io.h"
+#include "common/non_copyable.h"
 #include "crypt/package_checks.h"
 #include "crypt/package_encoder.h"
 
@@ -60,15 +61,13 @@ struct PackageOutputs;
 // of the file in order (a TaggedFileWriter's observer), it writes the encrypted packages beside it,
 // so that wrapping and encrypting read the source once. The file's own writer computes its trailer,
 // so the follower trusts it rather than hashing it a second time.
-class PackageFollower {
+class PackageFollower : NonCopyable {
 public:
     using ModeForType = std::function<EncryptMode(std::string_view type_tag)>;
 
     // Throws what BlockPipeline throws.
     PackageFollower(std::vector<PackageOrder> orders, ModeForType mode_for_type);
     ~PackageFollower();
-    PackageFollower(const PackageFollower&) = delete;
-    PackageFollower& operator=(const PackageFollower&) = delete;
 
     void observe(const uint8_t* data, size_t count);
     // Completes the packages after the whole file went by, all or none. Nothing is left behind on

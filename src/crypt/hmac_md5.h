@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/non_copyable.h"
+
 #include <openssl/types.h>
 
 #include <array>
@@ -19,12 +21,10 @@ void hmac_md5(const uint8_t* key, size_t key_length, const uint8_t* data, size_t
 
 // Streaming HMAC-MD5, OpenSSL's; it cleanses its key-derived state when it goes. The constructor
 // throws std::bad_alloc when memory runs out, std::runtime_error when OpenSSL offers no HMAC-MD5.
-class HmacMd5 {
+class HmacMd5 : NonCopyable {
 public:
     HmacMd5(const uint8_t* key, size_t key_length);
     ~HmacMd5();
-    HmacMd5(const HmacMd5&) = delete;
-    HmacMd5& operator=(const HmacMd5&) = delete;
     void update(const void* data, size_t count);
     Tag finish();
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/block_pipeline.h"
+#include "common/non_copyable.h"
 #include "crypt/sealing.h"
 
 #include <cstdint>
@@ -61,14 +62,12 @@ int64_t build_package_enc1(const uint8_t* input, uint64_t n, uint8_t* output, co
 // runs on a thread of its own beside the tag's digest and takes the package in blocks that start
 // where blocks of the package start (BlockPipeline), all but the last the same size; the tag comes
 // last, from finish()'s thread.
-class PackageEncoder {
+class PackageEncoder : NonCopyable {
 public:
     using Sink = std::function<bool(const uint8_t* data, size_t count)>;
 
     explicit PackageEncoder(Sink sink);
     ~PackageEncoder();
-    PackageEncoder(const PackageEncoder&) = delete;
-    PackageEncoder& operator=(const PackageEncoder&) = delete;
 
     // `input_header`: the input's first 140 bytes. 1, kPackageRefused or kPackageSinkFailed.
     int begin(const uint8_t* input_header, EncryptMode mode, const std::string& company_name,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/block_pipeline.h"
+#include "common/non_copyable.h"
 #include "crypt/package_encoder.h"
 #include "format/integrity.h"
 
@@ -33,7 +34,7 @@ struct PackageRecipient {
 // and its writer, which both put the company's own first P bytes in place of the placeholder.
 // Memory stays at the pipeline's blocks whatever the number of companies and the input's size.
 // Optionally a further consumer checks the input's length field and MD5 trailer on the way.
-class PackageFanOut {
+class PackageFanOut : NonCopyable {
 public:
     using ModeForType = std::function<EncryptMode(std::string_view type_tag)>;
     enum class InputCheck {
@@ -44,8 +45,6 @@ public:
     // Throws what BlockPipeline throws (std::bad_alloc, std::system_error).
     PackageFanOut(std::vector<PackageRecipient> recipients, ModeForType mode_for_type, InputCheck check);
     ~PackageFanOut();
-    PackageFanOut(const PackageFanOut&) = delete;
-    PackageFanOut& operator=(const PackageFanOut&) = delete;
 
     // Input bytes in file order (copied). False once the input is refused, more bytes arrive than
     // its length field announces, or a package could not be written.

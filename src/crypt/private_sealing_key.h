@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/non_copyable.h"
+
 #include <openssl/types.h>
 
 #include <cstddef>
@@ -18,7 +20,7 @@ using PassphraseSource = std::function<std::optional<std::string>()>;
 // The private half of a sealing key, as the device holds it: it opens sealed blocks. Loaded from
 // a PEM file (PKCS#1 or PKCS#8, encrypted or not); the key material stays inside OpenSSL, which
 // cleanses it when the key goes.
-class PrivateSealingKey {
+class PrivateSealingKey : NonCopyable {
 public:
     enum class Load {
         Loaded,
@@ -37,8 +39,6 @@ public:
                      std::unique_ptr<PrivateSealingKey>& key, unsigned* mode = nullptr);
 
     ~PrivateSealingKey();
-    PrivateSealingKey(const PrivateSealingKey&) = delete;
-    PrivateSealingKey& operator=(const PrivateSealingKey&) = delete;
 
     // SHA-256 of the public half's DER SubjectPublicKeyInfo, lower-case hex: the same fingerprint
     // as the built-in key's (sealing_key_fingerprint()).

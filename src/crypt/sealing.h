@@ -2,6 +2,7 @@
 
 // Sealing with the built-in key, and everything that goes with it (the company key slot, the
 // tag, the random generator, MD5): including this header keeps including all of them.
+#include "common/non_copyable.h"
 #include "crypt/company_key_slot.h"
 #include "crypt/hmac_md5.h"
 #include "crypt/secure_random.h"
@@ -43,12 +44,10 @@ int64_t seal_all(const uint8_t* source, uint64_t n, uint8_t* destination);
 
 // Seals chunks one at a time, for callers that stream: each chunk of at most 116 bytes becomes
 // one 128-byte block. False (after the library's code is printed) when sealing failed.
-class ChunkSealer {
+class ChunkSealer : NonCopyable {
 public:
     ChunkSealer();
     ~ChunkSealer();
-    ChunkSealer(const ChunkSealer&) = delete;
-    ChunkSealer& operator=(const ChunkSealer&) = delete;
 
     bool ready() const;
     bool seal(const uint8_t* chunk, size_t length, uint8_t* block);

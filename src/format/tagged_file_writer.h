@@ -2,6 +2,7 @@
 
 #include "common/block_pipeline.h"
 #include "common/file_io.h"
+#include "common/non_copyable.h"
 #include "format/md5.h"
 #include "format/tagged_layout.h"
 
@@ -22,7 +23,7 @@ inline constexpr int kCannotCreateDestination = -2;
 // length), then the payload, then finish() appends the MD5 trailer and replaces the destination.
 // The digest and the writing each run on a thread of their own while the caller reads the next
 // piece; a failed write shows at a later append or at finish().
-class TaggedFileWriter {
+class TaggedFileWriter : NonCopyable {
 public:
     // Sees every byte of the file as it is written, trailer included (to encrypt it on the way).
     using Observer = std::function<void(const uint8_t* data, size_t count)>;
@@ -30,8 +31,6 @@ public:
     explicit TaggedFileWriter(const std::string& destination, FileAccess access = FileAccess::Default,
                               Observer observer = {});
     ~TaggedFileWriter();
-    TaggedFileWriter(const TaggedFileWriter&) = delete;
-    TaggedFileWriter& operator=(const TaggedFileWriter&) = delete;
 
     // False when the destination cannot be created.
     bool begin(std::string_view type_tag, std::string_view attribute_tag,

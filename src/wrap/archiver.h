@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/non_copyable.h"
 #include "wrap/wrapped_file_writer.h"
 
 #include <QTemporaryDir>
@@ -21,11 +22,9 @@ std::string archiver_program();
 // The temporary archive of one directory wrap: `<destination>.XXXXXX.tmp` (six random characters),
 // created empty and exclusively beside the destination, so that wraps running at once never share
 // one, and removed when the object goes, on every path.
-class TemporaryArchive {
+class TemporaryArchive : NonCopyable {
 public:
     explicit TemporaryArchive(const std::string& destination);
-    TemporaryArchive(const TemporaryArchive&) = delete;
-    TemporaryArchive& operator=(const TemporaryArchive&) = delete;
 
     // False when no file could be created beside the destination.
     bool created() const { return !m_path.empty(); }
@@ -59,12 +58,10 @@ inline constexpr int kArchiveNotStreamable = 2;
 // length before the payload, so a first pass of the archiver that reads no file's contents (GNU
 // tar writing to the null device: it only looks at the files) tells the archive's size. Not on
 // Windows.
-class ArchiveStream : public PayloadStream {
+class ArchiveStream : public PayloadStream, NonCopyable {
 public:
     explicit ArchiveStream(std::string directory);
     ~ArchiveStream() override;
-    ArchiveStream(const ArchiveStream&) = delete;
-    ArchiveStream& operator=(const ArchiveStream&) = delete;
 
     // Learns the archive's size, then starts the archiver on the FIFO. kWrapOk; kArchiveNotStreamable;
     // kOperationCancelled; kWrapSourceUnreadable when the archiver cannot be started.
