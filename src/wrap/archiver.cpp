@@ -130,6 +130,17 @@ bool exited_well(const QProcess& archiver)
     return archiver.exitStatus() == QProcess::NormalExit && archiver.exitCode() == 0;
 }
 
+// Starts the prepared archiver and waits for it, shown as the archiving of `directory`: kWrapOk
+// when it ended (exited_well tells how), `not_started` when it did not start, kOperationCancelled.
+int run_archiver(QProcess& archiver, const std::string& directory, int not_started)
+{
+    archiver.start();
+    if (!archiver.waitForStarted(-1))
+        return not_started;
+    Progress progress("Archiving " + last_path_component(directory), 0);
+    return wait_for_archiver(archiver, progress) ? kWrapOk : kOperationCancelled;
+}
+
 } // namespace
 
 TemporaryArchive::TemporaryArchive(const std::string& destination)
@@ -163,12 +174,8 @@ int archive_directory(const std::string& directory, const std::string& archive_p
     QProcess archiver;
     if (!prepare_archiver(archiver, directory, archive))
         return kWrapSourceUnreadable;
-    archiver.start();
-    if (!archiver.waitForStarted(-1))
-        return kWrapSourceUnreadable;
-    Progress progress("Archiving " + last_path_component(directory), 0);
-    if (!wait_for_archiver(archiver, progress))
-        return kOperationCancelled;
+    if (const int ran = run_archiver(archiver, directory, kWrapSourceUnreadable); ran != kWrapOk)
+        return ran;
     const QFileInfo written(archive);
     return exited_well(archiver) && written.isFile() && written.size() > 0 ? kWrapOk : kWrapSourceUnreadable;
 }
@@ -224,12 +231,8 @@ int ArchiveStream::start()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C")); // the totals line in English
     measure.setProcessEnvironment(environment);
-    measure.start();
-    if (!measure.waitForStarted(-1))
-        return kArchiveNotStreamable;
-    Progress progress("Archiving " + last_path_component(m_directory), 0);
-    if (!wait_for_archiver(measure, progress))
-        return kOperationCancelled;
+    if (const int ran = run_archiver(measure, m_directory, kArchiveNotStreamable); ran != kWrapOk)
+        return ran;
     static const QRegularExpression totals(QStringLiteral("^Total bytes written: (\\d+)"),
                                            QRegularExpression::MultilineOption);
     const QRegularExpressionMatch found = totals.match(QString::fromLocal8Bit(measure.readAllStandardError()));
