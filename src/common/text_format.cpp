@@ -78,6 +78,17 @@ std::string format_text(const char* format, ...)
     return text;
 }
 
+std::string hex_of(const uint8_t* bytes, size_t count)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
+    }
+    return text;
+}
+
 std::string escape_for_terminal(std::string_view text, size_t keep_line_breaks_before)
 {
     std::string result;

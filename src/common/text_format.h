@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,9 @@ constexpr char ascii_lower(char c)
 
 // printf-style formatting into a std::string, for the system's message texts.
 [[gnu::format(KESTRANE_PRINTF_FORMAT, 1, 2)]] std::string format_text(const char* format, ...);
+
+// `count` bytes in lower-case hexadecimal, two digits a byte.
+std::string hex_of(const uint8_t* bytes, size_t count);
 
 // `text` as a terminal may show it: every character that acts instead of showing itself is
 // written as its bytes in \xNN, so that a name from a file or an argument cannot end its line,

@@ -1,6 +1,7 @@
 #include "crypt/private_sealing_key.h"
 
 #include "common/paths.h"
+#include "common/text_format.h"
 #include "crypt/sealing.h"
 #include "crypt/sealing_key.h"
 
@@ -68,17 +69,6 @@ bool open_to_others(int descriptor, unsigned* mode)
     return (status.st_mode & 077) != 0;
 }
 #endif
-
-std::string hex_of(const uint8_t* bytes, size_t count)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
-    return text;
-}
 
 // SHA-256 of the public half's DER SubjectPublicKeyInfo.
 std::string public_key_fingerprint(EVP_PKEY* key)

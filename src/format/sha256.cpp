@@ -1,6 +1,7 @@
 #include "format/sha256.h"
 
 #include "common/input_file.h"
+#include "common/text_format.h"
 
 #include <openssl/evp.h>
 
@@ -13,17 +14,6 @@ namespace {
 constexpr size_t kBlockSize = size_t{1} << 20;
 
 using DigestContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
-
-std::string hex_of(const unsigned char* bytes, unsigned count)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned i = 0; i < count; ++i) {
-        hex += kDigits[bytes[i] >> 4];
-        hex += kDigits[bytes[i] & 0x0F];
-    }
-    return hex;
-}
 
 } // namespace
 
