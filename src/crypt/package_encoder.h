@@ -11,7 +11,7 @@ namespace kestrane {
 // An encrypted package: bytes 0..139 of its input with the encrypt mode as attribute tag and the
 // company name in the information field, the body length S, the body (the first 1044 bytes of the
 // body source sealed into 1152, the rest copied; a package file's body copied whole), the sealed
-// key block and an HMAC-MD5 tag over everything before it, keyed with the company key slot.
+// key block and an HMAC-MD5 tag over everything before it, keyed with the company key.
 //
 //   "ENCR": body source = input from offset 136 (length field, payload, MD5 trailer), L + 20 bytes
 //   "ENC1": body source = the whole input

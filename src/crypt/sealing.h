@@ -58,9 +58,7 @@ private:
     std::unique_ptr<Context> m_context;
 };
 
-// Writes the 128-byte sealed key block for the company key slot: 128, or kKeyBlockFailed.
-int make_key_block(uint8_t* destination);
-// The same for the given company key.
+// Writes the 128-byte sealed key block for the given company key: 128, or kKeyBlockFailed.
 int make_key_block(const CompanyKey& key, uint8_t* destination);
 
 } // namespace kestrane

@@ -45,6 +45,8 @@ void PrintTo(const Writer& writer, std::ostream* out)
     *out << writer.name;
 }
 
+const CompanyKey kAcmeKey = {0x00, 0x00, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6};
+
 void make_sources(const TempDir& sources)
 {
     write_bytes(sources.file("viewer.cab"), pattern_bytes(3000, 1));
@@ -67,9 +69,15 @@ const Writer kWriters[] = {
     {"directory wrap", [](const TempDir& s, const std::string& d) { return wrap_file(kWrapWebPage, "2.0", s.file("web"), d); },
      kWrapCannotCreate, {"Fail with error code[-2]"}},
     {"encrypted package ENCR",
-     [](const TempDir& s, const std::string& d) { return encrypt_package(s.file("image.wrp"), d, "Acme", false); }, -2, {}},
+     [](const TempDir& s, const std::string& d) {
+         return encrypt_package(s.file("image.wrp"), d, "Acme", kAcmeKey, false);
+     },
+     -2, {}},
     {"encrypted package ENC1",
-     [](const TempDir& s, const std::string& d) { return encrypt_package(s.file("raw.wrp"), d, "Acme", true); }, -2, {}},
+     [](const TempDir& s, const std::string& d) {
+         return encrypt_package(s.file("raw.wrp"), d, "Acme", kAcmeKey, true);
+     },
+     -2, {}},
     {"encryption of a wrapped file",
      [](const TempDir& s, const std::string& d) { return encrypt_wrapped_file(s.file("acme.wrp"), s.file("image.wrp"), d); },
      -1, {"encrypt_package() Failed with error [-2]"}},

@@ -83,9 +83,8 @@ TEST(SealData, FreshProcessesDrawDifferentPadding)
 
 TEST(KeyBlock, OpensToTheCompanyKeyAndFiller)
 {
-    set_company_key(0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF);
     Bytes block(128);
-    ASSERT_EQ(make_key_block(block.data()), 128);
+    ASSERT_EQ(make_key_block(CompanyKey{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}, block.data()), 128);
     Bytes expected = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
     for (int i = 8; i < 116; ++i)
         expected.push_back(static_cast<uint8_t>(i));

@@ -150,7 +150,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const Bytes trailer = md5_of_covered(input);
         std::copy(trailer.begin(), trailer.end(), input.end() - 16);
     }
-    set_company_key(key);
     const bool refused = refused_by_layout(input, company);
 
     const std::string in_path = scratch_path("input.wrp");
@@ -160,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Bytes previous = {'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'};
     write_file(in_path, input);
     write_file(out_path, previous);
-    const int encrypted = encrypt_package(in_path, out_path, company, enc1);
+    const int encrypted = encrypt_package(in_path, out_path, company, key, enc1);
     FUZZ_REQUIRE(encrypted == (refused ? kPackageRefused : 1), "encrypt_package result " + std::to_string(encrypted));
     FUZZ_REQUIRE(entry_count(out_folder) == 1, "something was left beside the output");
     const Bytes written = read_file(out_path);
