@@ -1,8 +1,8 @@
 #pragma once
 
-// Sealing with the built-in key, and everything that goes with it (the company key slot, the
-// tag, the random generator, MD5): including this header keeps including all of them.
-#include "crypt/company_key_slot.h"
+// Sealing with the built-in key, and everything that goes with it (the company key, the tag,
+// the random generator, MD5): including this header keeps including all of them.
+#include "crypt/company_key.h"
 #include "crypt/hmac_md5.h"
 #include "crypt/secure_random.h"
 #include "format/md5.h"

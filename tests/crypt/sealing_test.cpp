@@ -123,10 +123,3 @@ TEST(HmacMd5, MatchesOpensslForKeysOfEveryLengthClass)
         EXPECT_EQ(to_hex(tag, 16), openssl_hmac_md5_hex(key, data)) << key_length << "-byte key";
     }
 }
-
-TEST(CompanyKeySlot, HoldsTheLastKeySet)
-{
-    set_company_key(CompanyKey{1, 2, 3, 4, 5, 6, 7, 8});
-    set_company_key(9, 8, 7, 6, 5, 4, 3, 2);
-    EXPECT_EQ(company_key(), (CompanyKey{9, 8, 7, 6, 5, 4, 3, 2}));
-}
