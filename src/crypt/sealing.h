@@ -22,7 +22,7 @@ inline constexpr size_t kLimitedOutput = kBlockSize * kChunkLimit;  // 1152
 inline constexpr size_t kKeyBlockSize = kBlockSize;
 } // namespace sealing
 
-// Failures of seal_data and seal_all (on success they return the number of bytes written).
+// Failures of seal_data (on success they return the number of bytes written).
 inline constexpr int64_t kSealChunkFailed = -1;      // sealing a full 116-byte chunk failed
 inline constexpr int64_t kSealFinalChunkFailed = -2; // sealing the final (partial or empty) chunk failed
 inline constexpr int64_t kSealKeySetupFailed = -3;   // the sealing key could not be set up
@@ -30,16 +30,14 @@ inline constexpr int64_t kSealKeySetupFailed = -3;   // the sealing key could no
 // Failure of make_key_block (on success it returns 128).
 inline constexpr int kKeyBlockFailed = -1;
 
-// Output sizes for n input bytes.
+// Output sizes for n input bytes: sealed as seal_data does, and with every chunk sealed, the last
+// one possibly empty (as a brand file's payload is).
 uint64_t seal_data_size(uint64_t n);
 uint64_t seal_all_size(uint64_t n);
 
 // Seals the first 9 chunks of n bytes and copies the rest unchanged: seal_data_size(n) bytes
 // written, or one of the failures above.
 int64_t seal_data(const uint8_t* source, uint8_t* destination, uint64_t n);
-
-// Seals every chunk of n bytes, the last one possibly empty. Same results as seal_data.
-int64_t seal_all(const uint8_t* source, uint64_t n, uint8_t* destination);
 
 // Seals chunks one at a time, for callers that stream: each chunk of at most 116 bytes becomes
 // one 128-byte block. False (after the library's code is printed) when sealing failed.

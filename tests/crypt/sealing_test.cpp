@@ -52,22 +52,6 @@ TEST(SealData, SizesAndBlocksOpenWithThePrivateKey)
     }
 }
 
-TEST(SealAll, SealsEveryChunkIncludingAnEmptyLastOne)
-{
-    for (const size_t n : {size_t{1044}, size_t{2000}}) {
-        SCOPED_TRACE(n);
-        const Bytes source = pattern_bytes(n, 7);
-        const size_t size = seal_all_size(n);
-        Bytes sealed(size);
-        ASSERT_EQ(seal_all(source.data(), n, sealed.data()), static_cast<int64_t>(size));
-        EXPECT_EQ(size, n == 1044 ? 1280u : 2304u);
-        for (size_t b = 0; b < size / 128; ++b) {
-            const size_t offset = b * 116;
-            EXPECT_TRUE(block_seals(sealed.data() + b * 128, chunk_of(source, offset, std::min<size_t>(116, n - offset))));
-        }
-    }
-}
-
 TEST(SealData, SameChunkTwiceGivesDifferentBlocks)
 {
     const Bytes chunk = bytes_of("firmware");
