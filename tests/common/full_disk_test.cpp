@@ -86,12 +86,6 @@ const Writer kWriters[] = {
     {"package file",
      [](const TempDir& s, const std::string& d) { return pack_files("1.5.2", s.path(), {"image.wrp", "raw.wrp"}, d); },
      kPackCannotCreate, {}},
-    {"package file from memory",
-     [](const TempDir&, const std::string& d) {
-         const Bytes payload = pattern_bytes(700, 5);
-         return write_package_file(payload.data(), payload.size(), d, "1.0");
-     },
-     kPackCannotCreate, {}},
 };
 
 class FullDisk : public testing::TestWithParam<Writer> {};
