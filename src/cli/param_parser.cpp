@@ -27,14 +27,12 @@ bool FlagParam::accept(std::string name, std::string)
 
 bool ParamErrorHandler::accept(std::string name, std::string value)
 {
-    const bool fault = name == kGenericError || name == kUnknownParam || name == kParamNoValue;
+    const bool fault = name == kUnknownParam || name == kParamNoValue;
     if (fault && m_problem.empty()) {
         if (name == kUnknownParam)
             m_problem = "unknown option -" + value;
-        else if (name == kParamNoValue)
-            m_problem = "option -" + value + " needs a value";
         else
-            m_problem = value;
+            m_problem = "option -" + value + " needs a value";
     }
     return !fault;
 }
@@ -99,15 +97,6 @@ bool ParamParser::parse(int argc, const char* const* argv)
             if (!m_positional)
                 return false;
             result &= m_positional->accept("", token);
-        }
-    }
-
-    if (const std::string error = m_positional ? m_positional->check() : std::string(); !error.empty())
-        return report(kGenericError, error);
-    for (auto* options : {&m_value_options, &m_flag_options}) {
-        for (const auto& [name, param] : *options) {
-            if (const std::string error = param->check(); !error.empty())
-                return report(kGenericError, error);
         }
     }
     return result;

@@ -6,13 +6,11 @@
 
 namespace kestrane {
 
-// A parameter object: receives the arguments the parser assigns to it and checks them afterwards.
-// Objects are owned by the caller and destroyed as their concrete kind.
+// A parameter object: receives the arguments the parser assigns to it. Objects are owned by the
+// caller and destroyed as their concrete kind.
 class Param {
 public:
     virtual bool accept(std::string name, std::string value) = 0;
-    // Empty text means no error; any other text is an error message.
-    virtual std::string check() = 0;
 
 protected:
     Param() = default;
@@ -25,7 +23,6 @@ protected:
 class PositionalParam final : public Param {
 public:
     bool accept(std::string name, std::string value) override;
-    std::string check() override { return {}; }
     const std::string& value() const { return m_value; }
     // How many arguments it received.
     size_t count() const { return m_count; }
@@ -40,7 +37,6 @@ private:
 class ValueParam final : public Param {
 public:
     bool accept(std::string name, std::string value) override;
-    std::string check() override { return {}; }
     bool present() const { return !m_name.empty(); }
     const std::string& name() const { return m_name; }
     const std::string& value() const { return m_value; }
@@ -56,7 +52,6 @@ private:
 class FlagParam final : public Param {
 public:
     bool accept(std::string name, std::string value) override;
-    std::string check() override { return {}; }
     bool present() const { return !m_name.empty(); }
     const std::string& name() const { return m_name; }
 
@@ -68,7 +63,6 @@ private:
 class ParamErrorHandler : public Param {
 public:
     bool accept(std::string name, std::string value) override;
-    std::string check() override { return {}; }
 
     // The first fault reported, in words for the person who typed the arguments ("" if none).
     const std::string& problem() const { return m_problem; }
@@ -79,7 +73,6 @@ private:
 
 inline constexpr const char* kUnknownParam = "UNKNOWN_PARAM";
 inline constexpr const char* kParamNoValue = "PARAM_NO_VALUE";
-inline constexpr const char* kGenericError = "GENERIC_ERROR";
 
 // Which prefixes begin an option: "-" and "--" everywhere, "/" on Windows as well. On POSIX every
 // absolute path begins with "/", so there "/" must not make an option.
@@ -106,7 +99,7 @@ public:
     // gives a value option its value like "--name:value". Off by default.
     void set_double_dash_conventions(bool enabled) { m_double_dash_conventions = enabled; }
 
-    // True when every argument was assigned, every check passed and every accept answered true.
+    // True when every argument was assigned and every accept answered true.
     // argv[0] is never examined. Stops at the first error, which goes to the error handler.
     bool parse(int argc, const char* const* argv);
 

@@ -99,13 +99,4 @@ int read_company_key_file(const std::string& path, CompanyKey& key, std::string&
     return complete ? kKeyFileOk : kKeyFileBadPayload;
 }
 
-bool is_company_key_file(const std::string& path)
-{
-    CompanyKey key{};
-    std::string name;
-    const bool readable = read_company_key_file(path, key, name) == kKeyFileOk;
-    cleanse_key(key);
-    return readable;
-}
-
 } // namespace kestrane

@@ -43,6 +43,4 @@ int write_company_key_file(const std::string& hex_key, const std::string& compan
 // untouched.
 int read_company_key_file(const std::string& path, CompanyKey& key, std::string& company_name);
 
-bool is_company_key_file(const std::string& path);
-
 } // namespace kestrane

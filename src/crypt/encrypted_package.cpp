@@ -113,9 +113,9 @@ PackagesOutcome encrypt_packages(const std::string& input_path, const std::vecto
 }
 
 int encrypt_package(const std::string& input_path, const std::string& output_path, const std::string& company_name,
-                    bool use_enc1)
+                    const CompanyKey& key, bool use_enc1)
 {
-    PackageOrder order{company_name, company_key(), output_path};
+    PackageOrder order{company_name, key, output_path};
     const PackagesOutcome outcome = encrypt_packages(input_path, {order}, use_enc1);
     cleanse_key(order.key);
     return outcome.result;

@@ -25,11 +25,11 @@ inline constexpr int kEncryptBuilderFailed = -1;
 inline constexpr int kEncryptFileFailed = -2;
 // And kOperationCancelled (common/progress.h) when the user cancelled encrypt_package's work.
 
-// Encrypts the file at `input_path` into `output_path` with the key in the company key slot,
-// streaming it (bounded memory, each input byte read once). An input that does not hold together
+// Encrypts the file at `input_path` into `output_path` for the company `company_name` with its
+// key, streaming it (bounded memory, each input byte read once). An input that does not hold together
 // (not exactly 156 + L bytes, or its MD5 trailer does not match) is refused: kEncryptBuilderFailed.
-int encrypt_package(const std::string& input_path, const std::string& output_path,
-                    const std::string& company_name, bool use_enc1);
+int encrypt_package(const std::string& input_path, const std::string& output_path, const std::string& company_name,
+                    const CompanyKey& key, bool use_enc1);
 
 // One package of a run that encrypts one input for several companies.
 struct PackageOrder {

@@ -3,7 +3,6 @@
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 
-#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -52,14 +51,6 @@ Tag HmacMd5::finish()
     size_t length = 0;
     EVP_MAC_final(m_context, tag.data(), &length, tag.size());
     return tag;
-}
-
-void hmac_md5(const uint8_t* key, size_t key_length, const uint8_t* data, size_t length, uint8_t* tag)
-{
-    HmacMd5 hmac(key, key_length);
-    hmac.update(data, length);
-    const Tag result = hmac.finish();
-    std::memcpy(tag, result.data(), result.size());
 }
 
 } // namespace kestrane

@@ -16,10 +16,7 @@ inline constexpr size_t kTagSize = 16; // the HMAC-MD5 tag that closes an encryp
 
 using Tag = std::array<uint8_t, sealing::kTagSize>;
 
-// HMAC-MD5 (RFC 2104) of data with the given key.
-void hmac_md5(const uint8_t* key, size_t key_length, const uint8_t* data, size_t length, uint8_t* tag);
-
-// Streaming HMAC-MD5, OpenSSL's; it cleanses its key-derived state when it goes. The constructor
+// Streaming HMAC-MD5 (RFC 2104), OpenSSL's; it cleanses its key-derived state when it goes. The constructor
 // throws std::bad_alloc when memory runs out, std::runtime_error when OpenSSL offers no HMAC-MD5.
 class HmacMd5 : NonCopyable {
 public:

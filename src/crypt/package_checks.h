@@ -1,6 +1,6 @@
 #pragma once
 
-#include "crypt/company_key_slot.h"
+#include "crypt/company_key.h"
 #include "format/integrity.h"
 
 #include <cstdint>

@@ -159,19 +159,6 @@ int64_t seal_data(const uint8_t* source, uint8_t* destination, uint64_t n)
     return seal(source, n, destination, sealing::kChunkLimit);
 }
 
-int64_t seal_all(const uint8_t* source, uint64_t n, uint8_t* destination)
-{
-    return seal(source, n, destination, UINT64_MAX);
-}
-
-int make_key_block(uint8_t* destination)
-{
-    CompanyKey key = company_key();
-    const int result = make_key_block(key, destination);
-    cleanse_key(key);
-    return result;
-}
-
 int make_key_block(const CompanyKey& key, uint8_t* destination)
 {
     using namespace sealing;

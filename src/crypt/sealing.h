@@ -1,9 +1,9 @@
 #pragma once
 
-// Sealing with the built-in key, and everything that goes with it (the company key slot, the
-// tag, the random generator, MD5): including this header keeps including all of them.
+// Sealing with the built-in key, and everything that goes with it (the company key, the tag,
+// the random generator, MD5): including this header keeps including all of them.
 #include "common/non_copyable.h"
-#include "crypt/company_key_slot.h"
+#include "crypt/company_key.h"
 #include "crypt/hmac_md5.h"
 #include "crypt/secure_random.h"
 #include "format/md5.h"
@@ -23,7 +23,7 @@ inline constexpr size_t kLimitedOutput = kBlockSize * kChunkLimit;  // 1152
 inline constexpr size_t kKeyBlockSize = kBlockSize;
 } // namespace sealing
 
-// Failures of seal_data and seal_all (on success they return the number of bytes written).
+// Failures of seal_data (on success they return the number of bytes written).
 inline constexpr int64_t kSealChunkFailed = -1;      // sealing a full 116-byte chunk failed
 inline constexpr int64_t kSealFinalChunkFailed = -2; // sealing the final (partial or empty) chunk failed
 inline constexpr int64_t kSealKeySetupFailed = -3;   // the sealing key could not be set up
@@ -31,16 +31,14 @@ inline constexpr int64_t kSealKeySetupFailed = -3;   // the sealing key could no
 // Failure of make_key_block (on success it returns 128).
 inline constexpr int kKeyBlockFailed = -1;
 
-// Output sizes for n input bytes.
+// Output sizes for n input bytes: sealed as seal_data does, and with every chunk sealed, the last
+// one possibly empty (as a brand file's payload is).
 uint64_t seal_data_size(uint64_t n);
 uint64_t seal_all_size(uint64_t n);
 
 // Seals the first 9 chunks of n bytes and copies the rest unchanged: seal_data_size(n) bytes
 // written, or one of the failures above.
 int64_t seal_data(const uint8_t* source, uint8_t* destination, uint64_t n);
-
-// Seals every chunk of n bytes, the last one possibly empty. Same results as seal_data.
-int64_t seal_all(const uint8_t* source, uint64_t n, uint8_t* destination);
 
 // Seals chunks one at a time, for callers that stream: each chunk of at most 116 bytes becomes
 // one 128-byte block. False (after the library's code is printed) when sealing failed.
@@ -57,9 +55,7 @@ private:
     std::unique_ptr<Context> m_context;
 };
 
-// Writes the 128-byte sealed key block for the company key slot: 128, or kKeyBlockFailed.
-int make_key_block(uint8_t* destination);
-// The same for the given company key.
+// Writes the 128-byte sealed key block for the given company key: 128, or kKeyBlockFailed.
 int make_key_block(const CompanyKey& key, uint8_t* destination);
 
 } // namespace kestrane

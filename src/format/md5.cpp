@@ -47,11 +47,4 @@ Md5Digest Md5::finish()
     return digest;
 }
 
-Md5Digest md5_of(const void* data, size_t count)
-{
-    Md5 md5;
-    md5.update(data, count);
-    return md5.finish();
-}
-
 } // namespace kestrane

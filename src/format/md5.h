@@ -27,6 +27,4 @@ private:
     EVP_MD_CTX* m_context = nullptr;
 };
 
-Md5Digest md5_of(const void* data, size_t count);
-
 } // namespace kestrane

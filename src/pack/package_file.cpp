@@ -127,16 +127,4 @@ int pack_files(const std::string& version, const std::string& source_directory,
                             [&] { return write_listed_files(*files, *length, version, destination); });
 }
 
-int write_package_file(const uint8_t* payload, size_t length, const std::string& destination,
-                       const std::string& version)
-{
-    if (version_too_long(version))
-        return kPackVersionTooLong;
-    if (length > kMaxPayloadLength)
-        return kPackPayloadTooLarge;
-    const int result = write_tagged_file(destination, tags::kPackage, tags::kPlain,
-                                         package_information(version), std::span(payload, length));
-    return result == kWriteOk ? kPackOk : kPackCannotCreate;
-}
-
 } // namespace kestrane

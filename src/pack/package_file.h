@@ -12,7 +12,7 @@ namespace kestrane {
 //   entry count N (4, LE) | size S1 (4, LE) | bytes of file 1 | size S2 | bytes of file 2 | ...
 // with every listed file taken whole and unchanged, in list order.
 
-// Results of pack_files and write_package_file.
+// Results of pack_files.
 inline constexpr int kPackOk = 1;
 // Empty version; "Input version" is shown.
 inline constexpr int kPackVersionMissing = -1;
@@ -34,10 +34,5 @@ inline constexpr int kPackPayloadTooLarge = -5;
 // (-5); then the destination is written (-2 on a failed create or write, -4 on a failed read).
 int pack_files(const std::string& version, const std::string& source_directory,
                std::vector<std::string> names, const std::string& destination);
-
-// Writes a package file around a payload held in memory (the caller keeps it). kPackOk,
-// kPackVersionTooLong before anything is created, kPackPayloadTooLarge, or kPackCannotCreate.
-int write_package_file(const uint8_t* payload, size_t length, const std::string& destination,
-                       const std::string& version);
 
 } // namespace kestrane

@@ -89,8 +89,8 @@ int seal_and_append(ChunkSealer& sealer, const uint8_t* data, size_t count, bool
     return writer.append(sealed.data(), chunks * kBlockSize) ? kWrapOk : kWrapCannotCreate;
 }
 
-// The payload of a brand file: exactly what seal_all gives for the whole file, produced one
-// input block at a time.
+// The payload of a brand file: every chunk of the whole file sealed, the last one possibly empty,
+// produced one input block at a time.
 int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Progress& progress)
 {
     ChunkSealer sealer;

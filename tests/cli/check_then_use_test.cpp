@@ -58,7 +58,9 @@ protected:
     {
         const std::string wrapped = m_dir.file(name + ".wrp");
         write_bytes(wrapped, plain_tagged_bytes(type, pattern_bytes(2000, seed), "1.5.2"));
-        ASSERT_EQ(encrypt_package(wrapped, m_release + "/" + name, "Acme", false), 1);
+        ASSERT_EQ(encrypt_package(wrapped, m_release + "/" + name, "Acme",
+                                  {0x00, 0x00, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6}, false),
+                  1);
         QFile::remove(QString::fromStdString(wrapped));
     }
 

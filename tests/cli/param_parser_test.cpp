@@ -19,25 +19,18 @@ public:
     std::vector<std::pair<std::string, std::string>> errors;
 };
 
-// A value option whose check fails with a fixed text, and whose accept can answer false.
-class CheckedParam : public Param {
+// A value option whose accept can answer false.
+class RefusingParam : public Param {
 public:
-    explicit CheckedParam(std::string error, bool accepts = true) : m_error(std::move(error)), m_accepts(accepts) {}
+    explicit RefusingParam(bool accepts) : m_accepts(accepts) {}
     bool accept(std::string, std::string value) override
     {
         values.push_back(value);
         return m_accepts;
     }
-    std::string check() override
-    {
-        ++checks;
-        return m_error;
-    }
     std::vector<std::string> values;
-    int checks = 0;
 
 private:
-    std::string m_error;
     bool m_accepts;
 };
 
@@ -182,27 +175,10 @@ TEST(ParamParser, NonOptionWithoutPositionalFailsSilently)
     EXPECT_TRUE(errors.errors.empty());
 }
 
-TEST(ParamParser, FailedChecksReportGenericErrorInNameOrder)
-{
-    Fixture f;
-    CheckedParam beta("beta failed"), alpha("alpha failed");
-    f.parser.add_param("beta", &beta);
-    f.parser.add_param("alpha", &alpha);
-    EXPECT_FALSE(f.parse({}));
-    EXPECT_EQ(f.errors.errors, (Errors{{"GENERIC_ERROR", "alpha failed"}}));
-    EXPECT_EQ(beta.checks, 0);
-
-    Fixture g;
-    CheckedParam positional("no file");
-    g.parser.set_positional(&positional);
-    EXPECT_FALSE(g.parse({}));
-    EXPECT_EQ(g.errors.errors, (Errors{{"GENERIC_ERROR", "no file"}}));
-}
-
 TEST(ParamParser, RefusedAcceptDoesNotStopTheParse)
 {
     Fixture f;
-    CheckedParam refusing("", false);
+    RefusingParam refusing(false);
     f.parser.add_param("refuse", &refusing);
     EXPECT_FALSE(f.parse({"-refuse", "x", "-key", "k"}));
     EXPECT_EQ(refusing.values, std::vector<std::string>{"x"});
@@ -256,6 +232,5 @@ TEST(ParamParser, ErrorHandlerAnswers)
     ParamErrorHandler handler;
     EXPECT_FALSE(handler.accept("UNKNOWN_PARAM", "x"));
     EXPECT_FALSE(handler.accept("PARAM_NO_VALUE", "x"));
-    EXPECT_FALSE(handler.accept("GENERIC_ERROR", "x"));
     EXPECT_TRUE(handler.accept("OTHER", "x"));
 }

@@ -68,7 +68,6 @@ TEST(CompanyKeyFile, WrittenLayoutIsCheckedByOpenssl)
     ASSERT_EQ(read_company_key_file(path, key, name), 1);
     EXPECT_EQ(key, (CompanyKey{0x00, 0x00, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6}));
     EXPECT_EQ(name, "ACME Cameras 16b");
-    EXPECT_TRUE(is_company_key_file(path));
 }
 
 TEST(CompanyKeyFile, BadKeyTextWritesNothingAndSaysWhy)
@@ -147,7 +146,6 @@ TEST(CompanyKeyFile, ReaderChecksInOrderAndLeavesOutputsOnFailure)
         EXPECT_EQ(read_company_key_file(dir.file("k"), out, name), c.result);
         EXPECT_EQ(out, (CompanyKey{9, 9, 9, 9, 9, 9, 9, 9}));
         EXPECT_EQ(name, "unchanged");
-        EXPECT_FALSE(is_company_key_file(dir.file("k")));
     }
     CompanyKey out{};
     std::string name;

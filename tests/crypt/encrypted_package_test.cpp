@@ -14,12 +14,8 @@ using namespace kestrane::test;
 
 namespace {
 
-const Bytes kKey = {0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
-
-void use_test_key()
-{
-    set_company_key(CompanyKey{0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
-}
+const CompanyKey kCompanyKey = {0x00, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+const Bytes kKey(kCompanyKey.begin(), kCompanyKey.end());
 
 // A plain tagged file of exactly n bytes.
 Bytes plain_file_of_size(size_t n, const std::string& type = "FRM0")
@@ -36,7 +32,6 @@ int entries_in(const TempDir& dir)
 
 TEST(EncryptPackage, SizesForBothModes)
 {
-    use_test_key();
     TempDir dir;
     struct Case {
         size_t n;
@@ -50,7 +45,7 @@ TEST(EncryptPackage, SizesForBothModes)
         SCOPED_TRACE(std::to_string(c.n) + (c.enc1 ? " ENC1" : " ENCR"));
         const Bytes input = plain_file_of_size(c.n);
         write_bytes(dir.file("in.wrp"), input);
-        ASSERT_EQ(encrypt_package(dir.file("in.wrp"), dir.file("out.enc"), "Acme", c.enc1), 1);
+        ASSERT_EQ(encrypt_package(dir.file("in.wrp"), dir.file("out.enc"), "Acme", kCompanyKey, c.enc1), 1);
         const Bytes package = read_bytes(dir.file("out.enc"));
         EXPECT_EQ(package.size(), c.size);
         EXPECT_TRUE(package_matches(package, input, c.enc1 ? "ENC1" : "ENCR", "Acme", kKey));
@@ -61,33 +56,31 @@ TEST(EncryptPackage, SizesForBothModes)
     }
 }
 
-TEST(EncryptPackage, InMemoryBuildersAgreeInStructure)
+TEST(EncryptPackage, FullLengthCompanyNameInBothModes)
 {
-    use_test_key();
-    for (const size_t n : {size_t{156}, size_t{1100}, size_t{3000}}) {
+    TempDir dir;
+    for (const size_t n : {size_t{156}, size_t{928}, size_t{1100}, size_t{3000}}) {
+        SCOPED_TRACE(n);
         const Bytes input = plain_file_of_size(n, "DOM0");
-        Bytes output(n + 508);
-        const int64_t encr = build_package_encr(input.data(), n, output.data(), "Company16bytes!!");
-        ASSERT_GT(encr, 0);
-        EXPECT_TRUE(package_matches(Bytes(output.begin(), output.begin() + encr), input, "ENCR", "Company16bytes!!", kKey));
-        const int64_t enc1 = build_package_enc1(input.data(), n, output.data(), "Acme");
-        ASSERT_GT(enc1, 0);
-        EXPECT_TRUE(package_matches(Bytes(output.begin(), output.begin() + enc1), input, "ENC1", "Acme", kKey));
+        write_bytes(dir.file("in.wrp"), input);
+        ASSERT_EQ(encrypt_package(dir.file("in.wrp"), dir.file("encr"), "Company16bytes!!", kCompanyKey, false), 1);
+        EXPECT_TRUE(package_matches(read_bytes(dir.file("encr")), input, "ENCR", "Company16bytes!!", kKey));
+        ASSERT_EQ(encrypt_package(dir.file("in.wrp"), dir.file("enc1"), "A", kCompanyKey, true), 1);
+        const Bytes enc1 = read_bytes(dir.file("enc1"));
+        EXPECT_TRUE(package_matches(enc1, input, "ENC1", "A", kKey));
+        if (n == 928) {
+            EXPECT_EQ(enc1.size(), 1436u); // the largest excess over the input size any input gives
+        }
     }
-    // The largest excess over the input size any input gives.
-    const Bytes input = plain_file_of_size(928);
-    Bytes output(928 + 508);
-    EXPECT_EQ(build_package_enc1(input.data(), 928, output.data(), "A"), 1436);
 }
 
 TEST(EncryptPackage, PackageFileBodyIsCopiedUnsealed)
 {
-    use_test_key();
     TempDir dir;
     const Bytes input = plain_tagged_bytes("PKG0", pattern_bytes(3000, 5));
     write_bytes(dir.file("p.wrp"), input);
     for (const bool enc1 : {false, true}) {
-        ASSERT_EQ(encrypt_package(dir.file("p.wrp"), dir.file("p.pkg"), "Acme", enc1), 1);
+        ASSERT_EQ(encrypt_package(dir.file("p.wrp"), dir.file("p.pkg"), "Acme", kCompanyKey, enc1), 1);
         const Bytes package = read_bytes(dir.file("p.pkg"));
         EXPECT_TRUE(package_matches(package, input, enc1 ? "ENC1" : "ENCR", "Acme", kKey));
         EXPECT_EQ(package.size(), (enc1 ? input.size() : input.size() - 136) + 284);
@@ -96,11 +89,10 @@ TEST(EncryptPackage, PackageFileBodyIsCopiedUnsealed)
 
 TEST(EncryptPackage, CompanyKeyFileAsInput)
 {
-    use_test_key();
     TempDir dir;
     const Bytes input = plain_tagged_bytes("VID0", bytes_of("\x01\x02\x03\x04\x05\x06\x07\x08Other"), "");
     write_bytes(dir.file("k.wrp"), input);
-    ASSERT_EQ(encrypt_package(dir.file("k.wrp"), dir.file("k.enc"), "Acme", false), 1);
+    ASSERT_EQ(encrypt_package(dir.file("k.wrp"), dir.file("k.enc"), "Acme", kCompanyKey, false), 1);
     const Bytes package = read_bytes(dir.file("k.enc"));
     EXPECT_EQ(text_at(package, 0, 8), "VID0ENCR");
     EXPECT_TRUE(package_matches(package, input, "ENCR", "Acme", kKey));
@@ -110,10 +102,8 @@ TEST(EncryptPackage, TagChangesWithTheCompanyKey)
 {
     TempDir dir;
     write_bytes(dir.file("in"), plain_file_of_size(300));
-    set_company_key(CompanyKey{1, 2, 3, 4, 5, 6, 7, 8});
-    ASSERT_EQ(encrypt_package(dir.file("in"), dir.file("a"), "Acme", false), 1);
-    set_company_key(CompanyKey{1, 2, 3, 4, 5, 6, 7, 9});
-    ASSERT_EQ(encrypt_package(dir.file("in"), dir.file("b"), "Acme", false), 1);
+    ASSERT_EQ(encrypt_package(dir.file("in"), dir.file("a"), "Acme", {1, 2, 3, 4, 5, 6, 7, 8}, false), 1);
+    ASSERT_EQ(encrypt_package(dir.file("in"), dir.file("b"), "Acme", {1, 2, 3, 4, 5, 6, 7, 9}, false), 1);
     const Bytes a = read_bytes(dir.file("a")), b = read_bytes(dir.file("b"));
     EXPECT_NE(Bytes(a.end() - 16, a.end()), Bytes(b.end() - 16, b.end()));
     EXPECT_TRUE(package_matches(b, read_bytes(dir.file("in")), "ENCR", "Acme", {1, 2, 3, 4, 5, 6, 7, 9}));
@@ -121,7 +111,6 @@ TEST(EncryptPackage, TagChangesWithTheCompanyKey)
 
 TEST(EncryptPackage, RefusedInputsWriteNothingAndKeepTheOldOutput)
 {
-    use_test_key();
     TempDir dir;
     const std::string output = dir.file("out.enc");
     write_text(output, "previous package");
@@ -148,19 +137,17 @@ TEST(EncryptPackage, RefusedInputsWriteNothingAndKeepTheOldOutput)
     for (const auto& [what, input] : refused) {
         SCOPED_TRACE(what);
         write_bytes(dir.file("in"), input);
-        EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", false), -1);
-        EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", true), -1);
-        Bytes buffer(input.size() + 508);
-        EXPECT_EQ(build_package_encr(input.data(), input.size(), buffer.data(), "Acme"), -1);
+        EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", kCompanyKey, false), -1);
+        EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", kCompanyKey, true), -1);
     }
     write_bytes(dir.file("in"), plain_file_of_size(400));
-    EXPECT_EQ(encrypt_package(dir.file("in"), output, "Seventeen-chars!!", false), -1);
-    EXPECT_EQ(encrypt_package(dir.file("missing"), output, "Acme", false), -2);
-    EXPECT_EQ(encrypt_package(dir.file("in"), dir.file("no/dir/out.enc"), "Acme", false), -2);
-    EXPECT_EQ(encrypt_package(dir.file("in"), "", "Acme", false), -2);
+    EXPECT_EQ(encrypt_package(dir.file("in"), output, "Seventeen-chars!!", kCompanyKey, false), -1);
+    EXPECT_EQ(encrypt_package(dir.file("missing"), output, "Acme", kCompanyKey, false), -2);
+    EXPECT_EQ(encrypt_package(dir.file("in"), dir.file("no/dir/out.enc"), "Acme", kCompanyKey, false), -2);
+    EXPECT_EQ(encrypt_package(dir.file("in"), "", "Acme", kCompanyKey, false), -2);
 
     set_output_write_limit_for_tests(300);
-    EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", false), -2);
+    EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", kCompanyKey, false), -2);
     set_output_write_limit_for_tests(-1);
 
     EXPECT_EQ(read_bytes(output), bytes_of("previous package"));
@@ -169,11 +156,10 @@ TEST(EncryptPackage, RefusedInputsWriteNothingAndKeepTheOldOutput)
 
 TEST(EncryptPackage, LargeInputIsStreamed)
 {
-    use_test_key();
     TempDir dir;
     const Bytes input = plain_file_of_size(3 * 1024 * 1024 + 77);
     write_bytes(dir.file("big"), input);
-    ASSERT_EQ(encrypt_package(dir.file("big"), dir.file("big.enc"), "Acme", true), 1);
+    ASSERT_EQ(encrypt_package(dir.file("big"), dir.file("big.enc"), "Acme", kCompanyKey, true), 1);
     EXPECT_TRUE(package_matches(read_bytes(dir.file("big.enc")), input, "ENC1", "Acme", kKey));
 }
 

@@ -49,7 +49,6 @@ void check_reader(const Bytes& bytes)
     const int result = read_company_key_file(path, key, name);
     const int expected = expected_result(bytes);
     FUZZ_REQUIRE(result == expected, std::to_string(result) + " instead of " + std::to_string(expected));
-    FUZZ_REQUIRE(is_company_key_file(path) == (result == 1), "is_company_key_file disagrees");
     if (result != 1) {
         FUZZ_REQUIRE((key == CompanyKey{1, 2, 3, 4, 5, 6, 7, 8}) && name == "untouched",
                      "a refused file changed the outputs");

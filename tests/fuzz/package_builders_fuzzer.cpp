@@ -1,9 +1,8 @@
-// Both in-memory package builders and the streaming encrypt_package on arbitrary input. Input
-// layout: flags (1) | company key (8) | name length (1) | company name | the file to encrypt.
-// A package is checked against its input: refusal exactly when the layout says so, the header,
-// the body length, the copied bytes, sealed blocks opened with the development private key, and
-// the HMAC-MD5 tag; the file written by encrypt_package matches the in-memory build, and a refused
-// encryption leaves an existing output untouched and nothing beside it.
+// The streaming encrypt_package on arbitrary input. Input layout: flags (1) | company key (8) |
+// name length (1) | company name | the file to encrypt. A package is checked against its input:
+// refusal exactly when the layout says so, the header, the body length, the copied bytes, sealed
+// blocks opened with the development private key, and the HMAC-MD5 tag; a refused encryption
+// leaves an existing output untouched and nothing beside it.
 
 #include "fuzz_support.h"
 
@@ -151,21 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const Bytes trailer = md5_of_covered(input);
         std::copy(trailer.begin(), trailer.end(), input.end() - 16);
     }
-    file = input.data();
-    set_company_key(key);
-
-    // Exactly the room the builders ask for, so that any write past it is caught.
-    Bytes output(n + 508);
-    const int64_t built = enc1 ? build_package_enc1(file, n, output.data(), company)
-                               : build_package_encr(file, n, output.data(), company);
     const bool refused = refused_by_layout(input, company);
-    FUZZ_REQUIRE(refused ? built == kPackageRefused : built > 0, "builder result " + std::to_string(built));
-    if (!refused) {
-        output.resize(static_cast<size_t>(built));
-        check_package(output, input, enc1, company, key);
-    }
 
-    // The same input through the file.
     const std::string in_path = scratch_path("input.wrp");
     const std::string out_folder = scratch_path("out");
     ::mkdir(out_folder.c_str(), 0700);
@@ -173,15 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const Bytes previous = {'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'};
     write_file(in_path, input);
     write_file(out_path, previous);
-    const int encrypted = encrypt_package(in_path, out_path, company, enc1);
+    const int encrypted = encrypt_package(in_path, out_path, company, key, enc1);
     FUZZ_REQUIRE(encrypted == (refused ? kPackageRefused : 1), "encrypt_package result " + std::to_string(encrypted));
     FUZZ_REQUIRE(entry_count(out_folder) == 1, "something was left beside the output");
     const Bytes written = read_file(out_path);
     if (refused) {
         FUZZ_REQUIRE(written == previous, "a refused encryption changed the existing output");
     } else {
-        FUZZ_REQUIRE(written.size() == output.size(), "file and memory builds differ in size");
-        FUZZ_REQUIRE(std::equal(written.begin(), written.begin() + 140, output.begin()), "headers differ");
         check_package(written, input, enc1, company, key);
     }
     return 0;

@@ -92,6 +92,7 @@ TEST(PackFiles, VersionChecksComeBeforeAnyFileWork)
     EXPECT_EQ(pack_files("", dir.path(), {"missing.enc"}, dir.file("out.wrp")), -1);
     EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Input version"});
     EXPECT_EQ(pack_files(std::string(21, '1'), dir.path(), {}, dir.file("out.wrp")), -3);
+    EXPECT_FALSE(path_exists(dir.file("out.wrp")));
     ASSERT_EQ(pack_files(std::string(20, '1'), dir.path(), {}, dir.file("out.wrp")), 1);
     EXPECT_EQ(recorder.messages().size(), 1u);
 }
@@ -159,22 +160,4 @@ TEST(PackFiles, FailedWriteKeepsTheExistingDestination)
     EXPECT_EQ(result, -2);
     EXPECT_EQ(read_bytes(dir.file("old.wrp")), previous);
     EXPECT_EQ(pack_files("1.0", dir.path(), {"a.enc"}, dir.file("missing-dir/out.wrp")), -2);
-}
-
-TEST(WritePackageFile, WritesTheHeldPayload)
-{
-    TempDir dir;
-    const Bytes payload = pattern_bytes(300);
-    EXPECT_EQ(write_package_file(payload.data(), payload.size(), dir.file("long.wrp"), std::string(21, '9')),
-              -3);
-    EXPECT_FALSE(path_exists(dir.file("long.wrp")));
-    EXPECT_EQ(write_package_file(payload.data(), payload.size(), dir.file("no/such/dir.wrp"), "1.0"), -2);
-
-    ASSERT_EQ(write_package_file(payload.data(), payload.size(), dir.file("out.wrp"), "1.0"), 1);
-    const Bytes file = read_bytes(dir.file("out.wrp"));
-    ASSERT_EQ(file.size(), 156u + payload.size());
-    EXPECT_EQ(text_at(file, 0, 8), "PKG0PLAN");
-    EXPECT_EQ(u32_at(file, 136), payload.size());
-    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), file.begin() + 140));
-    expect_md5_trailer(file);
 }

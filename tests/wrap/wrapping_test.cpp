@@ -112,7 +112,7 @@ TEST(WrapBrand, PayloadOpensBlockByBlockToTheFile)
 {
     TempDir dir;
     // 1048724 bytes run past the first 1 MiB read block: the chunks on both sides of it are checked.
-    for (const size_t size : {size_t{1}, size_t{232}, size_t{300}, size_t{1048724}}) {
+    for (const size_t size : {size_t{1}, size_t{232}, size_t{300}, size_t{1044}, size_t{2000}, size_t{1048724}}) {
         SCOPED_TRACE(size);
         Bytes brand = pattern_bytes(size, static_cast<uint32_t>(size));
         brand[0] = size == 300 ? ' ' : '[';
