@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <latch>
+#include <thread>
+
 using namespace kestrane;
 using namespace kestrane::test;
 
@@ -79,4 +82,44 @@ TEST_F(EncryptionTest, EncryptWrappedFileFailures)
                                        "encrypt_package() Failed with error [-2]"}));
     for (const char* name : {"o1", "o2", "o3", "o4"})
         EXPECT_FALSE(path_exists(work.file(name))) << name;
+}
+
+// Two companies encrypted at the same time in one process, each from its own key file: every
+// package must carry its own company's key in its key block and under its tag.
+TEST_F(EncryptionTest, TwoCompaniesAtOnceEachGetTheirOwnKey)
+{
+    TempDir work;
+    struct Company {
+        std::string name;
+        std::string hex_key;
+        Bytes key;
+    };
+    const Company companies[] = {{"Acme", "0000A1A2A3A4A5A6", {0, 0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}},
+                                 {"Other", "0000B1B2B3B4B5B6", {0, 0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6}}};
+    const Bytes firmware = plain_tagged_bytes("FRM0", pattern_bytes(300000, 8));
+    write_bytes(work.file("fw.wrp"), firmware);
+    for (const Company& company : companies)
+        ASSERT_EQ(write_company_key_file(company.hex_key, company.name, work.file(company.name + ".key")), 1);
+
+    constexpr int kRounds = 6;
+    std::latch start(2);
+    const auto encrypt_rounds = [&](const Company& company) {
+        start.arrive_and_wait();
+        for (int round = 0; round < kRounds; ++round) {
+            const std::string output = work.file(company.name + std::to_string(round) + ".enc");
+            EXPECT_EQ(encrypt_for_company(work.file(company.name + ".key"), work.file("fw.wrp"), output), 1);
+        }
+    };
+    std::thread first(encrypt_rounds, std::cref(companies[0]));
+    std::thread second(encrypt_rounds, std::cref(companies[1]));
+    first.join();
+    second.join();
+
+    for (const Company& company : companies) {
+        for (int round = 0; round < kRounds; ++round) {
+            SCOPED_TRACE(company.name + " round " + std::to_string(round));
+            const Bytes package = read_bytes(work.file(company.name + std::to_string(round) + ".enc"));
+            EXPECT_TRUE(package_matches(package, firmware, "ENCR", company.name, company.key));
+        }
+    }
 }
