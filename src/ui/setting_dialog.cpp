@@ -2,7 +2,7 @@
 
 #include "common/messages.h"
 #include "ops/build_identity.h"
-#include "settings/settings_store.h"
+#include "ops/remembered_settings.h"
 #include "ui/program_version.h"
 #include "ui/widgets.h"
 
