@@ -1,6 +1,6 @@
 # The sealing key is built in. A build-time tool checks it (RSA-1024, exponent 65537; with
 # KESTRANE_RELEASE not the development key) and turns it into a translation unit of its own, so
-# that kestrane_core holds no key and each program links exactly one:
+# that no library of the core holds no key and each program links exactly one:
 #   kestrane_sealing_key              the configured key (KESTRANE_SEALING_KEY): the product
 #   kestrane_development_sealing_key  the development key: the tests, which hold its private half
 
@@ -40,6 +40,7 @@ function(kestrane_add_sealing_key name pem)
     VERBATIM)
   add_library(${name}_object OBJECT ${source})
   target_include_directories(${name}_object PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name}_object PRIVATE kestrane_warnings)
   add_library(${name} INTERFACE)
   # The object files go on the link line; the object library itself goes along so that every
   # program builds it first. The Makefile generators add no such order for the objects alone.

@@ -1,7 +1,7 @@
 #include "cli/command_line.h"
 
 #include "cli/verify_report.h"
-#include "crypt/sealing_key.h"
+#include "ops/build_identity.h"
 
 #include <initializer_list>
 
@@ -287,10 +287,11 @@ std::string usage_text(ProgramKind program)
 
 std::string version_text(ProgramKind program)
 {
-    std::string text = std::string(program_name(program)) + " " KESTRANE_VERSION "\n"
-        + std::string(kSealingKeyFingerprintLabel) + " " + std::string(sealing_key_fingerprint()) + "\n";
-    if (is_development_sealing_key())
-        text += std::string(kDevelopmentSealingKeyWarning) + "\n";
+    const BuildIdentity identity = build_identity();
+    std::string text = std::string(program_name(program)) + " " + identity.version_text + "\n"
+        + identity.fingerprint_label + " " + identity.fingerprint + "\n";
+    if (identity.development_sealing_key)
+        text += identity.development_key_warning + "\n";
     return text;
 }
 

@@ -6,10 +6,10 @@
 #include "common/version_prompt.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
+#include "ops/firmware_sources.h"
 #include "ops/input_protection.h"
 #include "ops/output_names.h"
 #include "ops/wrapping_jobs.h"
-#include "wrap/wrapping.h"
 
 #include <optional>
 

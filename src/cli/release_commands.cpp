@@ -6,7 +6,6 @@
 #include "ops/file_facts.h"
 #include "ops/key_generation.h"
 #include "ops/packing.h"
-#include "pack/package_file.h"
 
 #include <optional>
 

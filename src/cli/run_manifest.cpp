@@ -4,8 +4,8 @@
 #include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
-#include "crypt/sealing_key.h"
-#include "format/tagged_layout.h"
+#include "ops/build_identity.h"
+#include "ops/run_record.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -82,12 +82,12 @@ QJsonObject output_json(const RunFacts::Output& output)
 
 QByteArray manifest_document(const RunFacts& facts, ProgramKind program, int64_t time)
 {
+    const BuildIdentity identity = build_identity();
     QJsonObject manifest;
     manifest.insert(QStringLiteral("program"), QString::fromLatin1(program_name(program)));
-    manifest.insert(QStringLiteral("program_version"), QStringLiteral(KESTRANE_VERSION));
-    manifest.insert(QStringLiteral("sealing_key_fingerprint"),
-                    QString::fromStdString(std::string(sealing_key_fingerprint())));
-    manifest.insert(QStringLiteral("development_sealing_key"), is_development_sealing_key());
+    manifest.insert(QStringLiteral("program_version"), QString::fromStdString(identity.version_text));
+    manifest.insert(QStringLiteral("sealing_key_fingerprint"), QString::fromStdString(identity.fingerprint));
+    manifest.insert(QStringLiteral("development_sealing_key"), identity.development_sealing_key);
     manifest.insert(QStringLiteral("time"), QString::fromStdString(iso_time(time)));
     manifest.insert(QStringLiteral("time_epoch"), static_cast<qint64>(time));
     QJsonArray inputs;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ops/run_record.h"
+#include "pack/package_file.h"
 #include "pack/package_scan.h"
 
 #include <optional>

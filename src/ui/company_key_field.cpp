@@ -2,9 +2,9 @@
 
 #include "common/messages.h"
 #include "common/program_directory.h"
-#include "format/path_rules.h"
 #include "ops/company_key.h"
-#include "settings/settings_store.h"
+#include "ops/path_names.h"
+#include "ops/remembered_settings.h"
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
 

@@ -4,20 +4,19 @@
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "ops/encryption.h"
+#include "ops/firmware_sources.h"
 #include "ops/output_names.h"
+#include "ops/remembered_settings.h"
 #include "ops/wrapping_jobs.h"
-#include "settings/settings_store.h"
 #include "ui/choosers.h"
 #include "ui/dialog_chains.h"
 #include "ui/dialog_data.h"
-#include "ui/file_version_reader.h"
 #include "ui/folder_chooser.h"
 #include "ui/packaging_files_dialog.h"
+#include "ui/program_version.h"
 #include "ui/running_job.h"
 #include "ui/setting_dialog.h"
 #include "ui/widgets.h"
-#include "wrap/source_checks.h"
-#include "wrap/wrapping.h"
 
 #include <QComboBox>
 #include <QDir>

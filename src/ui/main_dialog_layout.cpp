@@ -1,9 +1,9 @@
 #include "ui/main_dialog.h"
 
+#include "ops/firmware_sources.h"
 #include "ui/dialog_keys.h"
 #include "ui/running_job.h"
 #include "ui/widgets.h"
-#include "wrap/wrapping.h"
 
 #include <QAction>
 #include <QComboBox>

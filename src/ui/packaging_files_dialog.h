@@ -2,7 +2,7 @@
 
 #include "ui/dialog_data.h"
 
-#include "pack/package_scan.h"
+#include "ops/packing.h"
 
 #include <QDialog>
 #include <QFont>

@@ -1,9 +1,9 @@
 #include "ui/setting_dialog.h"
 
 #include "common/messages.h"
-#include "crypt/sealing_key.h"
-#include "settings/settings_store.h"
-#include "ui/file_version_reader.h"
+#include "ops/build_identity.h"
+#include "ops/remembered_settings.h"
+#include "ui/program_version.h"
 #include "ui/widgets.h"
 
 #include <QCheckBox>
@@ -110,11 +110,12 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent)
     auto* facts = new QVBoxLayout;
     facts->addWidget(new QLabel(QStringLiteral("Kestrane"), this));
     facts->addWidget(new QLabel(QStringLiteral("Version ") + program_file_version(), this));
-    auto* key = new QLabel(to_qstring(kSealingKeyFingerprintLabel) + '\n' + to_qstring(sealing_key_fingerprint()), this);
+    const BuildIdentity identity = build_identity();
+    auto* key = new QLabel(to_qstring(identity.fingerprint_label) + '\n' + to_qstring(identity.fingerprint), this);
     key->setTextInteractionFlags(Qt::TextSelectableByMouse);
     facts->addWidget(key);
-    if (is_development_sealing_key())
-        facts->addWidget(new QLabel(to_qstring(kDevelopmentSealingKeyWarning), this));
+    if (identity.development_sealing_key)
+        facts->addWidget(new QLabel(to_qstring(identity.development_key_warning), this));
 
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(picture, 0, Qt::AlignTop);

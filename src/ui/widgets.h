@@ -1,7 +1,6 @@
 #pragma once
 
-#include "crypt/encrypted_package.h"
-#include "format/tagged_layout.h"
+#include "ops/field_limits.h"
 
 #include <QChar>
 
