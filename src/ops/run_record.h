@@ -1,6 +1,7 @@
 #pragma once
 
 #include "format/tagged_header_reader.h"
+#include "format/tagged_layout.h" // the tags an output's header fields are compared with
 
 #include <cstdint>
 #include <optional>
