@@ -211,7 +211,9 @@ void CPackagingFilesDlg::OnBrowsePath()
     UpdateData(false);
 
     FieldsToForm();
-    scan_folder_for_packing(m_form, to_std(*folder));
+    scan_package_sources(m_form, to_std(*folder));
+    pick_package_version(m_form);
+    update_package_destination(m_form);
     FormToFields();
     UpdateData(false);
     RebuildRows();
@@ -238,7 +240,7 @@ void CPackagingFilesDlg::OnApply()
         return;
     }
     FieldsToForm();
-    propose_package_destination(m_form);
+    update_package_destination(m_form);
     FormToFields();
     UpdateData(false);
 }
@@ -248,7 +250,7 @@ void CPackagingFilesDlg::OnPack()
     UpdateData(true);
     // The list shows the form's entries: those are packed, from the folder in the Path field.
     FieldsToForm();
-    run_job([this] { return pack_listed_packages(m_form); });
+    run_job([this] { return pack_listed_packages(packing_job_of(m_form)); });
     accept();
 }
 

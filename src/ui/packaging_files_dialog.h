@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/dialog_data.h"
+#include "ui/packaging_form.h"
 
 #include "pack/package_scan.h"
 
@@ -17,7 +18,7 @@ namespace kestrane {
 // lists the packages that may travel together; "Apply" rebuilds the Dest file from Path and
 // Version; "PACK" writes the package file and ends the dialog with OK whatever the outcome;
 // "Close" ends it with Cancel. The scan, the version and destination rules and the packing are
-// the operations of PackagingForm and pack_files; the dialog only carries their fields.
+// the packing operations; the dialog carries their fields in a PackagingForm.
 class CPackagingFilesDlg : public QDialog {
     Q_OBJECT
 public:

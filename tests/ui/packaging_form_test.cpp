@@ -1,7 +1,8 @@
-#include "pack/package_scan.h"
+#include "ui/packaging_form.h"
 
 #include "common/messages.h"
 #include "pack/package_file.h"
+#include "pack/package_scan.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
