@@ -15,16 +15,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 
 namespace kestrane {
 
 CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
-    : QDialog(parent),
-      m_keyFileEdit(new_edit("1007", this)),
+    : KestraneDialog(parent), m_keyFileEdit(new_edit("1007", this)),
       m_companyEdit(new_edit("1004", this)),
-      m_sourceEdit(new_edit("1000", this)),
-      m_destEdit(new_edit("1001", this)),
+      m_sourceEdit(new_edit("1000", this)), m_destEdit(new_edit("1001", this)),
       m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Encrypt file"));
@@ -73,30 +70,6 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     m_exchange.bind(m_strDest, m_destEdit);
     m_exchange.bind(m_strCompanyName, m_companyEdit);
     swallow_enter_and_escape(this);
-}
-
-void CEncryptFileDlg::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        OnInitDialog();
-    QDialog::showEvent(event);
-}
-
-CEncryptFileDlg::~CEncryptFileDlg()
-{
-    // The window hides as it goes, and the key field reports being left: not to a dialog half gone.
-    m_keyFileEdit->disconnect(this);
-}
-
-void CEncryptFileDlg::done(int result)
-{
-    if (!job_running())
-        QDialog::done(result);
-}
-
-void CEncryptFileDlg::UpdateData(bool saveAndValidate)
-{
-    m_exchange.exchange(saveAndValidate);
 }
 
 void CEncryptFileDlg::OnInitDialog()

@@ -11,13 +11,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 
 namespace kestrane {
 
 CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
-    : QDialog(parent),
-      m_keyEdit(new_edit("1000", this)),
+    : KestraneDialog(parent), m_keyEdit(new_edit("1000", this)),
       m_destEdit(new_edit("1001", this)),
       m_companyEdit(new_edit("1004", this)),
       m_generate(new_button("Generate", "1002", this))
@@ -57,19 +55,6 @@ CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
     m_exchange.bind(m_strDestPath, m_destEdit);
     m_exchange.bind(m_strCompanyName, m_companyEdit);
     swallow_enter_and_escape(this);
-}
-
-void CGenerateKeyDlg::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        OnInitDialog();
-    QDialog::showEvent(event);
-}
-
-void CGenerateKeyDlg::done(int result)
-{
-    if (!job_running())
-        QDialog::done(result);
 }
 
 void CGenerateKeyDlg::UpdateData(bool saveAndValidate)

@@ -22,7 +22,7 @@ namespace kestrane {
 
 // The window's layout: its groups, controls, menus and the handlers they are connected to.
 CKestraneDlg::CKestraneDlg(QWidget* parent)
-    : QDialog(parent), m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
+    : KestraneDialog(parent), m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Kestrane"));
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);

@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -33,7 +32,7 @@ QString from_std(const std::string& text)
 
 } // namespace
 
-CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
+CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : KestraneDialog(parent)
 {
     setWindowTitle(QStringLiteral("Packaging files"));
 
@@ -127,24 +126,6 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     m_exchange.bind(m_strCompanyName, m_companyEdit);
     m_exchange.bind(m_strStatus, m_statusEdit);
     m_exchange.bind(m_strVersion, m_versionEdit);
-}
-
-void CPackagingFilesDlg::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        OnInitDialog();
-    QDialog::showEvent(event);
-}
-
-void CPackagingFilesDlg::done(int result)
-{
-    if (!job_running())
-        QDialog::done(result);
-}
-
-void CPackagingFilesDlg::UpdateData(bool saveAndValidate)
-{
-    m_exchange.exchange(saveAndValidate);
 }
 
 void CPackagingFilesDlg::OnInitDialog()
