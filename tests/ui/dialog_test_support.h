@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "ui/choosers.h"
+#include "ui/control_ids.h"
 
 #include <gtest/gtest.h>
 
