@@ -91,7 +91,7 @@ protected:
     {
         install_progress_dialog_presenter();
         ScriptedChooser chooser;
-        chooser.choose(make_web());
+        chooser.choose(make_web(m_work, "web", WebImage::LeftOut));
         click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 0);
         click(modal, ids::main_dialog::kBrowseSourcePathButton);
@@ -117,22 +117,6 @@ protected:
         EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     }
 };
-
-// A wrapped file: tags, version, the source bytes as payload, and the MD5 trailer openssl computes.
-testing::AssertionResult wrapped_as(const Bytes& file, const std::string& type, const std::string& version,
-                                    const Bytes& payload)
-{
-    if (file.size() != 156 + payload.size())
-        return testing::AssertionFailure() << "size " << file.size();
-    if (text_at(file, 0, 8) != type + "PLAN" || text_at(file, 12, 8).c_str() != version)
-        return testing::AssertionFailure() << "header " << to_hex(file.data(), 64);
-    if (!std::equal(payload.begin(), payload.end(), file.begin() + 140))
-        return testing::AssertionFailure() << "payload differs";
-    const Bytes covered(file.begin(), file.end() - 16);
-    if (to_hex(file.data() + covered.size(), 16) != openssl_md5_hex(covered))
-        return testing::AssertionFailure() << "MD5 trailer differs from openssl's";
-    return testing::AssertionSuccess();
-}
 
 } // namespace
 
@@ -264,7 +248,7 @@ TEST_F(MainDialog, KernelImageWrappedAndEncryptedThenAnExistingFileEncrypted)
     }
     EXPECT_EQ(chooser.requests[3].initial_path.toStdString(), m_program.file("vid_tev.wrp"));
 
-    EXPECT_TRUE(wrapped_as(read_bytes(wrapped), "FRM0", "1.2.3", kernel_bytes));
+    EXPECT_TRUE(wrapped_as(wrapped, "FRM0", "", "1.2.3", &kernel_bytes));
     EXPECT_TRUE(package_matches(read_bytes(encrypted), read_bytes(wrapped), "ENCR", "Acme", kAcmeKey));
     EXPECT_TRUE(package_matches(read_bytes(package_path + "-Acme.pkg"), package, "ENCR", "Acme", kAcmeKey));
 }
@@ -357,7 +341,8 @@ TEST_F(MainDialog, SourceChoosersFollowTheTypeAndRefuseWhatDoesNotFit)
     EXPECT_EQ(recorder.messages(),
               (std::vector<std::string>{"\"" + missing + "\" 폴더 경로는 잘못되었습니다.", "Path[" + web + "] is invalid",
                                         "wrapping file success. [path:" + raw + ".wrp]"}));
-    EXPECT_TRUE(wrapped_as(read_bytes(raw + ".wrp"), "RAW0", "5.0", pattern_bytes(100, 2)));
+    const Bytes raw_payload = pattern_bytes(100, 2);
+    EXPECT_TRUE(wrapped_as(raw + ".wrp", "RAW0", "", "5.0", &raw_payload));
     ASSERT_EQ(chooser.requests.size(), 12u);
     EXPECT_EQ(chooser.requests[0].kind, ChooserKind::Folder);
     EXPECT_EQ(chooser.requests[0].title, "폴더를 선택하여 주세요.");
