@@ -1,14 +1,18 @@
 #include "cli/command_operations.h"
 
+#include "cli/console.h"
 #include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "common/version_prompt.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
+#include "ops/file_facts.h"
 #include "ops/firmware_sources.h"
 #include "ops/input_protection.h"
+#include "ops/key_generation.h"
 #include "ops/output_names.h"
+#include "ops/packing.h"
 #include "ops/wrapping_jobs.h"
 
 #include <optional>
@@ -201,6 +205,52 @@ bool run_wrap_command(const WrapCommand& command)
         show_message("Encrypt success");
     }
     return outcome.result > 0 || report_encryption_after_wrapping(outcome.result);
+}
+
+bool run_info_command(const std::string& file_path, bool key_given, const std::string& key_file, std::FILE* out,
+                      InfoFormat format)
+{
+    const FileFacts facts =
+        gather_file_facts(file_path, key_given ? std::optional<std::string>(key_file) : std::nullopt);
+    print_info(out, format, facts, file_path, key_file);
+    return facts.passed();
+}
+
+bool run_genkey_command(const GenkeyCommand& command, std::FILE* out)
+{
+    // The digits are the company's secret: on a terminal the user sees them once; a log keeps
+    // only where they are.
+    const bool terminal = is_terminal(out);
+    const KeyFileRequest request{
+        .digits = command.digits,
+        .company_name = command.company,
+        .destination = command.destination,
+        .draw_digits = command.digits == "random",
+        .digits_drawn =
+            [out, terminal](const std::string& drawn) {
+                if (terminal)
+                    print_line(out, "Company key digits: " + drawn);
+            },
+        .keep_existing_destination = !command.force,
+    };
+    const int result = generate_company_key_file(request);
+    if (result == kKeyFileExists)
+        show_message("-force replaces it");
+    if (result == kKeyFileGenerated && request.draw_digits && !terminal)
+        show_message(format_text("Company key digits: not printed, they are in the key file[path:%s]",
+                                 command.destination.c_str()));
+    return result == kKeyFileGenerated;
+}
+
+bool run_pack_command(const std::string& directory, bool version_given, const std::string& version, bool dest_given,
+                      const std::string& destination, bool key_given, const std::string& key_file, RunRecord* record)
+{
+    const auto given = [](bool is_given, const std::string& value) {
+        return is_given ? std::optional<std::string>(value) : std::nullopt;
+    };
+    return pack_folder({directory, given(version_given, version), given(dest_given, destination),
+                        given(key_given, key_file), record})
+        == kPackOk;
 }
 
 } // namespace kestrane

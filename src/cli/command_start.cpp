@@ -2,7 +2,6 @@
 
 #include "cli/command_operations.h"
 #include "cli/console.h"
-#include "cli/release_commands.h"
 #include "cli/run_manifest.h"
 #include "cli/verify_report.h"
 #include "common/messages.h"

@@ -15,19 +15,11 @@
 namespace kestrane {
 namespace {
 
-std::vector<std::string> listed_file_names(const PackagingForm& form)
-{
-    std::vector<std::string> names;
-    for (const HeaderSummary& entry : form.entries)
-        names.push_back(package_list_row(entry)[0]);
-    return names;
-}
-
-std::vector<std::string> listed_file_paths(const PackagingForm& form)
+std::vector<std::string> listed_file_paths(const PackingJob& job)
 {
     std::vector<std::string> paths;
-    for (const std::string& name : listed_file_names(form))
-        paths.push_back(join_path(form.path, name));
+    for (const std::string& name : job.package_names)
+        paths.push_back(join_path(job.folder, name));
     return paths;
 }
 
@@ -41,12 +33,12 @@ int report_packing(int result)
 }
 
 // Neither the package file nor its encryption may replace a listed package or the key file.
-bool outputs_spare_packing_inputs(const PackagingForm& form, const std::string& key_file, const std::string& encrypted)
+bool outputs_spare_packing_inputs(const PackingJob& job, const std::string& key_file, const std::string& encrypted)
 {
-    std::vector<std::string> inputs = listed_file_paths(form);
+    std::vector<std::string> inputs = listed_file_paths(job);
     inputs.push_back(key_file);
-    if (!outputs_spare_inputs({form.dest_file, encrypted}, inputs)
-        || !outputs_spare_inputs({encrypted}, {form.dest_file})) {
+    if (!outputs_spare_inputs({job.destination, encrypted}, inputs)
+        || !outputs_spare_inputs({encrypted}, {job.destination})) {
         report_packing(kPackRefused);
         return false;
     }
@@ -54,15 +46,15 @@ bool outputs_spare_packing_inputs(const PackagingForm& form, const std::string& 
 }
 
 // A key of another company would make a package nobody can use: refused before anything is written.
-bool key_file_fits(const std::string& key_file, const PackagingForm& form)
+bool key_file_fits(const std::string& key_file, const std::string& packages_company)
 {
     const std::optional<std::string> company = company_of_key_file(key_file);
     if (!company) {
         show_message(format_text("invalid company key file[file:%s]", key_file.c_str()));
         return false;
     }
-    if (*company != form.company_name) {
-        show_message(format_text("Doesn't match brand name with [%s]", form.company_name.c_str()));
+    if (*company != packages_company) {
+        show_message(format_text("Doesn't match brand name with [%s]", packages_company.c_str()));
         return false;
     }
     return true;
@@ -70,13 +62,13 @@ bool key_file_fits(const std::string& key_file, const PackagingForm& form)
 
 // The listed packages and the key file are the inputs of a packing run, the package file and its
 // encryption its outputs.
-bool plan_packing(RunRecord& record, const PackagingForm& form, const std::optional<std::string>& key_file,
+bool plan_packing(RunRecord& record, const PackingJob& job, const std::optional<std::string>& key_file,
                   const std::string& encrypted)
 {
     std::vector<RecordedInput> inputs;
-    for (const std::string& path : listed_file_paths(form))
+    for (const std::string& path : listed_file_paths(job))
         inputs.push_back({path, InputRole::Package});
-    std::vector<std::string> outputs = {form.dest_file};
+    std::vector<std::string> outputs = {job.destination};
     if (key_file) {
         inputs.push_back({*key_file, InputRole::KeyFile});
         outputs.push_back(encrypted);
@@ -84,33 +76,41 @@ bool plan_packing(RunRecord& record, const PackagingForm& form, const std::optio
     return record.plan(outputs, inputs);
 }
 
+// The job of packing every package the scan lists, under the version and destination asked for or
+// else the kernel package's version and the proposed destination.
+PackingJob packing_job_of(const PackRequest& request, const std::vector<HeaderSummary>& packages)
+{
+    PackingJob job{request.folder, {}, kernel_package_version(packages).value_or(""), ""};
+    for (const HeaderSummary& package : packages)
+        job.package_names.push_back(package_file_name(package));
+    if (request.version)
+        job.version = *request.version;
+    job.destination = request.destination.value_or(package_destination(job.folder, job.version));
+    return job;
+}
+
 // The whole job; pack_folder guards it.
 int scan_pack_and_encrypt(const PackRequest& request)
 {
-    PackagingForm form;
-    scan_folder_for_packing(form, request.folder);
-    if (form.entries.empty())
+    const std::optional<std::vector<HeaderSummary>> packages = find_package_sources(request.folder);
+    if (!packages || packages->empty())
         return kPackNothingToPack;
-    if (request.version) {
-        form.version = *request.version;
-        propose_package_destination(form);
-    }
-    if (request.destination)
-        form.dest_file = *request.destination;
-    if (request.key_file && !key_file_fits(*request.key_file, form))
+    const PackingJob job = packing_job_of(request, *packages);
+    const std::string& company = packages->front().company_name;
+    if (request.key_file && !key_file_fits(*request.key_file, company))
         return kPackKeyFileRefused;
-    const std::string output = encrypted_package_file_path(form.dest_file, form.company_name);
-    if (request.key_file && !outputs_spare_packing_inputs(form, *request.key_file, output))
+    const std::string output = encrypted_package_file_path(job.destination, company);
+    if (request.key_file && !outputs_spare_packing_inputs(job, *request.key_file, output))
         return kPackRefused;
-    if (request.record && !plan_packing(*request.record, form, request.key_file, output))
+    if (request.record && !plan_packing(*request.record, job, request.key_file, output))
         return report_packing(kPackRefused);
-    if (const int packed = pack_listed_packages(form); packed <= 0)
+    if (const int packed = pack_listed_packages(job); packed <= 0)
         return packed;
-    record_committed(request.record, form.dest_file);
+    record_committed(request.record, job.destination);
     if (!request.key_file)
         return kPackOk;
     // The package file is encrypted as any file is, with the key file as it is now.
-    if (encrypt_wrapped_file(*request.key_file, form.dest_file, output) != kEncrypted)
+    if (encrypt_wrapped_file(*request.key_file, job.destination, output) != kEncrypted)
         return kPackNotEncrypted;
     record_committed(request.record, output);
     return kPackOk;
@@ -118,25 +118,32 @@ int scan_pack_and_encrypt(const PackRequest& request)
 
 } // namespace
 
-void scan_folder_for_packing(PackagingForm& form, const std::string& folder)
+std::optional<std::vector<HeaderSummary>> scan_folder_for_packing(const std::string& folder)
 {
-    scan_package_sources(form, folder);
-    pick_package_version(form);
-    update_package_destination(form);
+    return find_package_sources(folder);
 }
 
-void propose_package_destination(PackagingForm& form)
+std::optional<std::string> version_for_packing(const std::vector<HeaderSummary>& packages)
 {
-    update_package_destination(form);
+    return kernel_package_version(packages);
 }
 
-int pack_listed_packages(const PackagingForm& form)
+std::string propose_package_destination(const std::string& folder, const std::string& version)
 {
-    if (!outputs_spare_inputs({form.dest_file}, listed_file_paths(form)))
+    return package_destination(folder, version);
+}
+
+std::string package_file_name(const HeaderSummary& package)
+{
+    return last_path_component(package.path);
+}
+
+int pack_listed_packages(const PackingJob& job)
+{
+    if (!outputs_spare_inputs({job.destination}, listed_file_paths(job)))
         return report_packing(kPackRefused);
-    return report_packing(or_cannot_create(kPackCannotCreate, [&] {
-        return pack_files(form.version, form.path, listed_file_names(form), form.dest_file);
-    }));
+    return report_packing(or_cannot_create(
+        kPackCannotCreate, [&] { return pack_files(job.version, job.folder, job.package_names, job.destination); }));
 }
 
 int pack_folder(const PackRequest& request)

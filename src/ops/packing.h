@@ -6,25 +6,40 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrane {
 
 // Scans a folder as the package builder does: the encrypted packages that may travel together (the
-// scan tells what it leaves out), the version of the kernel package, and the destination beside
-// the folder, named after it and the version.
-void scan_folder_for_packing(PackagingForm& form, const std::string& folder);
+// scan tells what it leaves out); none at all when the folder is not a directory.
+std::optional<std::vector<HeaderSummary>> scan_folder_for_packing(const std::string& folder);
 
-// The destination again, after the form's folder or version changed.
-void propose_package_destination(PackagingForm& form);
+// The version a package file of `packages` takes unless told otherwise: the kernel package's, if
+// one is listed.
+std::optional<std::string> version_for_packing(const std::vector<HeaderSummary>& packages);
+
+// The destination proposed for a folder and version: beside the folder, named after it and the version.
+std::string propose_package_destination(const std::string& folder, const std::string& version);
+
+// The name a listed package has in its folder, the name it is packed under.
+std::string package_file_name(const HeaderSummary& package);
+
+// Packages named files of one folder into one package file.
+struct PackingJob {
+    std::string folder;                     // where the packages are read from
+    std::vector<std::string> package_names; // packed in this order
+    std::string version;
+    std::string destination;
+};
 
 // Results of the packing besides pack_files' own.
 // The package file (or its encryption) would overwrite a listed package or the company key file:
 // "Output would overwrite an input[path:%s]", nothing was written.
 inline constexpr int kPackRefused = 0;
 
-// Packs the form's packages into its destination and tells the outcome: "Success", or "Fail with
+// Packs the job's packages into its destination and tells the outcome: "Success", or "Fail with
 // error[%d]" with pack_files' code. pack_files' result, or kPackRefused.
-int pack_listed_packages(const PackagingForm& form);
+int pack_listed_packages(const PackingJob& job);
 
 struct PackRequest {
     std::string folder;

@@ -97,18 +97,6 @@ void consider_package(std::vector<HeaderSummary>& admitted, const std::string& p
 
 } // namespace
 
-const PackageListRow& package_list_headings()
-{
-    static const PackageListRow headings{"File", "Type", "Attribute", "Model", "Version", "CompanyName"};
-    return headings;
-}
-
-PackageListRow package_list_row(const HeaderSummary& entry)
-{
-    return {last_path_component(entry.path), entry.type_tag, entry.attribute_tag,
-            entry.model_tag,                 entry.version,  entry.company_name};
-}
-
 std::vector<std::string> list_directory_names(const std::string& directory)
 {
     const QString path = to_qpath(directory);
@@ -126,43 +114,34 @@ std::vector<std::string> list_directory_names(const std::string& directory)
     return names;
 }
 
-void scan_package_sources(PackagingForm& form, const std::string& folder)
+std::optional<std::vector<HeaderSummary>> find_package_sources(const std::string& folder)
 {
     if (!is_directory(folder)) {
         show_message(format_text("Path[%s] is invalid", folder.c_str()));
-        return;
+        return std::nullopt;
     }
-    form.path = folder;
-    form.entries.clear();
+    std::vector<HeaderSummary> entries;
     for (const std::string& name : list_directory_names(folder)) {
         if (is_package_name(name))
-            consider_package(form.entries, join_path(folder, name));
+            consider_package(entries, join_path(folder, name));
     }
-    if (form.entries.empty()) {
-        form.status = "Failed";
+    if (entries.empty())
         show_message("Nothing target enc file");
-        return;
-    }
-    form.company_name = form.entries.front().company_name;
-    update_package_destination(form);
-    form.status = "Success";
+    return entries;
 }
 
-int pick_package_version(PackagingForm& form)
+std::optional<std::string> kernel_package_version(const std::vector<HeaderSummary>& entries)
 {
     const auto is_firmware = [](const HeaderSummary& entry) { return entry.type_tag == tags::kFirmware; };
-    const auto firmware = std::find_if(form.entries.begin(), form.entries.end(), is_firmware);
-    if (firmware == form.entries.end())
-        return kNoKernelPackage;
-    form.version = firmware->version;
-    return kVersionPicked;
+    const auto firmware = std::find_if(entries.begin(), entries.end(), is_firmware);
+    if (firmware == entries.end())
+        return std::nullopt;
+    return firmware->version;
 }
 
-int update_package_destination(PackagingForm& form)
+std::string package_destination(const std::string& folder, const std::string& version)
 {
-    const std::string name = last_path_component(form.path) + "-K" + form.version + ".wrp";
-    form.dest_file = join_path(parent_directory(form.path), name);
-    return 1;
+    return join_path(parent_directory(folder), last_path_component(folder) + "-K" + version + ".wrp");
 }
 
 } // namespace kestrane

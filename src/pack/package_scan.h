@@ -2,50 +2,25 @@
 
 #include "format/tagged_header_reader.h"
 
-#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrane {
 
-// The fields of the packaging dialog and its list of admitted source entries. Widget-free: the
-// dialog copies these to and from its controls.
-struct PackagingForm {
-    std::string path;
-    std::string dest_file;
-    std::string company_name;
-    std::string status;
-    std::string version;
-    std::vector<HeaderSummary> entries;
-};
+// Scans `folder` for encrypted packages that may travel together in one package file: at most one
+// package per type tag ("DOM0" once per model tag), all of one company, encrypt mode "ENCR" only, a
+// file whose size fits its body length, no company key files; the first met wins, in the order of
+// list_directory_names. Empty when none may ("Nothing target enc file"); none at all when the
+// folder is not a directory ("Path[%s] is invalid").
+std::optional<std::vector<HeaderSummary>> find_package_sources(const std::string& folder);
 
-inline constexpr size_t kPackageListColumns = 6;
-using PackageListRow = std::array<std::string, kPackageListColumns>;
+// The version of the first "FRM0" entry, the kernel package; none when there is none.
+std::optional<std::string> kernel_package_version(const std::vector<HeaderSummary>& entries);
 
-// "File", "Type", "Attribute", "Model", "Version", "CompanyName".
-const PackageListRow& package_list_headings();
-
-// The list row of one entry: its file name (last path component), then type tag, attribute tag,
-// model tag, version and company name.
-PackageListRow package_list_row(const HeaderSummary& entry);
-
-// Scans `folder` for encrypted packages that may travel together in one package file and makes
-// them the form's entries. At most one package per type tag ("DOM0" once per model tag), all of
-// one company, encrypt mode "ENCR" only, a file whose size fits its body length, no company key
-// files; the first met wins, in the order of list_directory_names. A folder that is not a directory changes nothing.
-void scan_package_sources(PackagingForm& form, const std::string& folder);
-
-// Results of pick_package_version.
-inline constexpr int kVersionPicked = 1;
-inline constexpr int kNoKernelPackage = -1;
-
-// Copies the version of the first "FRM0" entry into the Version field: kVersionPicked, or
-// kNoKernelPackage when there is none (the field then stays as it was).
-int pick_package_version(PackagingForm& form);
-
-// Dest file = parent directory of Path joined with (last component of Path + "-K" + Version +
-// ".wrp"). Returns 1.
-int update_package_destination(PackagingForm& form);
+// The package file proposed for a folder: its parent directory joined with (last component of the
+// folder + "-K" + version + ".wrp").
+std::string package_destination(const std::string& folder, const std::string& version);
 
 // Every entry of a directory (sub-directories and hidden entries too, "." and ".." left out),
 // ascending by name without regard to ASCII case, ties broken byte-wise, so that the order does

@@ -5,6 +5,7 @@
 #include "common/text_format.h"
 #include "ops/encryption.h"
 #include "ui/choosers.h"
+#include "ui/control_ids.h"
 #include "ui/dialog_data.h"
 #include "ui/dialog_keys.h"
 #include "ui/running_job.h"
@@ -15,26 +16,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 
 namespace kestrane {
 
 CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
-    : QDialog(parent),
-      m_keyFileEdit(new_edit("1007", this)),
-      m_companyEdit(new_edit("1004", this)),
-      m_sourceEdit(new_edit("1000", this)),
-      m_destEdit(new_edit("1001", this)),
+    : KestraneDialog(parent), m_keyFileEdit(new_edit(ids::encrypt::kKeyFileEdit, this)),
+      m_companyEdit(new_edit(ids::encrypt::kCompanyEdit, this)),
+      m_sourceEdit(new_edit(ids::encrypt::kSourceEdit, this)), m_destEdit(new_edit(ids::encrypt::kDestEdit, this)),
       m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Encrypt file"));
     make_read_only(m_companyEdit);
 
-    QPushButton* selectKeyFile = new_button("Select", "1008", this);
-    QPushButton* browseSource = new_button("Browse", "1005", this);
-    QPushButton* browseDest = new_button("Browse", "1006", this);
-    QPushButton* encrypt = new_button("Encrypt", "1002", this);
-    QPushButton* close = new_button("Close", "1003", this);
+    QPushButton* selectKeyFile = new_button("Select", ids::encrypt::kSelectKeyFileButton, this);
+    QPushButton* browseSource = new_button("Browse", ids::encrypt::kBrowseSourceButton, this);
+    QPushButton* browseDest = new_button("Browse", ids::encrypt::kBrowseDestButton, this);
+    QPushButton* encrypt = new_button("Encrypt", ids::encrypt::kEncryptButton, this);
+    QPushButton* close = new_button("Close", ids::encrypt::kCloseButton, this);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(new_label("Company key", this), 0, 0);
@@ -73,30 +71,6 @@ CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
     m_exchange.bind(m_strDest, m_destEdit);
     m_exchange.bind(m_strCompanyName, m_companyEdit);
     swallow_enter_and_escape(this);
-}
-
-void CEncryptFileDlg::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        OnInitDialog();
-    QDialog::showEvent(event);
-}
-
-CEncryptFileDlg::~CEncryptFileDlg()
-{
-    // The window hides as it goes, and the key field reports being left: not to a dialog half gone.
-    m_keyFileEdit->disconnect(this);
-}
-
-void CEncryptFileDlg::done(int result)
-{
-    if (!job_running())
-        QDialog::done(result);
-}
-
-void CEncryptFileDlg::UpdateData(bool saveAndValidate)
-{
-    m_exchange.exchange(saveAndValidate);
 }
 
 void CEncryptFileDlg::OnInitDialog()

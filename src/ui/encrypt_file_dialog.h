@@ -1,9 +1,8 @@
 #pragma once
 
 #include "ui/company_key_field.h"
-#include "ui/dialog_data.h"
+#include "ui/kestrane_dialog.h"
 
-#include <QDialog>
 #include <QString>
 
 class QLineEdit;
@@ -14,11 +13,10 @@ namespace kestrane {
 // (m_strPresetSource) and require a company (m_strRequiredCompany) before the dialog runs. Ends
 // with OK only after a successful encryption; "Close" and the close box end it with Cancel; Enter
 // and Esc do nothing.
-class CEncryptFileDlg : public QDialog {
+class CEncryptFileDlg : public KestraneDialog {
     Q_OBJECT
 public:
     explicit CEncryptFileDlg(QWidget* parent = nullptr);
-    ~CEncryptFileDlg() override;
 
     // The company key file used when none is stored in the settings, in the program directory. Its
     // hyphen is the dialog's own: the main dialog falls back to "vid_tev.wrp", with an underscore.
@@ -31,15 +29,8 @@ public:
     QString m_strDest;            // edit 1001
     QString m_strCompanyName;     // edit 1004, read-only
 
-    // Not while a job runs.
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void UpdateData(bool saveAndValidate);
-    void OnInitDialog();
+    void OnInitDialog() override;
     void SetSource(const QString& path);
     void OnSelectKeyFile();
     void OnKeyFileEdited();
@@ -51,7 +42,6 @@ private:
     QLineEdit* m_companyEdit;
     QLineEdit* m_sourceEdit;
     QLineEdit* m_destEdit;
-    FieldExchange m_exchange;
     CompanyKeyField m_keyField;
 };
 

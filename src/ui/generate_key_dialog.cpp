@@ -2,6 +2,7 @@
 
 #include "ops/key_generation.h"
 #include "ui/choosers.h"
+#include "ui/control_ids.h"
 #include "ui/dialog_data.h"
 #include "ui/dialog_keys.h"
 #include "ui/running_job.h"
@@ -11,22 +12,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 
 namespace kestrane {
 
 CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
-    : QDialog(parent),
-      m_keyEdit(new_edit("1000", this)),
-      m_destEdit(new_edit("1001", this)),
-      m_companyEdit(new_edit("1004", this)),
-      m_generate(new_button("Generate", "1002", this))
+    : KestraneDialog(parent), m_keyEdit(new_edit(ids::generate_key::kKeyEdit, this)),
+      m_destEdit(new_edit(ids::generate_key::kDestEdit, this)),
+      m_companyEdit(new_edit(ids::generate_key::kCompanyEdit, this)),
+      m_generate(new_button("Generate", ids::generate_key::kGenerateButton, this))
 {
     setWindowTitle(QStringLiteral("Generate Company key"));
     // The name goes into the 16-byte company field of every package made with the key.
     limit_to_bytes(m_companyEdit, kCompanyNameFieldBytes);
-    QPushButton* selectPath = new_button("Select path", "1006", this);
-    QPushButton* close = new_button("Close", "1003", this);
+    QPushButton* selectPath = new_button("Select path", ids::generate_key::kSelectPathButton, this);
+    QPushButton* close = new_button("Close", ids::generate_key::kCloseButton, this);
 
     m_keyEdit->setMinimumWidth(136); // 91 dialog units
     show_characters(m_companyEdit, kCompanyNameFieldBytes);
@@ -57,19 +56,6 @@ CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
     m_exchange.bind(m_strDestPath, m_destEdit);
     m_exchange.bind(m_strCompanyName, m_companyEdit);
     swallow_enter_and_escape(this);
-}
-
-void CGenerateKeyDlg::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        OnInitDialog();
-    QDialog::showEvent(event);
-}
-
-void CGenerateKeyDlg::done(int result)
-{
-    if (!job_running())
-        QDialog::done(result);
 }
 
 void CGenerateKeyDlg::UpdateData(bool saveAndValidate)

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "ui/dialog_data.h"
+#include "ui/kestrane_dialog.h"
 
-#include <QDialog>
 #include <QString>
 
 class QLineEdit;
@@ -13,7 +12,7 @@ namespace kestrane {
 // Creates a company key file from the 12 hexadecimal digits the user types (the file's key is
 // "0000" followed by them) and a company name. Ends with OK only after a successful "Generate";
 // "Close" and the close box end it with Cancel; Enter and Esc do nothing.
-class CGenerateKeyDlg : public QDialog {
+class CGenerateKeyDlg : public KestraneDialog {
     Q_OBJECT
 public:
     explicit CGenerateKeyDlg(QWidget* parent = nullptr);
@@ -22,15 +21,9 @@ public:
     QString m_strDestPath;    // edit 1001
     QString m_strCompanyName; // edit 1004
 
-    // Not while a job runs.
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void UpdateData(bool saveAndValidate);
-    void OnInitDialog();
+    void UpdateData(bool saveAndValidate) override;
+    void OnInitDialog() override;
     void OnUpdateKey();
     void OnSelectPath();
     void OnGenerate();
@@ -40,7 +33,6 @@ private:
     QLineEdit* m_companyEdit;
     QPushButton* m_generate;
     bool m_pushing = false;
-    FieldExchange m_exchange;
 };
 
 } // namespace kestrane

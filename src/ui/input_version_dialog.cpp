@@ -1,6 +1,7 @@
 #include "ui/input_version_dialog.h"
 
 #include "common/messages.h"
+#include "ui/control_ids.h"
 #include "ui/dialog_keys.h"
 #include "ui/widgets.h"
 
@@ -15,13 +16,13 @@ CInputVersionDlg::CInputVersionDlg(QWidget* parent)
     : QDialog(parent), m_pathEdit(new QLineEdit(this)), m_versionEdit(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Input version"));
-    m_pathEdit->setObjectName(QStringLiteral("1032"));
+    m_pathEdit->setObjectName(QString::fromLatin1(ids::input_version::kPathEdit));
     make_read_only(m_pathEdit);
-    m_versionEdit->setObjectName(QStringLiteral("1004"));
+    m_versionEdit->setObjectName(QString::fromLatin1(ids::input_version::kVersionEdit));
     auto* wrapping = new QPushButton(QStringLiteral("Wrapping"), this);
-    wrapping->setObjectName(QStringLiteral("1031"));
+    wrapping->setObjectName(QString::fromLatin1(ids::input_version::kWrappingButton));
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("1003"));
+    cancel->setObjectName(QString::fromLatin1(ids::input_version::kCancelButton));
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Path"), this), 0, 0);

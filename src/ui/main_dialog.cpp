@@ -28,7 +28,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QUrl>
 
 namespace kestrane {
@@ -69,30 +68,6 @@ QStringList dropped_local_files(const QMimeData* data)
 }
 
 } // namespace
-
-void CKestraneDlg::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        OnInitDialog();
-    QDialog::showEvent(event);
-}
-
-CKestraneDlg::~CKestraneDlg()
-{
-    // The window hides as it goes, and the key field reports being left: not to a dialog half gone.
-    m_keyFileEdit->disconnect(this);
-}
-
-void CKestraneDlg::done(int result)
-{
-    if (!job_running())
-        QDialog::done(result);
-}
-
-void CKestraneDlg::UpdateData(bool saveAndValidate)
-{
-    m_exchange.exchange(saveAndValidate);
-}
 
 void CKestraneDlg::OnInitDialog()
 {

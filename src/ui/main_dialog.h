@@ -1,9 +1,8 @@
 #pragma once
 
 #include "ui/company_key_field.h"
-#include "ui/dialog_data.h"
+#include "ui/kestrane_dialog.h"
 
-#include <QDialog>
 #include <QString>
 
 class QAction;
@@ -22,11 +21,10 @@ struct WrapRequest;
 // generator, the package builder, the Setting dialog and the About box from its menus. Exit and
 // Close end it with OK; Enter and Esc do nothing. It opens collapsed to kCollapsedHeight pixels,
 // the wrapping group hidden; ">>" shows the whole window and "<<" collapses it again.
-class CKestraneDlg : public QDialog {
+class CKestraneDlg : public KestraneDialog {
     Q_OBJECT
 public:
     explicit CKestraneDlg(QWidget* parent = nullptr);
-    ~CKestraneDlg() override;
 
     static constexpr int kCollapsedHeight = 270;
     // The company key file used when none is stored in the settings, in the program directory. Its
@@ -43,17 +41,12 @@ public:
     int m_nFullHeight = 0;      // the window's height with every group shown
     bool m_bExpanded = false;
 
-    // Exit, Close and the close box end the dialog, but not while a job runs.
-    void done(int result) override;
-
 protected:
-    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void UpdateData(bool saveAndValidate);
-    void OnInitDialog();
+    void OnInitDialog() override;
     void OnToggleExpand();
     void RefreshCompanyKey();
     void UpdateModeLabel();
@@ -87,7 +80,6 @@ private:
     QLabel* m_modeLabel;
     QPushButton* m_toggle;
     QGroupBox* m_wrappingGroup;
-    FieldExchange m_exchange;
     CompanyKeyField m_keyField;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include "ops/firmware_sources.h"
+#include "ui/control_ids.h"
 #include "ui/dialog_keys.h"
 #include "ui/running_job.h"
 #include "ui/widgets.h"
@@ -22,7 +23,7 @@ namespace kestrane {
 
 // The window's layout: its groups, controls, menus and the handlers they are connected to.
 CKestraneDlg::CKestraneDlg(QWidget* parent)
-    : QDialog(parent), m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
+    : KestraneDialog(parent), m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Kestrane"));
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
@@ -32,12 +33,12 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
 
     // "Company key"
     auto* keyGroup = new QGroupBox(QStringLiteral("Company key"), this);
-    m_keyFileEdit = new_edit("1018", keyGroup);
-    QPushButton* browseKeyFile = new_button("Browse", "1019", keyGroup);
-    m_companyEdit = new_edit("1017", keyGroup);
+    m_keyFileEdit = new_edit(ids::main_dialog::kKeyFileEdit, keyGroup);
+    QPushButton* browseKeyFile = new_button("Browse", ids::main_dialog::kBrowseKeyFileButton, keyGroup);
+    m_companyEdit = new_edit(ids::main_dialog::kCompanyEdit, keyGroup);
     make_read_only(m_companyEdit);
     m_modeLabel = new_label("Static", keyGroup);
-    m_modeLabel->setObjectName(QStringLiteral("1033"));
+    m_modeLabel->setObjectName(QString::fromLatin1(ids::main_dialog::kModeLabel));
     auto* keyLayout = new QGridLayout(keyGroup);
     keyLayout->addWidget(new_label("Company key", keyGroup), 0, 0);
     keyLayout->addWidget(m_keyFileEdit, 0, 1, 1, 3);
@@ -48,17 +49,17 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     keyLayout->setColumnStretch(1, 2);
     keyLayout->setColumnStretch(2, 1);
 
-    QPushButton* close = new_button("Close", "1003", this);
+    QPushButton* close = new_button("Close", ids::main_dialog::kCloseButton, this);
 
     // The encryption of an existing file (a box without a title).
     auto* encryptGroup = new QGroupBox(this);
-    m_sourceEdit = new_edit("1007", encryptGroup);
-    QPushButton* browseSource = new_button("Browse", "1010", encryptGroup);
-    m_destEdit = new_edit("1008", encryptGroup);
-    m_sourceVersionEdit = new_edit("1025", encryptGroup);
+    m_sourceEdit = new_edit(ids::main_dialog::kSourceEdit, encryptGroup);
+    QPushButton* browseSource = new_button("Browse", ids::main_dialog::kBrowseSourceButton, encryptGroup);
+    m_destEdit = new_edit(ids::main_dialog::kDestEdit, encryptGroup);
+    m_sourceVersionEdit = new_edit(ids::main_dialog::kSourceVersionEdit, encryptGroup);
     make_read_only(m_sourceVersionEdit);
-    m_toggle = new_button(">>", "1024", encryptGroup);
-    QPushButton* encrypt = new_button("Encrypt", "1009", encryptGroup);
+    m_toggle = new_button(">>", ids::main_dialog::kToggleButton, encryptGroup);
+    QPushButton* encrypt = new_button("Encrypt", ids::main_dialog::kEncryptButton, encryptGroup);
     auto* encryptLayout = new QGridLayout(encryptGroup);
     encryptLayout->addWidget(new_label("Src file", encryptGroup), 0, 0);
     encryptLayout->addWidget(m_sourceEdit, 0, 1, 1, 3);
@@ -75,15 +76,16 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
     // "Wrapping & encrypt"
     m_wrappingGroup = new QGroupBox(QStringLiteral("Wrapping && encrypt"), this);
     m_cbType = new QComboBox(m_wrappingGroup);
-    m_cbType->setObjectName(QStringLiteral("1023"));
+    m_cbType->setObjectName(QString::fromLatin1(ids::main_dialog::kTypeCombo));
     for (const WrappingType& type : wrapping_types())
         m_cbType->addItem(QString::fromUtf8(type.list_text.data(), static_cast<qsizetype>(type.list_text.size())));
     m_cbType->setCurrentIndex(-1);
-    m_sourcePathEdit = new_edit("1029", m_wrappingGroup);
-    QPushButton* browseSourcePath = new_button("Browse", "1027", m_wrappingGroup);
-    m_versionEdit = new_edit("1004", m_wrappingGroup);
-    QPushButton* wrap = new_button("org -> wrp", "1026", m_wrappingGroup);
-    QPushButton* wrapAndEncrypt = new_button("org -> wrp -> enc", "1012", m_wrappingGroup);
+    m_sourcePathEdit = new_edit(ids::main_dialog::kSourcePathEdit, m_wrappingGroup);
+    QPushButton* browseSourcePath = new_button("Browse", ids::main_dialog::kBrowseSourcePathButton, m_wrappingGroup);
+    m_versionEdit = new_edit(ids::main_dialog::kVersionEdit, m_wrappingGroup);
+    QPushButton* wrap = new_button("org -> wrp", ids::main_dialog::kWrapButton, m_wrappingGroup);
+    QPushButton* wrapAndEncrypt =
+        new_button("org -> wrp -> enc", ids::main_dialog::kWrapAndEncryptButton, m_wrappingGroup);
     auto* wrappingLayout = new QGridLayout(m_wrappingGroup);
     wrappingLayout->addWidget(new_label("Type", m_wrappingGroup), 0, 0);
     wrappingLayout->addWidget(m_cbType, 0, 1);
@@ -145,15 +147,16 @@ CKestraneDlg::CKestraneDlg(QWidget* parent)
         connect(action, &QAction::triggered, this, when_idle(this, handler));
     };
     QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
-    command(file, "&Exit", "32771", &CKestraneDlg::accept);
+    command(file, "&Exit", ids::main_dialog::kExitCommand, &CKestraneDlg::accept);
     QMenu* generate = menuBar->addMenu(QStringLiteral("&Generate"));
-    command(generate, "Generate CompanyKey", "32772", &CKestraneDlg::OnGenerateCompanyKey);
-    command(generate, "Packaging Files", "32773", &CKestraneDlg::OnPackagingFiles);
+    command(generate, "Generate CompanyKey", ids::main_dialog::kGenerateKeyCommand,
+            &CKestraneDlg::OnGenerateCompanyKey);
+    command(generate, "Packaging Files", ids::main_dialog::kPackagingCommand, &CKestraneDlg::OnPackagingFiles);
     QMenu* option = menuBar->addMenu(QStringLiteral("Option"));
-    command(option, "Setting", "32776", &CKestraneDlg::OnSetting);
+    command(option, "Setting", ids::main_dialog::kSettingCommand, &CKestraneDlg::OnSetting);
     // There is no system menu to extend here: the About entry follows "Setting".
     option->addSeparator();
-    command(option, "Kestrane 정보(&A)...", "16", &CKestraneDlg::OnAbout);
+    command(option, "Kestrane 정보(&A)...", ids::main_dialog::kAboutCommand, &CKestraneDlg::OnAbout);
 }
 
 } // namespace kestrane

@@ -3,6 +3,7 @@
 #include "common/messages.h"
 #include "ops/packing.h"
 #include "ui/choosers.h"
+#include "ui/control_ids.h"
 #include "ui/dialog_data.h"
 #include "ui/folder_chooser.h"
 #include "ui/running_job.h"
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -33,7 +33,7 @@ QString from_std(const std::string& text)
 
 } // namespace
 
-CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
+CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : KestraneDialog(parent)
 {
     setWindowTitle(QStringLiteral("Packaging files"));
 
@@ -46,25 +46,25 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
 
     // Created in the order of the template, which is also the tab order.
     QLabel* pathLabel = new_label("Path", this);
-    m_pathEdit = new_edit("1000", this);
+    m_pathEdit = new_edit(ids::packaging::kPathEdit, this);
     QLabel* destLabel = new_label("Dest file", this);
-    m_destEdit = new_edit("1001", this);
-    QPushButton* pack = button("PACK", "1002");
-    QPushButton* close = button("Close", "1003");
-    QPushButton* browsePath = button("Browse", "1005");
-    QPushButton* browseDest = button("Browse", "1006");
+    m_destEdit = new_edit(ids::packaging::kDestEdit, this);
+    QPushButton* pack = button("PACK", ids::packaging::kPackButton);
+    QPushButton* close = button("Close", ids::packaging::kCloseButton);
+    QPushButton* browsePath = button("Browse", ids::packaging::kBrowsePathButton);
+    QPushButton* browseDest = button("Browse", ids::packaging::kBrowseDestButton);
     auto* information = new QGroupBox(QStringLiteral("Information"), this);
     QLabel* companyLabel = new_label("Company name", this);
-    m_companyEdit = new_edit("1004", this);
+    m_companyEdit = new_edit(ids::packaging::kCompanyEdit, this);
     make_read_only(m_companyEdit);
     m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("1007"));
+    m_list->setObjectName(QString::fromLatin1(ids::packaging::kList));
     QLabel* statusLabel = new_label("Status", this);
-    m_statusEdit = new_edit("1008", this);
+    m_statusEdit = new_edit(ids::packaging::kStatusEdit, this);
     make_read_only(m_statusEdit);
     QLabel* versionLabel = new_label("Version", this);
-    m_versionEdit = new_edit("1009", this);
-    QPushButton* apply = button("Apply", "1010");
+    m_versionEdit = new_edit(ids::packaging::kVersionEdit, this);
+    QPushButton* apply = button("Apply", ids::packaging::kApplyButton);
     QLabel* versionHint = new_label("ex> 1.5.2", this);
 
     // A list view in report mode: one line per entry, no tree, no sorting.
@@ -127,24 +127,6 @@ CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : QDialog(parent)
     m_exchange.bind(m_strCompanyName, m_companyEdit);
     m_exchange.bind(m_strStatus, m_statusEdit);
     m_exchange.bind(m_strVersion, m_versionEdit);
-}
-
-void CPackagingFilesDlg::showEvent(QShowEvent* event)
-{
-    if (!event->spontaneous())
-        OnInitDialog();
-    QDialog::showEvent(event);
-}
-
-void CPackagingFilesDlg::done(int result)
-{
-    if (!job_running())
-        QDialog::done(result);
-}
-
-void CPackagingFilesDlg::UpdateData(bool saveAndValidate)
-{
-    m_exchange.exchange(saveAndValidate);
 }
 
 void CPackagingFilesDlg::OnInitDialog()
@@ -211,7 +193,9 @@ void CPackagingFilesDlg::OnBrowsePath()
     UpdateData(false);
 
     FieldsToForm();
-    scan_folder_for_packing(m_form, to_std(*folder));
+    scan_package_sources(m_form, to_std(*folder));
+    pick_package_version(m_form);
+    update_package_destination(m_form);
     FormToFields();
     UpdateData(false);
     RebuildRows();
@@ -238,7 +222,7 @@ void CPackagingFilesDlg::OnApply()
         return;
     }
     FieldsToForm();
-    propose_package_destination(m_form);
+    update_package_destination(m_form);
     FormToFields();
     UpdateData(false);
 }
@@ -248,7 +232,7 @@ void CPackagingFilesDlg::OnPack()
     UpdateData(true);
     // The list shows the form's entries: those are packed, from the folder in the Path field.
     FieldsToForm();
-    run_job([this] { return pack_listed_packages(m_form); });
+    run_job([this] { return pack_listed_packages(packing_job_of(m_form)); });
     accept();
 }
 

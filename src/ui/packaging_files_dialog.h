@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ui/dialog_data.h"
+#include "ui/kestrane_dialog.h"
+#include "ui/packaging_form.h"
 
 #include "ops/packing.h"
 
-#include <QDialog>
 #include <QFont>
 #include <QString>
 
@@ -17,8 +17,8 @@ namespace kestrane {
 // lists the packages that may travel together; "Apply" rebuilds the Dest file from Path and
 // Version; "PACK" writes the package file and ends the dialog with OK whatever the outcome;
 // "Close" ends it with Cancel. The scan, the version and destination rules and the packing are
-// the operations of PackagingForm and pack_files; the dialog only carries their fields.
-class CPackagingFilesDlg : public QDialog {
+// the packing operations; the dialog carries their fields in a PackagingForm.
+class CPackagingFilesDlg : public KestraneDialog {
     Q_OBJECT
 public:
     explicit CPackagingFilesDlg(QWidget* parent = nullptr);
@@ -29,15 +29,8 @@ public:
     QString m_strStatus;      // edit 1008, read-only
     QString m_strVersion;     // edit 1009
 
-    // Not while a job runs.
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void UpdateData(bool saveAndValidate);
-    void OnInitDialog();
+    void OnInitDialog() override;
     void OnBrowsePath();
     void OnBrowseDest();
     void OnApply();
@@ -56,7 +49,6 @@ private:
     QLineEdit* m_versionEdit;
     PackagingForm m_form; // its entries are the list's source entries
     QFont m_listFont;
-    FieldExchange m_exchange;
 };
 
 } // namespace kestrane

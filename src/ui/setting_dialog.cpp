@@ -4,6 +4,7 @@
 #include "ops/build_identity.h"
 #include "ops/remembered_settings.h"
 #include "ui/program_version.h"
+#include "ui/control_ids.h"
 #include "ui/widgets.h"
 
 #include <QCheckBox>
@@ -30,13 +31,13 @@ CSettingDlg::CSettingDlg(QWidget* parent)
     : QDialog(parent), m_useNewEncrypt(new QCheckBox(QStringLiteral("Use ENC1 encryption mode for ZIV/DOV"), this))
 {
     setWindowTitle(QStringLiteral("Setting"));
-    m_useNewEncrypt->setObjectName(QStringLiteral("1034"));
+    m_useNewEncrypt->setObjectName(QString::fromLatin1(ids::setting::kUseNewEncryptCheck));
 
     auto* save = new QPushButton(QStringLiteral("Save"), this);
-    save->setObjectName(QStringLiteral("1"));
+    save->setObjectName(QString::fromLatin1(ids::kOk));
     save->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("2"));
+    cancel->setObjectName(QString::fromLatin1(ids::kCancel));
     cancel->setAutoDefault(false);
 
     auto* group = new QGroupBox(QStringLiteral("Setting"), this);
@@ -103,7 +104,7 @@ CAboutBoxDlg::CAboutBoxDlg(QWidget* parent) : QDialog(parent)
     auto* picture = new QLabel(this);
     picture->setPixmap(program_icon().pixmap(32, 32));
     auto* ok = new QPushButton(QStringLiteral("확인"), this);
-    ok->setObjectName(QStringLiteral("1"));
+    ok->setObjectName(QString::fromLatin1(ids::kOk));
     ok->setDefault(true);
 
     // What `kestrane --version` tells: the version, and the sealing key the program carries.

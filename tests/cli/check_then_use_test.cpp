@@ -1,7 +1,7 @@
 // Files that change between the moment an operation checks them and the moment it uses them. The
 // message an operation shows in between is the hook: the presenter changes the file there.
 
-#include "cli/release_commands.h"
+#include "cli/command_operations.h"
 #include "common/messages.h"
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"

@@ -1,6 +1,6 @@
 // Inputs the fuzz targets found to break the command-line operations, and more of their kind.
 
-#include "cli/release_commands.h"
+#include "cli/command_operations.h"
 #include "crypt/company_key_file.h"
 
 #include "support/test_support.h"

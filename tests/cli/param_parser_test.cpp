@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 using namespace kestrane;
@@ -42,127 +44,127 @@ struct Fixture {
         parser.add_param("key", &key);
         parser.add_param("wrapping", &wrapping);
         parser.add_param("version", &version);
+        parser.add_flag("help", &help);
     }
     bool parse(std::vector<const char*> arguments)
     {
         arguments.insert(arguments.begin(), "kestrane");
         return parser.parse(static_cast<int>(arguments.size()), arguments.data());
     }
+    // What the parse left in a field: "key", "wrapping", "version" and "help" (nullopt when absent),
+    // "wrapping name", "file" and "file count".
+    std::optional<std::string> field(const std::string& name) const
+    {
+        const auto value_of = [](const auto& param) {
+            return param.present() ? std::optional<std::string>(param.value()) : std::nullopt;
+        };
+        if (name == "key")
+            return value_of(key);
+        if (name == "wrapping")
+            return value_of(wrapping);
+        if (name == "version")
+            return value_of(version);
+        if (name == "help")
+            return help.present() ? std::optional<std::string>("") : std::nullopt;
+        if (name == "wrapping name")
+            return wrapping.name();
+        if (name == "file count")
+            return std::to_string(file.count());
+        return file.value();
+    }
     PositionalParam file;
     RecordingErrorHandler errors;
     ValueParam key, wrapping, version;
+    FlagParam help;
     ParamParser parser;
 };
 
 using Errors = std::vector<std::pair<std::string, std::string>>;
+constexpr auto kAbsent = std::nullopt;
 
 } // namespace
 
-TEST(ParamParser, NoArgumentsLeavesEverythingEmpty)
+// Each parse of the fixture's options: its result, the errors reported, and the fields it left.
+TEST(ParamParser, Parses)
 {
-    Fixture f;
-    EXPECT_TRUE(f.parse({}));
-    EXPECT_FALSE(f.key.present());
-    EXPECT_EQ(f.file.value(), "");
-    EXPECT_TRUE(f.errors.errors.empty());
-}
-
-TEST(ParamParser, ValueInNextArgumentOrAfterColon)
-{
-    Fixture f;
-    EXPECT_TRUE(f.parse({"-wrapping", "kernel", "--key", "/keys/acme.wrp", "/fw/image.krn"}));
-    EXPECT_EQ(f.wrapping.name(), "wrapping");
-    EXPECT_EQ(f.wrapping.value(), "kernel");
-    EXPECT_EQ(f.key.value(), "/keys/acme.wrp");
-    EXPECT_EQ(f.file.value(), "/fw/image.krn");
-
-    Fixture g;
-    EXPECT_TRUE(g.parse({"-key:a:b", "--version:-1", "-wrapping:"}));
-    EXPECT_EQ(g.key.value(), "a:b");
-    EXPECT_EQ(g.version.value(), "-1");
-    EXPECT_TRUE(g.wrapping.present());
-    EXPECT_EQ(g.wrapping.value(), "");
-
-    Fixture h(OptionSyntax::Windows);
-    EXPECT_TRUE(h.parse({"/wrapping:kernel", "/key:C:\\keys\\company.wrp", "C:\\fw\\image.krn"}));
-    EXPECT_EQ(h.key.value(), "C:\\keys\\company.wrp");
-    EXPECT_EQ(h.file.value(), "C:\\fw\\image.krn");
-}
-
-TEST(ParamParser, OptionWithoutValue)
-{
-    Fixture f;
-    EXPECT_FALSE(f.parse({"-key"}));
-    EXPECT_EQ(f.errors.errors, (Errors{{"PARAM_NO_VALUE", "key"}}));
-
-    Fixture g;
-    EXPECT_FALSE(g.parse({"-key", "-version", "1"}));
-    EXPECT_EQ(g.errors.errors, (Errors{{"PARAM_NO_VALUE", "key"}}));
-    EXPECT_FALSE(g.version.present()); // stopped at the first error
-
-    // On POSIX an absolute path is a value, not an option.
-    Fixture h;
-    EXPECT_TRUE(h.parse({"-key", "/keys/a.wrp"}));
-    Fixture w(OptionSyntax::Windows);
-    EXPECT_FALSE(w.parse({"-key", "/keys/a.wrp"}));
-    EXPECT_EQ(w.errors.errors, (Errors{{"PARAM_NO_VALUE", "key"}}));
-}
-
-TEST(ParamParser, UnknownOptions)
-{
-    const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
-        {{"-KEY", "x"}, "KEY"},      // names are case-sensitive
-        {{"-"}, ""},                 // the empty option
-        {{"--"}, ""},
-        {{"-nokey:value"}, "nokey"}, // split at ':' into an unknown key
-        {{"-key=x"}, "key=x"},
+    const auto posix = OptionSyntax::Posix, windows = OptionSyntax::Windows;
+    const struct {
+        OptionSyntax syntax;
+        bool double_dash;
+        std::vector<const char*> arguments;
+        bool parsed;
+        Errors errors;
+        std::vector<std::pair<std::string, std::optional<std::string>>> fields;
+    } cases[] = {
+        // No arguments leave everything empty.
+        {posix, false, {}, true, {}, {{"key", kAbsent}, {"file", ""}}},
+        // The value in the next argument or after a colon.
+        {posix,
+         false,
+         {"-wrapping", "kernel", "--key", "/keys/acme.wrp", "/fw/image.krn"},
+         true,
+         {},
+         {{"wrapping name", "wrapping"}, {"wrapping", "kernel"}, {"key", "/keys/acme.wrp"}, {"file", "/fw/image.krn"}}},
+        {posix,
+         false,
+         {"-key:a:b", "--version:-1", "-wrapping:"},
+         true,
+         {},
+         {{"key", "a:b"}, {"version", "-1"}, {"wrapping", ""}}},
+        {windows,
+         false,
+         {"/wrapping:kernel", "/key:C:\\keys\\company.wrp", "C:\\fw\\image.krn"},
+         true,
+         {},
+         {{"key", "C:\\keys\\company.wrp"}, {"file", "C:\\fw\\image.krn"}}},
+        // An option without its value; the parse stops at the first error.
+        {posix, false, {"-key"}, false, {{"PARAM_NO_VALUE", "key"}}, {}},
+        {posix, false, {"-key", "-version", "1"}, false, {{"PARAM_NO_VALUE", "key"}}, {{"version", kAbsent}}},
+        // On POSIX an absolute path is a value, not an option.
+        {posix, false, {"-key", "/keys/a.wrp"}, true, {}, {}},
+        {windows, false, {"-key", "/keys/a.wrp"}, false, {{"PARAM_NO_VALUE", "key"}}, {}},
+        // Unknown options.
+        {posix, false, {"-KEY", "x"}, false, {{"UNKNOWN_PARAM", "KEY"}}, {}}, // names are case-sensitive
+        {posix, false, {"-"}, false, {{"UNKNOWN_PARAM", ""}}, {}},            // the empty option
+        {posix, false, {"--"}, false, {{"UNKNOWN_PARAM", ""}}, {}},
+        {posix, false, {"-nokey:value"}, false, {{"UNKNOWN_PARAM", "nokey"}}, {}}, // split at ':' into an unknown key
+        {posix, false, {"-key=x"}, false, {{"UNKNOWN_PARAM", "key=x"}}, {}},
+        {windows, false, {"/key=x"}, false, {{"UNKNOWN_PARAM", "key=x"}}, {}},
+        {windows, false, {"/data/fw.bin"}, false, {{"UNKNOWN_PARAM", "data/fw.bin"}}, {}},
+        // The double-dash conventions, when enabled.
+        {posix,
+         true,
+         {"--key=a=b:c", "--version:x=y", "x", "--", "-wrapping", "--"},
+         true,
+         {},
+         {{"key", "a=b:c"}, {"version", "x=y"}, {"wrapping", kAbsent}, {"file", "--"}, {"file count", "3"}}},
+        {posix, true, {"-key=x"}, false, {{"UNKNOWN_PARAM", "key=x"}}, {}},
+        {posix, true, {"--nokey=x"}, false, {{"UNKNOWN_PARAM", "nokey"}}, {}},
+        // An error stops the parse but keeps the earlier values.
+        {posix,
+         false,
+         {"-key", "k.wrp", "-bad", "-version", "1"},
+         false,
+         {{"UNKNOWN_PARAM", "bad"}},
+         {{"key", "k.wrp"}, {"version", kAbsent}}},
+        // The last value wins.
+        {posix, false, {"a", "-key", "1", "b", "-key:2"}, true, {}, {{"file", "b"}, {"key", "2"}}},
+        // Flags take no value and are not split at a colon.
+        {posix, false, {"-help", "file"}, true, {}, {{"help", ""}, {"file", "file"}}},
+        {posix, false, {"-help:x"}, false, {{"UNKNOWN_PARAM", "help"}}, {}},
     };
-    for (const auto& [arguments, name] : cases) {
-        Fixture f;
-        EXPECT_FALSE(f.parse(arguments));
-        EXPECT_EQ(f.errors.errors, (Errors{{"UNKNOWN_PARAM", name}})) << arguments[0];
+    for (const auto& c : cases) {
+        std::string trace;
+        for (const char* argument : c.arguments)
+            trace += std::string(argument) + " ";
+        SCOPED_TRACE(trace);
+        Fixture f(c.syntax);
+        f.parser.set_double_dash_conventions(c.double_dash);
+        EXPECT_EQ(f.parse(c.arguments), c.parsed);
+        EXPECT_EQ(f.errors.errors, c.errors);
+        for (const auto& [name, value] : c.fields)
+            EXPECT_EQ(f.field(name), value) << name;
     }
-    Fixture w(OptionSyntax::Windows);
-    EXPECT_FALSE(w.parse({"/key=x"}));
-    EXPECT_EQ(w.errors.errors, (Errors{{"UNKNOWN_PARAM", "key=x"}}));
-    Fixture path(OptionSyntax::Windows);
-    EXPECT_FALSE(path.parse({"/data/fw.bin"}));
-    EXPECT_EQ(path.errors.errors, (Errors{{"UNKNOWN_PARAM", "data/fw.bin"}}));
-}
-
-TEST(ParamParser, DoubleDashConventionsWhenEnabled)
-{
-    Fixture f;
-    f.parser.set_double_dash_conventions(true);
-    EXPECT_TRUE(f.parse({"--key=a=b:c", "--version:x=y", "x", "--", "-wrapping", "--"}));
-    EXPECT_EQ(f.key.value(), "a=b:c");
-    EXPECT_EQ(f.version.value(), "x=y");
-    EXPECT_FALSE(f.wrapping.present());
-    EXPECT_EQ(f.file.value(), "--");
-    EXPECT_EQ(f.file.count(), 3u);
-
-    for (const char* single : {"-key=x", "--nokey=x"}) {
-        Fixture g;
-        g.parser.set_double_dash_conventions(true);
-        EXPECT_FALSE(g.parse({single})) << single;
-        EXPECT_EQ(g.errors.errors.at(0).first, "UNKNOWN_PARAM");
-    }
-}
-
-TEST(ParamParser, ErrorStopsTheParseButKeepsEarlierValues)
-{
-    Fixture f;
-    EXPECT_FALSE(f.parse({"-key", "k.wrp", "-bad", "-version", "1"}));
-    EXPECT_EQ(f.key.value(), "k.wrp");
-    EXPECT_FALSE(f.version.present());
-}
-
-TEST(ParamParser, LastValueWins)
-{
-    Fixture f;
-    EXPECT_TRUE(f.parse({"a", "-key", "1", "b", "-key:2"}));
-    EXPECT_EQ(f.file.value(), "b");
-    EXPECT_EQ(f.key.value(), "2");
 }
 
 TEST(ParamParser, NonOptionWithoutPositionalFailsSilently)
@@ -184,22 +186,6 @@ TEST(ParamParser, RefusedAcceptDoesNotStopTheParse)
     EXPECT_EQ(refusing.values, std::vector<std::string>{"x"});
     EXPECT_EQ(f.key.value(), "k");
     EXPECT_TRUE(f.errors.errors.empty());
-}
-
-TEST(ParamParser, FlagsTakeNoValueAndAreNotSplitAtColon)
-{
-    Fixture f;
-    FlagParam help;
-    f.parser.add_flag("help", &help);
-    EXPECT_TRUE(f.parse({"-help", "file"}));
-    EXPECT_TRUE(help.present());
-    EXPECT_EQ(f.file.value(), "file");
-
-    Fixture g;
-    FlagParam flag;
-    g.parser.add_flag("help", &flag);
-    EXPECT_FALSE(g.parse({"-help:x"}));
-    EXPECT_EQ(g.errors.errors, (Errors{{"UNKNOWN_PARAM", "help"}}));
 }
 
 TEST(ParamParser, StripOptionPrefixPerSyntax)

@@ -22,14 +22,6 @@ protected:
         make_uimage(path, "Linux image HW 0000 1r5r2", pattern_bytes(40000, 11));
         return path;
     }
-    std::string make_web() const
-    {
-        const std::string web = work().file("web");
-        QDir().mkpath(QString::fromStdString(web + "/img"));
-        write_text(web + "/index.html", "<html>camera</html>");
-        write_bytes(web + "/img/logo.png", pattern_bytes(3000, 4));
-        return web;
-    }
     ProcessResult release(const std::vector<std::string>& arguments) const
     {
         ProcessOptions options;
@@ -56,7 +48,7 @@ protected:
 TEST_P(BuildServer, WholeReleaseByScript)
 {
     const std::string kernel = make_kernel("image.krn");
-    const std::string web = make_web();
+    const std::string web = make_web(work());
     const std::map<std::string, std::string> digits = {{"Acme", "0A1B2C3D4E5F"}, {"Other", "0A1B2C3D4E60"}};
     const std::string out = work().file("release");
     const std::string private_key = work().file("sealing.pem");
@@ -121,7 +113,7 @@ TEST_P(BuildServer, WholeReleaseByScript)
 TEST_P(BuildServer, ReleaseScriptMakesAKeyFileOnlyWhenAsked)
 {
     const std::string kernel = make_kernel("image.krn");
-    const std::string web = make_web();
+    const std::string web = make_web(work());
     const std::string key_file = work().file("acme.wrp");
     EXPECT_EQ(release({key_file, kernel, web, "1.5.2", work().file("r0")}).exit_code, 1);
 

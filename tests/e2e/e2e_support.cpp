@@ -89,34 +89,6 @@ Bytes key_bytes(const std::string& digits)
     return key;
 }
 
-testing::AssertionResult ProgramTest::wrapped_as(const std::string& path, const std::string& type,
-                                                 const std::string& model, const std::string& version,
-                                                 const Bytes* payload)
-{
-    const Bytes file = read_bytes(path);
-    if (file.size() < 156)
-        return testing::AssertionFailure() << path << " is only " << file.size() << " bytes";
-    const size_t length = file[136] | file[137] << 8 | file[138] << 16 | size_t{file[139]} << 24;
-    if (file.size() != 156 + length)
-        return testing::AssertionFailure() << "length field " << length << " for a file of " << file.size();
-    Bytes model_field(4, 0), version_field(20, 0);
-    std::copy(model.begin(), model.end(), model_field.begin());
-    std::copy(version.begin(), version.begin() + std::min<size_t>(8, version.size()), version_field.begin());
-    if (version.size() > 8)
-        std::copy(version.begin() + 8, version.end(), version_field.begin() + 8);
-    Bytes stored_version(file.begin() + 12, file.begin() + 20);
-    stored_version.insert(stored_version.end(), file.begin() + 52, file.begin() + 64);
-    if (text_at(file, 0, 8) != type + "PLAN" || Bytes(file.begin() + 8, file.begin() + 12) != model_field
-        || stored_version != version_field)
-        return testing::AssertionFailure() << "header " << to_hex(file.data(), 64);
-    if (payload && (payload->size() != length || !std::equal(payload->begin(), payload->end(), file.begin() + 140)))
-        return testing::AssertionFailure() << "payload differs";
-    const Bytes covered(file.begin(), file.end() - 16);
-    if (to_hex(file.data() + file.size() - 16, 16) != openssl_md5_hex(covered))
-        return testing::AssertionFailure() << "MD5 trailer does not match openssl";
-    return testing::AssertionSuccess();
-}
-
 XvfbServer::XvfbServer() : m_server(std::make_unique<QProcess>())
 {
     // A display number nobody else is likely to take; Xvfb refuses one that is in use, and then

@@ -50,11 +50,6 @@ protected:
     // A company key file with key bytes 00 00 followed by the 12 hex digits.
     std::string make_key_file(const std::string& name, const std::string& company, const std::string& digits) const;
 
-    // Checks a wrapped file: tags, model, version, payload and the MD5 trailer (by openssl).
-    static testing::AssertionResult wrapped_as(const std::string& path, const std::string& type,
-                                               const std::string& model, const std::string& version,
-                                               const Bytes* payload);
-
 private:
     ProcessOptions options(const std::string& working_directory) const;
 

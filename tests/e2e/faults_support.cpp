@@ -66,15 +66,6 @@ std::string differences(const Snapshot& before, const Snapshot& after)
     return text;
 }
 
-std::string Faults::make_web(const std::string& name) const
-{
-    const std::string web = work().file(name);
-    QDir().mkpath(QString::fromStdString(web + "/img"));
-    write_text(web + "/index.html", "<html>camera</html>");
-    write_bytes(web + "/img/logo.png", pattern_bytes(3000, 4));
-    return web;
-}
-
 ProcessOptions Faults::options(std::vector<std::pair<std::string, std::string>> extra) const
 {
     ProcessOptions o;

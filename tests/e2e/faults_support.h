@@ -24,8 +24,6 @@ std::string differences(const Snapshot& before, const Snapshot& after);
 // exit status 1 and leave the work folder as it was.
 class Faults : public CommandLineProgramTest {
 protected:
-    std::string make_web(const std::string& name = "web") const;
-
     // The environment run() gives the program, with `extra` variables added.
     ProcessOptions options(std::vector<std::pair<std::string, std::string>> extra = {}) const;
 

@@ -113,7 +113,7 @@ TEST_P(ReadOnlyFolder, WrapKeepsTheOldWrappedFile)
 TEST_P(ReadOnlyFolder, DirectoryWrapLeavesNoArchive)
 {
     const std::string locked = locked_folder([this](const std::string& dir) {
-        QDir().rename(QString::fromStdString(make_web()), QString::fromStdString(dir + "/web"));
+        QDir().rename(QString::fromStdString(make_web(work())), QString::fromStdString(dir + "/web"));
         write_text(dir + "/web.wrp", "old");
     });
     // The archive passes through a FIFO elsewhere: what fails is the wrapped file's creation.
@@ -223,7 +223,7 @@ class Archiver : public Faults {
 protected:
     void SetUp() override
     {
-        m_web = make_web();
+        m_web = make_web(work());
         write_text(m_web + ".wrp", "the wrapped web pages of last week");
     }
 
@@ -341,7 +341,7 @@ TEST_P(Archiver, TerminationSignalsEndTheWrapAndTheArchiver)
 TEST_P(Faults, ShellWordsInAFolderNameAreJustAName)
 {
     const std::string name = "web $(touch PWNED1) `touch PWNED2`; touch PWNED3 & 'q\" | x";
-    const std::string web = make_web(name);
+    const std::string web = make_web(work(), name);
     make_executable(program_dir().file("tar"),
                     script("pwd > \"$ARCHIVER_LOG\"; for a in \"$@\"; do echo \"$a\" >> \"$ARCHIVER_LOG\"; done; exit 1"));
     const TempDir logs;
@@ -402,7 +402,7 @@ TEST_P(Faults, AwkwardNamesAreWrappedAndEncrypted)
     }
 
     // A directory with a non-ASCII name and a space.
-    const std::string web = make_web("웹 페이지");
+    const std::string web = make_web(work(), "웹 페이지");
     const ProcessResult directory = run({"-wrapping", "webpage", "-version", "2.0", "웹 페이지"});
     EXPECT_EQ(directory.exit_code, 0) << directory.standard_output;
     EXPECT_TRUE(wrapped_as(web + ".wrp", "WEB0", "", "2.0", nullptr));

@@ -79,7 +79,7 @@ TEST_P(HostileUse, OutputThatIsNotARegularFileIsRefused)
     const std::string key = make_key_file("acme.wrp", "Acme", "0A0B0C0D0E0F");
     write_bytes(work().file("src.bin"), pattern_bytes(700, 3));
     write_bytes(work().file("fw.wrp"), plain_tagged_bytes("FRM0", pattern_bytes(300, 2)));
-    make_web("web");
+    make_web(work(), "web");
     QDir().mkpath(QString::fromStdString(work().file("release")));
     ASSERT_EQ(run({"-wrapping", "ocx", "-version", "1", "-key", key, "-dest", "release/x.wrp", "src.bin"}).exit_code,
               0);

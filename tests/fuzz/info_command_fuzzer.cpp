@@ -6,7 +6,7 @@
 
 #include "fuzz_support.h"
 
-#include "cli/release_commands.h"
+#include "cli/command_operations.h"
 #include "crypt/company_key_file.h"
 #include "format/tagged_header_reader.h"
 

@@ -72,13 +72,7 @@ TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
     write_text(m_program.file("tar"), "#!/bin/sh\nexec sleep 30\n"); // ended, not waited out
     QFile::setPermissions(QString::fromStdString(m_program.file("tar")), QFile::ReadOwner | QFile::ExeOwner);
 
-    PackagingForm form;
-    form.path = work.file("set");
-    form.dest_file = work.file("set-K1.0.wrp");
-    form.version = "1.0";
-    form.entries.resize(2);
-    form.entries[0].path = work.file("set/a.enc");
-    form.entries[1].path = work.file("set/b.enc");
+    const PackingJob packing{work.file("set"), {"a.enc", "b.enc"}, "1.0", work.file("set-K1.0.wrp")};
     const auto wrap = [&](unsigned type, const std::string& name) {
         return WrapRequest{type, "1.0", work.file(name), work.file(name + ".wrp")};
     };
@@ -101,7 +95,7 @@ TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
         {"encrypt",
          [&] { return encrypt_wrapped_file(work.file("acme.wrp"), work.file("fw.wrp"), work.file("fw.wrp-Acme.enc")); },
          kEncryptionFailed, "encrypt_package() Failed with error [-20]"},
-        {"pack", [&] { return pack_listed_packages(form); }, kOperationCancelled, "Fail with error[-20]"},
+        {"pack", [&] { return pack_listed_packages(packing); }, kOperationCancelled, "Fail with error[-20]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.job);

@@ -64,7 +64,7 @@ TEST_F(ResourceShortage, EveryJobFailsWithItsCannotCreateCode)
         {"generate",
          [&] { return generate_company_key_file({.digits = "0A0B0C0D0E0F", .company_name = "Beta", .destination = out}); },
          kKeyGenerationCannotCreate, {"Fail with Error code[-2]"}},
-        {"pack", [&] { return pack_listed_packages(PackagingForm{m_work.path(), out, "Acme", "", "1.0", {}}); },
+        {"pack", [&] { return pack_listed_packages(PackingJob{m_work.path(), {}, "1.0", out}); },
          kPackCannotCreate, {"Fail with error[-2]"}},
     };
     for (const Case& c : cases) {

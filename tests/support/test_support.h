@@ -85,6 +85,15 @@ void make_uimage(const std::string& path, const std::string& image_name, const B
 
 // Independent oracles.
 std::string openssl_md5_hex(const Bytes& data);
+
+// A folder `name` of `dir` holding a web page ("index.html") and, unless left out, an image
+// ("img/logo.png"); its path.
+enum class WebImage { Included, LeftOut };
+std::string make_web(const TempDir& dir, const std::string& name = "web", WebImage image = WebImage::Included);
+
+// Checks a wrapped file: tags, model, version, payload and the MD5 trailer (by openssl).
+testing::AssertionResult wrapped_as(const std::string& path, const std::string& type, const std::string& model,
+                                    const std::string& version, const Bytes* payload);
 std::string openssl_hmac_md5_hex(const Bytes& key, const Bytes& data);
 // What `openssl pkey -pubin -in KEY.pem -outform DER | sha256sum` prints for a public key.
 std::string openssl_key_fingerprint(const std::string& pem);

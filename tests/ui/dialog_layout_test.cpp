@@ -82,12 +82,12 @@ TEST_F(DialogLayout, NameAndVersionEditsShowTheirLongestTextWhole)
     const Make main = [] { return std::make_unique<CKestraneDlg>(); };
     const Make packaging = [] { return std::make_unique<CPackagingFilesDlg>(); };
     const std::tuple<Make, const char*, int> edits[] = {
-        {main, "1004", 20},
-        {main, "1017", 16},
-        {packaging, "1009", 20},
-        {packaging, "1004", 16},
-        {[] { return std::make_unique<CGenerateKeyDlg>(); }, "1004", 16},
-        {[] { return std::make_unique<CEncryptFileDlg>(); }, "1004", 16},
+        {main, ids::main_dialog::kVersionEdit, 20},
+        {main, ids::main_dialog::kCompanyEdit, 16},
+        {packaging, ids::packaging::kVersionEdit, 20},
+        {packaging, ids::packaging::kCompanyEdit, 16},
+        {[] { return std::make_unique<CGenerateKeyDlg>(); }, ids::generate_key::kCompanyEdit, 16},
+        {[] { return std::make_unique<CEncryptFileDlg>(); }, ids::encrypt::kCompanyEdit, 16},
     };
     MessageRecorder recorder;
     for (const auto& [make, id, characters] : edits) {

@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "ui/choosers.h"
+#include "ui/control_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -79,13 +80,6 @@ protected:
     // The text of an edit, a click on a button, of a dialog by their ids.
     static QString text(QWidget* modal, const char* id) { return child<QLineEdit>(modal, id)->text(); }
     static void click(QWidget* modal, const char* id) { child<QPushButton>(modal, id)->click(); }
-    // A folder "web" with one page; its path.
-    std::string make_web()
-    {
-        QDir().mkpath(QString::fromStdString(m_work.file("web")));
-        write_text(m_work.file("web/index.html"), "<html></html>");
-        return m_work.file("web");
-    }
     // An archiver in the program directory (found before the system's): a shell script.
     void place_archiver(const std::string& script)
     {

@@ -43,13 +43,13 @@ TEST_F(EncryptFileDialog, PresetSourceWithTheDefaultKeyFile)
     CEncryptFileDlg dialog;
     dialog.m_strPresetSource = QString::fromStdString(source);
     when_modal_opens([&](QWidget* modal) {
-        EXPECT_EQ(text(modal, "1007").toStdString(), default_key);
-        EXPECT_EQ(text(modal, "1004"), "Acme");
-        EXPECT_TRUE(child<QLineEdit>(modal, "1004")->isReadOnly());
-        EXPECT_EQ(text(modal, "1000").toStdString(), source);
-        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.enc");
-        QTest::keyClick(child<QLineEdit>(modal, "1001"), Qt::Key_Return); // does nothing
-        click(modal, "1002");
+        EXPECT_EQ(text(modal, ids::encrypt::kKeyFileEdit).toStdString(), default_key);
+        EXPECT_EQ(text(modal, ids::encrypt::kCompanyEdit), "Acme");
+        EXPECT_TRUE(child<QLineEdit>(modal, ids::encrypt::kCompanyEdit)->isReadOnly());
+        EXPECT_EQ(text(modal, ids::encrypt::kSourceEdit).toStdString(), source);
+        EXPECT_EQ(text(modal, ids::encrypt::kDestEdit).toStdString(), source + "-Acme.enc");
+        QTest::keyClick(child<QLineEdit>(modal, ids::encrypt::kDestEdit), Qt::Key_Return); // does nothing
+        click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Success to encrypt file for tev"});
@@ -68,17 +68,17 @@ TEST_F(EncryptFileDialog, NoKeyFileUntilOneIsSelectedThenRawIsEnc1)
     chooser.choose(source);
     CEncryptFileDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        EXPECT_EQ(text(modal, "1004"), "");
-        click(modal, "1005"); // no company yet: refused before any chooser
-        click(modal, "1008");
-        EXPECT_EQ(text(modal, "1007").toStdString(), default_key);
-        click(modal, "1008");
-        EXPECT_EQ(text(modal, "1007").toStdString(), acme);
-        EXPECT_EQ(text(modal, "1004"), "Acme");
-        EXPECT_EQ(text(modal, "1000"), ""); // no source: nothing re-proposed, nothing reported
-        click(modal, "1005");
-        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.enc");
-        click(modal, "1002");
+        EXPECT_EQ(text(modal, ids::encrypt::kCompanyEdit), "");
+        click(modal, ids::encrypt::kBrowseSourceButton); // no company yet: refused before any chooser
+        click(modal, ids::encrypt::kSelectKeyFileButton);
+        EXPECT_EQ(text(modal, ids::encrypt::kKeyFileEdit).toStdString(), default_key);
+        click(modal, ids::encrypt::kSelectKeyFileButton);
+        EXPECT_EQ(text(modal, ids::encrypt::kKeyFileEdit).toStdString(), acme);
+        EXPECT_EQ(text(modal, ids::encrypt::kCompanyEdit), "Acme");
+        EXPECT_EQ(text(modal, ids::encrypt::kSourceEdit), ""); // no source: nothing re-proposed, nothing reported
+        click(modal, ids::encrypt::kBrowseSourceButton);
+        EXPECT_EQ(text(modal, ids::encrypt::kDestEdit).toStdString(), source + "-Acme.enc");
+        click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Could not load vid from vid.wrp", "Input brand name",
@@ -112,15 +112,15 @@ TEST_F(EncryptFileDialog, RequiredCompanyAndPackageFile)
     dialog.m_strPresetSource = QString::fromStdString(source);
     dialog.m_strRequiredCompany = "Beta";
     when_modal_opens([&](QWidget* modal) {
-        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.pkg");
-        click(modal, "1002");
+        EXPECT_EQ(text(modal, ids::encrypt::kDestEdit).toStdString(), source + "-Acme.pkg");
+        click(modal, ids::encrypt::kEncryptButton);
         EXPECT_TRUE(modal->isVisible());
-        click(modal, "1008");
-        click(modal, "1002");
+        click(modal, ids::encrypt::kSelectKeyFileButton);
+        click(modal, ids::encrypt::kEncryptButton);
         EXPECT_TRUE(modal->isVisible());
-        click(modal, "1008"); // the destination follows the new company
-        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Beta.pkg");
-        click(modal, "1002");
+        click(modal, ids::encrypt::kSelectKeyFileButton); // the destination follows the new company
+        EXPECT_EQ(text(modal, ids::encrypt::kDestEdit).toStdString(), source + "-Beta.pkg");
+        click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(recorder.messages(),
@@ -152,19 +152,19 @@ TEST_F(EncryptFileDialog, EncryptChecksInOrderAndDestinationChooser)
     CEncryptFileDlg dialog;
     dialog.m_strPresetSource = QString::fromStdString(m_work.file("missing.wrp"));
     when_modal_opens([&](QWidget* modal) {
-        EXPECT_EQ(text(modal, "1004"), "Seventeen-chars!!");
-        EXPECT_EQ(text(modal, "1000"), "");
-        click(modal, "1002"); // missing source before the long name
-        child<QLineEdit>(modal, "1000")->setText(QString::fromStdString(source));
-        click(modal, "1002"); // long name
-        click(modal, "1008");
-        child<QLineEdit>(modal, "1000")->setText(QString::fromStdString(encrypted));
-        child<QLineEdit>(modal, "1001")->setText(QString::fromStdString(encrypted + "-Acme.enc"));
-        click(modal, "1002"); // already encrypted
-        child<QLineEdit>(modal, "1000")->setText(QString::fromStdString(source));
-        click(modal, "1006");
-        EXPECT_EQ(text(modal, "1001").toStdString(), dest);
-        click(modal, "1002");
+        EXPECT_EQ(text(modal, ids::encrypt::kCompanyEdit), "Seventeen-chars!!");
+        EXPECT_EQ(text(modal, ids::encrypt::kSourceEdit), "");
+        click(modal, ids::encrypt::kEncryptButton); // missing source before the long name
+        child<QLineEdit>(modal, ids::encrypt::kSourceEdit)->setText(QString::fromStdString(source));
+        click(modal, ids::encrypt::kEncryptButton); // long name
+        click(modal, ids::encrypt::kSelectKeyFileButton);
+        child<QLineEdit>(modal, ids::encrypt::kSourceEdit)->setText(QString::fromStdString(encrypted));
+        child<QLineEdit>(modal, ids::encrypt::kDestEdit)->setText(QString::fromStdString(encrypted + "-Acme.enc"));
+        click(modal, ids::encrypt::kEncryptButton); // already encrypted
+        child<QLineEdit>(modal, ids::encrypt::kSourceEdit)->setText(QString::fromStdString(source));
+        click(modal, ids::encrypt::kBrowseDestButton);
+        EXPECT_EQ(text(modal, ids::encrypt::kDestEdit).toStdString(), dest);
+        click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(recorder.messages(),
@@ -184,22 +184,23 @@ TEST_F(EncryptFileDialog, GenerateChainOpensTheEncryptDialogForTheNewKeyFile)
     const std::string dest = m_work.file("new.wrp");
     MessageRecorder recorder;
     when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* modal) {
-        child<QLineEdit>(modal, "1001")->setText(QString::fromStdString(dest));
-        QTest::keyClicks(child<QLineEdit>(modal, "1000"), "0a0b0c0d0e0f");
-        QTest::keyClicks(child<QLineEdit>(modal, "1004"), "Gamma");
+        child<QLineEdit>(modal, ids::encrypt::kDestEdit)->setText(QString::fromStdString(dest));
+        QTest::keyClicks(child<QLineEdit>(modal, ids::encrypt::kSourceEdit), "0a0b0c0d0e0f");
+        QTest::keyClicks(child<QLineEdit>(modal, ids::encrypt::kCompanyEdit), "Gamma");
         when_modal_of_type_opens<CEncryptFileDlg>([&](CEncryptFileDlg* second) {
-            EXPECT_EQ(text(second, "1000").toStdString(), dest);
-            EXPECT_EQ(text(second, "1001").toStdString(), dest + "-Beta.enc");
-            click(second, "1002");
+            EXPECT_EQ(text(second, ids::encrypt::kSourceEdit).toStdString(), dest);
+            EXPECT_EQ(text(second, ids::encrypt::kDestEdit).toStdString(), dest + "-Beta.enc");
+            click(second, ids::encrypt::kEncryptButton);
         });
-        click(modal, "1002");
+        click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_TRUE(run_generate_company_key(nullptr));
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Success", "Success to encrypt file for tev"}));
     // The new company key file travels encrypted for the current company.
     EXPECT_TRUE(package_matches(read_bytes(dest + "-Beta.enc"), read_bytes(dest), "ENCR", "Beta", kBetaKey));
 
-    when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* modal) { click(modal, "1003"); });
+    when_modal_of_type_opens<CGenerateKeyDlg>(
+        [&](CGenerateKeyDlg* modal) { click(modal, ids::encrypt::kCloseButton); });
     EXPECT_FALSE(run_generate_company_key(nullptr));
 }
 
@@ -210,12 +211,12 @@ TEST_F(EncryptFileDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
     CEncryptFileDlg dialog;
     dialog.m_strPresetSource = QString::fromStdString(source);
     when_modal_opens([&](QWidget* modal) {
-        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Acme.enc");
-        type_over_and_leave(child<QLineEdit>(modal, "1007"), QString::fromStdString(beta),
-                            child<QLineEdit>(modal, "1000"));
-        EXPECT_EQ(text(modal, "1004"), "Beta");
-        EXPECT_EQ(text(modal, "1001").toStdString(), source + "-Beta.enc");
-        click(modal, "1003");
+        EXPECT_EQ(text(modal, ids::encrypt::kDestEdit).toStdString(), source + "-Acme.enc");
+        type_over_and_leave(child<QLineEdit>(modal, ids::encrypt::kKeyFileEdit), QString::fromStdString(beta),
+                            child<QLineEdit>(modal, ids::encrypt::kSourceEdit));
+        EXPECT_EQ(text(modal, ids::encrypt::kCompanyEdit), "Beta");
+        EXPECT_EQ(text(modal, ids::encrypt::kDestEdit).toStdString(), source + "-Beta.enc");
+        click(modal, ids::encrypt::kCloseButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_EQ(read_key_file_path_setting("none"), beta);

@@ -35,8 +35,8 @@ TEST_F(GenerateKeyDialog, GenerateIsEnabledExactlyAtTwelveDigits)
 {
     CGenerateKeyDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        auto* key = child<QLineEdit>(modal, "1000");
-        auto* generate = child<QPushButton>(modal, "1002");
+        auto* key = child<QLineEdit>(modal, ids::generate_key::kKeyEdit);
+        auto* generate = child<QPushButton>(modal, ids::generate_key::kGenerateButton);
         EXPECT_FALSE(generate->isEnabled());
         QTest::keyClicks(key, "01020304050");
         EXPECT_FALSE(generate->isEnabled());
@@ -49,7 +49,7 @@ TEST_F(GenerateKeyDialog, GenerateIsEnabledExactlyAtTwelveDigits)
         QTest::keyClick(key, Qt::Key_Return); // does not end the dialog
         QTest::keyClick(key, Qt::Key_Escape);
         EXPECT_TRUE(modal->isVisible());
-        child<QPushButton>(modal, "1003")->click();
+        child<QPushButton>(modal, ids::generate_key::kCloseButton)->click();
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_EQ(dialog.m_strKey, "01020304050");
@@ -62,11 +62,11 @@ TEST_F(GenerateKeyDialog, MembersSetBeforeOpeningAreShown)
     dialog.m_strDestPath = "/keys/acme.wrp";
     dialog.m_strCompanyName = "Acme";
     when_modal_opens([&](QWidget* modal) {
-        EXPECT_EQ(child<QLineEdit>(modal, "1000")->text(), "0a0b0c0d0e0f");
-        EXPECT_EQ(child<QLineEdit>(modal, "1001")->text(), "/keys/acme.wrp");
-        EXPECT_EQ(child<QLineEdit>(modal, "1004")->text(), "Acme");
-        EXPECT_TRUE(child<QPushButton>(modal, "1002")->isEnabled());
-        child<QPushButton>(modal, "1003")->click();
+        EXPECT_EQ(child<QLineEdit>(modal, ids::generate_key::kKeyEdit)->text(), "0a0b0c0d0e0f");
+        EXPECT_EQ(child<QLineEdit>(modal, ids::generate_key::kDestEdit)->text(), "/keys/acme.wrp");
+        EXPECT_EQ(child<QLineEdit>(modal, ids::generate_key::kCompanyEdit)->text(), "Acme");
+        EXPECT_TRUE(child<QPushButton>(modal, ids::generate_key::kGenerateButton)->isEnabled());
+        child<QPushButton>(modal, ids::generate_key::kCloseButton)->click();
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_EQ(dialog.m_strDestPath, "/keys/acme.wrp");
@@ -82,15 +82,15 @@ TEST_F(GenerateKeyDialog, ChecksInOrderThenBadDigitsThenSuccess)
     CGenerateKeyDlg dialog;
     dialog.m_strDestPath = "/start/here.wrp";
     when_modal_opens([&](QWidget* modal) {
-        auto* key = child<QLineEdit>(modal, "1000");
-        auto* path = child<QLineEdit>(modal, "1001");
-        auto* name = child<QLineEdit>(modal, "1004");
-        auto* generate = child<QPushButton>(modal, "1002");
+        auto* key = child<QLineEdit>(modal, ids::generate_key::kKeyEdit);
+        auto* path = child<QLineEdit>(modal, ids::generate_key::kDestEdit);
+        auto* name = child<QLineEdit>(modal, ids::generate_key::kCompanyEdit);
+        auto* generate = child<QPushButton>(modal, ids::generate_key::kGenerateButton);
         EXPECT_EQ(path->text(), "/start/here.wrp");
         path->clear();
         QTest::keyClicks(key, "01020304050G");
         generate->click(); // no destination, no name: the destination is reported
-        child<QPushButton>(modal, "1006")->click();
+        child<QPushButton>(modal, ids::generate_key::kSelectPathButton)->click();
         EXPECT_EQ(path->text(), QString::fromStdString(dest));
         generate->click(); // no name
         QTest::keyClicks(name, "Acme");
@@ -125,9 +125,9 @@ TEST_F(GenerateKeyDialog, CompanyNameHoldsSixteenBytes)
         CGenerateKeyDlg dialog;
         dialog.m_strDestPath = QString::fromStdString(dest);
         when_modal_opens([&](QWidget* modal) {
-            QTest::keyClicks(child<QLineEdit>(modal, "1000"), "A1a2B3b4C5c6");
-            type_text(child<QLineEdit>(modal, "1004"), typed);
-            child<QPushButton>(modal, "1002")->click();
+            QTest::keyClicks(child<QLineEdit>(modal, ids::generate_key::kKeyEdit), "A1a2B3b4C5c6");
+            type_text(child<QLineEdit>(modal, ids::generate_key::kCompanyEdit), typed);
+            child<QPushButton>(modal, ids::generate_key::kGenerateButton)->click();
         });
         EXPECT_EQ(dialog.exec(), QDialog::Accepted);
         EXPECT_EQ(dialog.m_strCompanyName.toStdString(), kept);

@@ -26,8 +26,8 @@ TEST_F(DialogTest, EncryptFileDialogKeepsTheKeyFileItEncryptsWith)
     CEncryptFileDlg dialog;
     dialog.m_strPresetSource = QString::fromStdString(source);
     when_modal_opens([&](QWidget* modal) {
-        child<QLineEdit>(modal, "1001")->setText(QString::fromStdString(key));
-        click(modal, "1002");
+        child<QLineEdit>(modal, ids::encrypt::kDestEdit)->setText(QString::fromStdString(key));
+        click(modal, ids::encrypt::kEncryptButton);
         dialog.reject();
     });
     dialog.exec();
@@ -45,11 +45,11 @@ TEST_F(DialogTest, MainDialogWrapsAVersionOfTwentyBytes)
     CKestraneDlg dialog;
     when_modal_opens([&](QWidget* modal) {
         recorder.clear();
-        child<QComboBox>(modal, "1023")->setCurrentIndex(3); // OCX
-        child<QLineEdit>(modal, "1029")->setText(QString::fromStdString(source));
-        child<QLineEdit>(modal, "1004")->setText(QString::fromStdString(version));
-        click(modal, "1026");
-        click(modal, "1003");
+        child<QComboBox>(modal, ids::main_dialog::kTypeCombo)->setCurrentIndex(3); // OCX
+        child<QLineEdit>(modal, ids::main_dialog::kSourcePathEdit)->setText(QString::fromStdString(source));
+        child<QLineEdit>(modal, ids::main_dialog::kVersionEdit)->setText(QString::fromStdString(version));
+        click(modal, ids::main_dialog::kWrapButton);
+        click(modal, ids::main_dialog::kCloseButton);
     });
     dialog.exec();
     ASSERT_FALSE(recorder.messages().empty());

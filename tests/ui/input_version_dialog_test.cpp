@@ -2,6 +2,7 @@
 
 #include "common/messages.h"
 #include "support/ui_test_support.h"
+#include "ui/control_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,9 @@ TEST(InputVersionDialog, EmptyVersionIsRefusedThenTypedVersionAccepted)
     CInputVersionDlg dialog;
     dialog.m_strPath = "/fw/web";
     when_modal_opens([&](QWidget* modal) {
-        auto* path = modal->findChild<QLineEdit*>("1032");
-        auto* version = modal->findChild<QLineEdit*>("1004");
-        auto* wrapping = modal->findChild<QPushButton*>("1031");
+        auto* path = modal->findChild<QLineEdit*>(ids::input_version::kPathEdit);
+        auto* version = modal->findChild<QLineEdit*>(ids::input_version::kVersionEdit);
+        auto* wrapping = modal->findChild<QPushButton*>(ids::input_version::kWrappingButton);
         ASSERT_TRUE(path && version && wrapping);
         EXPECT_EQ(path->text(), "/fw/web");
         wrapping->click();
@@ -38,13 +39,13 @@ TEST(InputVersionDialog, EnterAndEscapeChangeNothingCancelCancels)
 {
     CInputVersionDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        auto* version = modal->findChild<QLineEdit*>("1004");
+        auto* version = modal->findChild<QLineEdit*>(ids::input_version::kVersionEdit);
         QTest::keyClicks(version, "2.0");
         press_key(version, Qt::Key_Return);
         press_key(version, Qt::Key_Escape);
-        press_key(modal->findChild<QPushButton*>("1031"), Qt::Key_Enter);
+        press_key(modal->findChild<QPushButton*>(ids::input_version::kWrappingButton), Qt::Key_Enter);
         EXPECT_TRUE(modal->isVisible());
-        modal->findChild<QPushButton*>("1003")->click();
+        modal->findChild<QPushButton*>(ids::input_version::kCancelButton)->click();
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_TRUE(dialog.m_strVersion.isEmpty());
@@ -54,8 +55,8 @@ TEST(InputVersionDialog, LongVersionIsAcceptedHere)
 {
     CInputVersionDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        QTest::keyClicks(modal->findChild<QLineEdit*>("1004"), QString(25, '9'));
-        modal->findChild<QPushButton*>("1031")->click();
+        QTest::keyClicks(modal->findChild<QLineEdit*>(ids::input_version::kVersionEdit), QString(25, '9'));
+        modal->findChild<QPushButton*>(ids::input_version::kWrappingButton)->click();
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.m_strVersion, QString(25, '9'));

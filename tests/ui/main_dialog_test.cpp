@@ -47,7 +47,10 @@ protected:
     }
 
     static void command(QWidget* modal, const char* id) { child<QAction>(modal, id)->trigger(); }
-    static void select_type(QWidget* modal, int type) { child<QComboBox>(modal, "1023")->setCurrentIndex(type); }
+    static void select_type(QWidget* modal, int type)
+    {
+        child<QComboBox>(modal, ids::main_dialog::kTypeCombo)->setCurrentIndex(type);
+    }
     // Drags data onto the dialog and drops it there if the dialog takes it, as the platform does.
     // Whether it was taken.
     static bool drop(QWidget* modal, const QList<QUrl>& urls, const QString& text = {})
@@ -88,11 +91,11 @@ protected:
     {
         install_progress_dialog_presenter();
         ScriptedChooser chooser;
-        chooser.choose(make_web());
-        click(modal, "1024");
+        chooser.choose(make_web(m_work, "web", WebImage::LeftOut));
+        click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 0);
-        click(modal, "1027");
-        child<QLineEdit>(modal, "1004")->setText("1.0");
+        click(modal, ids::main_dialog::kBrowseSourcePathButton);
+        child<QLineEdit>(modal, ids::main_dialog::kVersionEdit)->setText("1.0");
         bool shown = false;
         when_modal_of_type_opens<ProgressWindow>([&](ProgressWindow* progress) {
             shown = true;
@@ -109,27 +112,11 @@ protected:
         CKestraneDlg dialog;
         when_modal_opens([&](QWidget* modal) {
             steps(modal);
-            click(modal, "1003");
+            click(modal, ids::main_dialog::kCloseButton);
         });
         EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     }
 };
-
-// A wrapped file: tags, version, the source bytes as payload, and the MD5 trailer openssl computes.
-testing::AssertionResult wrapped_as(const Bytes& file, const std::string& type, const std::string& version,
-                                    const Bytes& payload)
-{
-    if (file.size() != 156 + payload.size())
-        return testing::AssertionFailure() << "size " << file.size();
-    if (text_at(file, 0, 8) != type + "PLAN" || text_at(file, 12, 8).c_str() != version)
-        return testing::AssertionFailure() << "header " << to_hex(file.data(), 64);
-    if (!std::equal(payload.begin(), payload.end(), file.begin() + 140))
-        return testing::AssertionFailure() << "payload differs";
-    const Bytes covered(file.begin(), file.end() - 16);
-    if (to_hex(file.data() + covered.size(), 16) != openssl_md5_hex(covered))
-        return testing::AssertionFailure() << "MD5 trailer differs from openssl's";
-    return testing::AssertionSuccess();
-}
 
 } // namespace
 
@@ -139,11 +126,11 @@ TEST_F(MainDialog, OpensCollapsedWithoutKeyFileAndIgnoresEnterAndEscape)
     run([&](QWidget* modal) {
         EXPECT_EQ(modal->windowTitle(), "Kestrane(v1.2.3)");
         EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not load vid from vid.wrp"});
-        EXPECT_EQ(text(modal, "1018").toStdString(), m_program.file("vid_tev.wrp"));
-        EXPECT_EQ(text(modal, "1017"), "");
-        EXPECT_EQ(child<QLabel>(modal, "1033")->text(), "Current Encrypt mode : ENCR");
+        EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(), m_program.file("vid_tev.wrp"));
+        EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "");
+        EXPECT_EQ(child<QLabel>(modal, ids::main_dialog::kModeLabel)->text(), "Current Encrypt mode : ENCR");
 
-        auto* types = child<QComboBox>(modal, "1023");
+        auto* types = child<QComboBox>(modal, ids::main_dialog::kTypeCombo);
         ASSERT_EQ(types->count(), 10);
         EXPECT_EQ(types->itemText(0), "WebPage(DIR)");
         EXPECT_EQ(types->itemText(7), "Dome(DOV7760)");
@@ -154,14 +141,14 @@ TEST_F(MainDialog, OpensCollapsedWithoutKeyFileAndIgnoresEnterAndEscape)
         for (QAction* menu : modal->findChild<QMenuBar*>()->actions())
             menus << menu->text();
         EXPECT_EQ(menus, (QStringList{"&File", "&Generate", "Option"}));
-        EXPECT_EQ(child<QAction>(modal, "32771")->text(), "&Exit");
-        EXPECT_EQ(child<QAction>(modal, "32772")->text(), "Generate CompanyKey");
-        EXPECT_EQ(child<QAction>(modal, "32773")->text(), "Packaging Files");
-        EXPECT_EQ(child<QAction>(modal, "32776")->text(), "Setting");
-        EXPECT_EQ(child<QAction>(modal, "16")->text(), "Kestrane 정보(&A)...");
+        EXPECT_EQ(child<QAction>(modal, ids::main_dialog::kExitCommand)->text(), "&Exit");
+        EXPECT_EQ(child<QAction>(modal, ids::main_dialog::kGenerateKeyCommand)->text(), "Generate CompanyKey");
+        EXPECT_EQ(child<QAction>(modal, ids::main_dialog::kPackagingCommand)->text(), "Packaging Files");
+        EXPECT_EQ(child<QAction>(modal, ids::main_dialog::kSettingCommand)->text(), "Setting");
+        EXPECT_EQ(child<QAction>(modal, ids::main_dialog::kAboutCommand)->text(), "Kestrane 정보(&A)...");
 
         // Collapsed to 270 pixels; ">>" restores the full height and back.
-        auto* toggle = child<QPushButton>(modal, "1024");
+        auto* toggle = child<QPushButton>(modal, ids::main_dialog::kToggleButton);
         auto* wrapping = modal->findChild<QGroupBox*>();
         for (QGroupBox* group : modal->findChildren<QGroupBox*>())
             if (group->title() == "Wrapping && encrypt")
@@ -181,16 +168,16 @@ TEST_F(MainDialog, OpensCollapsedWithoutKeyFileAndIgnoresEnterAndEscape)
         toggle->click();
         EXPECT_EQ(modal->height(), full);
 
-        press_key(child<QLineEdit>(modal, "1018"), Qt::Key_Return);
-        press_key(child<QLineEdit>(modal, "1029"), Qt::Key_Escape);
+        press_key(child<QLineEdit>(modal, ids::main_dialog::kKeyFileEdit), Qt::Key_Return);
+        press_key(child<QLineEdit>(modal, ids::main_dialog::kSourcePathEdit), Qt::Key_Escape);
         press_key(modal, Qt::Key_Escape);
         press_key(toggle, Qt::Key_Enter);
         EXPECT_TRUE(modal->isVisible());
         EXPECT_EQ(toggle->text(), "<<"); // Enter did not press it either
 
         // The About box from the Option menu.
-        when_modal_of_type_opens<CAboutBoxDlg>([](CAboutBoxDlg* about) { click(about, "1"); });
-        command(modal, "16");
+        when_modal_of_type_opens<CAboutBoxDlg>([](CAboutBoxDlg* about) { click(about, ids::kOk); });
+        command(modal, ids::main_dialog::kAboutCommand);
     });
     EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not load vid from vid.wrp"});
 }
@@ -215,31 +202,31 @@ TEST_F(MainDialog, KernelImageWrappedAndEncryptedThenAnExistingFileEncrypted)
     chooser.choose(not_a_key);
     chooser.choose(beta);
     run([&](QWidget* modal) {
-        EXPECT_EQ(text(modal, "1017"), "Acme");
-        click(modal, "1024");
+        EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "Acme");
+        click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 4); // Kernel
-        click(modal, "1027");
-        EXPECT_EQ(text(modal, "1029").toStdString(), kernel);
-        EXPECT_EQ(text(modal, "1004"), "1.2.3"); // from the image name, and locked
-        EXPECT_FALSE(child<QLineEdit>(modal, "1004")->isEnabled());
-        click(modal, "1012");
+        click(modal, ids::main_dialog::kBrowseSourcePathButton);
+        EXPECT_EQ(text(modal, ids::main_dialog::kSourcePathEdit).toStdString(), kernel);
+        EXPECT_EQ(text(modal, ids::main_dialog::kVersionEdit), "1.2.3"); // from the image name, and locked
+        EXPECT_FALSE(child<QLineEdit>(modal, ids::main_dialog::kVersionEdit)->isEnabled());
+        click(modal, ids::main_dialog::kWrapAndEncryptButton);
 
-        click(modal, "1010");
-        EXPECT_EQ(text(modal, "1025"), "7.7");
-        EXPECT_EQ(text(modal, "1008").toStdString(), package_path + "-Acme.pkg");
-        click(modal, "1009");
+        click(modal, ids::main_dialog::kBrowseSourceButton);
+        EXPECT_EQ(text(modal, ids::main_dialog::kSourceVersionEdit), "7.7");
+        EXPECT_EQ(text(modal, ids::main_dialog::kDestEdit).toStdString(), package_path + "-Acme.pkg");
+        click(modal, ids::main_dialog::kEncryptButton);
 
-        click(modal, "1019"); // not a company key file: refused
-        EXPECT_EQ(text(modal, "1017"), "Acme");
-        click(modal, "1019"); // the destination follows the new company
-        EXPECT_EQ(text(modal, "1018").toStdString(), beta);
-        EXPECT_EQ(text(modal, "1017"), "Beta");
-        EXPECT_EQ(text(modal, "1008").toStdString(), package_path + "-Beta.pkg");
+        click(modal, ids::main_dialog::kBrowseKeyFileButton); // not a company key file: refused
+        EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "Acme");
+        click(modal, ids::main_dialog::kBrowseKeyFileButton); // the destination follows the new company
+        EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(), beta);
+        EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "Beta");
+        EXPECT_EQ(text(modal, ids::main_dialog::kDestEdit).toStdString(), package_path + "-Beta.pkg");
 
         select_type(modal, 9); // empties source and version, leaves the field locked
-        EXPECT_EQ(text(modal, "1029"), "");
-        EXPECT_EQ(text(modal, "1004"), "");
-        EXPECT_FALSE(child<QLineEdit>(modal, "1004")->isEnabled());
+        EXPECT_EQ(text(modal, ids::main_dialog::kSourcePathEdit), "");
+        EXPECT_EQ(text(modal, ids::main_dialog::kVersionEdit), "");
+        EXPECT_FALSE(child<QLineEdit>(modal, ids::main_dialog::kVersionEdit)->isEnabled());
     });
     const std::string wrapped = kernel + ".wrp";
     const std::string encrypted = wrapped + "-Acme.enc";
@@ -261,7 +248,7 @@ TEST_F(MainDialog, KernelImageWrappedAndEncryptedThenAnExistingFileEncrypted)
     }
     EXPECT_EQ(chooser.requests[3].initial_path.toStdString(), m_program.file("vid_tev.wrp"));
 
-    EXPECT_TRUE(wrapped_as(read_bytes(wrapped), "FRM0", "1.2.3", kernel_bytes));
+    EXPECT_TRUE(wrapped_as(wrapped, "FRM0", "", "1.2.3", &kernel_bytes));
     EXPECT_TRUE(package_matches(read_bytes(encrypted), read_bytes(wrapped), "ENCR", "Acme", kAcmeKey));
     EXPECT_TRUE(package_matches(read_bytes(package_path + "-Acme.pkg"), package, "ENCR", "Acme", kAcmeKey));
 }
@@ -276,31 +263,33 @@ TEST_F(MainDialog, RefusalsInOrderAndNoEncryptionAfterAFailedWrap)
     MessageRecorder recorder;
     run([&](QWidget* modal) {
         recorder.clear();
-        click(modal, "1024");
-        for (const char* id : {"1027", "1026", "1012"})
+        click(modal, ids::main_dialog::kToggleButton);
+        for (const char* id : {ids::main_dialog::kBrowseSourcePathButton, ids::main_dialog::kWrapButton,
+                               ids::main_dialog::kWrapAndEncryptButton})
             click(modal, id); // "Select file type"
         select_type(modal, 2); // Brand
-        click(modal, "1026");  // "Select source file"
+        click(modal, ids::main_dialog::kWrapButton);                    // "Select source file"
         EXPECT_FALSE(drop(modal, {}, "just text"));                     // no files: refused
         EXPECT_FALSE(drop(modal, {QUrl("https://example.com/x.conf")})); // no local file: refused
-        EXPECT_EQ(text(modal, "1029"), "");
+        EXPECT_EQ(text(modal, ids::main_dialog::kSourcePathEdit), "");
         EXPECT_TRUE(drop(modal, {QUrl::fromLocalFile(QString::fromStdString(brand)), QUrl::fromLocalFile("/tmp")}));
-        EXPECT_EQ(text(modal, "1029").toStdString(), brand);
-        EXPECT_TRUE(child<QLineEdit>(modal, "1004")->isEnabled());
-        click(modal, "1012"); // "Input version"
-        auto* version = child<QLineEdit>(modal, "1004");
+        EXPECT_EQ(text(modal, ids::main_dialog::kSourcePathEdit).toStdString(), brand);
+        EXPECT_TRUE(child<QLineEdit>(modal, ids::main_dialog::kVersionEdit)->isEnabled());
+        click(modal, ids::main_dialog::kWrapAndEncryptButton); // "Input version"
+        auto* version = child<QLineEdit>(modal, ids::main_dialog::kVersionEdit);
         type_text(version, "123456789012345678901");
         EXPECT_EQ(version->text(), "12345678901234567890"); // the 21st character is refused
         type_text(version, "가");
         EXPECT_EQ(version->text().size(), 20);
-        click(modal, "1012");       // the wrapping fails: no encryption
+        click(modal, ids::main_dialog::kWrapAndEncryptButton); // the wrapping fails: no encryption
         version->setText("가나다라마바사"); // 7 characters, 21 bytes
-        click(modal, "1026");       // "Invalid version length(max 20)"
-        click(modal, "1012");       // "Version error": refused with 0, and no encryption of the older file
+        click(modal, ids::main_dialog::kWrapButton); // "Invalid version length(max 20)"
+        // "Version error": refused with 0, and no encryption of the older file
+        click(modal, ids::main_dialog::kWrapAndEncryptButton);
 
-        click(modal, "1009"); // "don't exists file"
-        child<QLineEdit>(modal, "1007")->setText(QString::fromStdString(wrapped));
-        click(modal, "1009"); // "Company name error"
+        click(modal, ids::main_dialog::kEncryptButton); // "don't exists file"
+        child<QLineEdit>(modal, ids::main_dialog::kSourceEdit)->setText(QString::fromStdString(wrapped));
+        click(modal, ids::main_dialog::kEncryptButton); // "Company name error"
     });
     EXPECT_EQ(
         recorder.messages(),
@@ -330,28 +319,30 @@ TEST_F(MainDialog, SourceChoosersFollowTheTypeAndRefuseWhatDoesNotFit)
     chooser.choose(raw);
     chooser.choose(web); // a folder for a file type
     run([&](QWidget* modal) {
-        click(modal, "1024");
+        click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 0);
-        click(modal, "1027");
-        EXPECT_EQ(text(modal, "1029").toStdString(), web);
+        click(modal, ids::main_dialog::kBrowseSourcePathButton);
+        EXPECT_EQ(text(modal, ids::main_dialog::kSourcePathEdit).toStdString(), web);
         for (int type = 2; type <= 9; ++type) {
             select_type(modal, type);
-            click(modal, "1027");
+            click(modal, ids::main_dialog::kBrowseSourcePathButton);
         }
-        child<QLineEdit>(modal, "1004")->setText("5.0");
-        click(modal, "1027");
-        EXPECT_EQ(text(modal, "1029").toStdString(), raw);
-        EXPECT_EQ(text(modal, "1004"), "5.0");
-        click(modal, "1027");
-        EXPECT_EQ(text(modal, "1029").toStdString(), raw); // unchanged
-        child<QLineEdit>(modal, "1018")->setText("typed");
-        click(modal, "1026");
-        EXPECT_EQ(text(modal, "1018").toStdString(), m_program.file("vid_tev.wrp")); // reloaded after the wrap
+        child<QLineEdit>(modal, ids::main_dialog::kVersionEdit)->setText("5.0");
+        click(modal, ids::main_dialog::kBrowseSourcePathButton);
+        EXPECT_EQ(text(modal, ids::main_dialog::kSourcePathEdit).toStdString(), raw);
+        EXPECT_EQ(text(modal, ids::main_dialog::kVersionEdit), "5.0");
+        click(modal, ids::main_dialog::kBrowseSourcePathButton);
+        EXPECT_EQ(text(modal, ids::main_dialog::kSourcePathEdit).toStdString(), raw); // unchanged
+        child<QLineEdit>(modal, ids::main_dialog::kKeyFileEdit)->setText("typed");
+        click(modal, ids::main_dialog::kWrapButton);
+        EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(),
+                  m_program.file("vid_tev.wrp")); // reloaded after the wrap
     });
     EXPECT_EQ(recorder.messages(),
               (std::vector<std::string>{"\"" + missing + "\" 폴더 경로는 잘못되었습니다.", "Path[" + web + "] is invalid",
                                         "wrapping file success. [path:" + raw + ".wrp]"}));
-    EXPECT_TRUE(wrapped_as(read_bytes(raw + ".wrp"), "RAW0", "5.0", pattern_bytes(100, 2)));
+    const Bytes raw_payload = pattern_bytes(100, 2);
+    EXPECT_TRUE(wrapped_as(raw + ".wrp", "RAW0", "", "5.0", &raw_payload));
     ASSERT_EQ(chooser.requests.size(), 12u);
     EXPECT_EQ(chooser.requests[0].kind, ChooserKind::Folder);
     EXPECT_EQ(chooser.requests[0].title, "폴더를 선택하여 주세요.");
@@ -378,36 +369,38 @@ TEST_F(MainDialog, GeneratorChainAndSettingThenTheCompanyKeyIsReloaded)
     run([&](QWidget* modal) {
         recorder.clear();
         when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* generator) {
-            child<QLineEdit>(generator, "1001")->setText(QString::fromStdString(generated));
-            QTest::keyClicks(child<QLineEdit>(generator, "1000"), "0c0d0e0f1011");
-            QTest::keyClicks(child<QLineEdit>(generator, "1004"), "Gamma");
+            child<QLineEdit>(generator, ids::generate_key::kDestEdit)->setText(QString::fromStdString(generated));
+            QTest::keyClicks(child<QLineEdit>(generator, ids::generate_key::kKeyEdit), "0c0d0e0f1011");
+            QTest::keyClicks(child<QLineEdit>(generator, ids::generate_key::kCompanyEdit), "Gamma");
             when_modal_of_type_opens<CEncryptFileDlg>([&](CEncryptFileDlg* encrypt) {
-                EXPECT_EQ(text(encrypt, "1000").toStdString(), generated);
-                click(encrypt, "1008"); // another company key file: stored in the settings
-                click(encrypt, "1002");
+                EXPECT_EQ(text(encrypt, ids::encrypt::kSourceEdit).toStdString(), generated);
+                click(encrypt, ids::encrypt::kSelectKeyFileButton); // another company key file: stored in the settings
+                click(encrypt, ids::encrypt::kEncryptButton);
             });
-            click(generator, "1002");
+            click(generator, ids::generate_key::kGenerateButton);
         });
-        command(modal, "32772");
-        EXPECT_EQ(text(modal, "1018").toStdString(), beta); // reloaded from the settings
-        EXPECT_EQ(text(modal, "1017"), "Beta");
+        command(modal, ids::main_dialog::kGenerateKeyCommand);
+        EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(), beta); // reloaded from the settings
+        EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "Beta");
 
         auto setting = [&](const char* button) {
             when_modal_of_type_opens<CSettingDlg>([button](CSettingDlg* dialog) {
-                QTest::mouseClick(child<QCheckBox>(dialog, "1034"), Qt::LeftButton, {}, QPoint(6, 6));
+                QTest::mouseClick(child<QCheckBox>(dialog, ids::setting::kUseNewEncryptCheck), Qt::LeftButton, {},
+                                  QPoint(6, 6));
                 click(dialog, button);
             });
-            command(modal, "32776");
+            command(modal, ids::main_dialog::kSettingCommand);
         };
-        setting("2"); // Cancel: nothing changes
-        EXPECT_EQ(child<QLabel>(modal, "1033")->text(), "Current Encrypt mode : ENCR");
-        setting("1");
-        EXPECT_EQ(child<QLabel>(modal, "1033")->text(), "Current Encrypt mode : ENC1");
+        setting(ids::kCancel); // Cancel: nothing changes
+        EXPECT_EQ(child<QLabel>(modal, ids::main_dialog::kModeLabel)->text(), "Current Encrypt mode : ENCR");
+        setting(ids::kOk);
+        EXPECT_EQ(child<QLabel>(modal, ids::main_dialog::kModeLabel)->text(), "Current Encrypt mode : ENC1");
 
-        when_modal_of_type_opens<CGenerateKeyDlg>([](CGenerateKeyDlg* generator) { click(generator, "1003"); });
-        child<QLineEdit>(modal, "1018")->setText("typed");
-        command(modal, "32772"); // cancelled: no reload
-        EXPECT_EQ(text(modal, "1018"), "typed");
+        when_modal_of_type_opens<CGenerateKeyDlg>(
+            [](CGenerateKeyDlg* generator) { click(generator, ids::generate_key::kCloseButton); });
+        child<QLineEdit>(modal, ids::main_dialog::kKeyFileEdit)->setText("typed");
+        command(modal, ids::main_dialog::kGenerateKeyCommand); // cancelled: no reload
+        EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit), "typed");
     });
     EXPECT_EQ(recorder.messages(),
               (std::vector<std::string>{"Success", "Success to encrypt file for tev", "Save setting value"}));
@@ -431,24 +424,25 @@ TEST_F(MainDialog, PackagingChainEndsInAnEncryptedPackageFile)
     chooser.choose(folder);
     run([&](QWidget* modal) {
         when_modal_of_type_opens<CPackagingFilesDlg>([&](CPackagingFilesDlg* packaging) {
-            click(packaging, "1005");
-            EXPECT_EQ(text(packaging, "1001").toStdString(), package);
+            click(packaging, ids::packaging::kBrowsePathButton);
+            EXPECT_EQ(text(packaging, ids::packaging::kDestEdit).toStdString(), package);
             when_modal_of_type_opens<CEncryptFileDlg>([&](CEncryptFileDlg* encrypt) {
                 EXPECT_EQ(encrypt->m_strRequiredCompany, "Acme");
-                EXPECT_EQ(text(encrypt, "1000").toStdString(), package);
-                EXPECT_EQ(text(encrypt, "1001").toStdString(), package + "-Acme.pkg");
-                click(encrypt, "1002");
+                EXPECT_EQ(text(encrypt, ids::encrypt::kSourceEdit).toStdString(), package);
+                EXPECT_EQ(text(encrypt, ids::encrypt::kDestEdit).toStdString(), package + "-Acme.pkg");
+                click(encrypt, ids::encrypt::kEncryptButton);
             });
-            click(packaging, "1002");
+            click(packaging, ids::packaging::kPackButton);
         });
-        child<QLineEdit>(modal, "1018")->setText("typed");
-        command(modal, "32773");
-        EXPECT_EQ(text(modal, "1018").toStdString(), acme); // reloaded after the chain
+        child<QLineEdit>(modal, ids::main_dialog::kKeyFileEdit)->setText("typed");
+        command(modal, ids::main_dialog::kPackagingCommand);
+        EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(), acme); // reloaded after the chain
 
-        when_modal_of_type_opens<CPackagingFilesDlg>([](CPackagingFilesDlg* packaging) { click(packaging, "1003"); });
-        child<QLineEdit>(modal, "1018")->setText("typed");
-        command(modal, "32773"); // Close: nothing follows
-        EXPECT_EQ(text(modal, "1018"), "typed");
+        when_modal_of_type_opens<CPackagingFilesDlg>(
+            [](CPackagingFilesDlg* packaging) { click(packaging, ids::packaging::kCloseButton); });
+        child<QLineEdit>(modal, ids::main_dialog::kKeyFileEdit)->setText("typed");
+        command(modal, ids::main_dialog::kPackagingCommand); // Close: nothing follows
+        EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit), "typed");
     });
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Success", "Success to encrypt file for tev"}));
     const Bytes package_bytes = read_bytes(package);
@@ -468,18 +462,18 @@ TEST_F(MainDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
     ScriptedChooser chooser;
     chooser.choose(source);
     run([&](QWidget* modal) {
-        auto* key = child<QLineEdit>(modal, "1018");
-        auto* next = child<QLineEdit>(modal, "1007");
-        click(modal, "1010");
-        EXPECT_EQ(text(modal, "1008").toStdString(), source + "-Acme.enc");
+        auto* key = child<QLineEdit>(modal, ids::main_dialog::kKeyFileEdit);
+        auto* next = child<QLineEdit>(modal, ids::main_dialog::kSourceEdit);
+        click(modal, ids::main_dialog::kBrowseSourceButton);
+        EXPECT_EQ(text(modal, ids::main_dialog::kDestEdit).toStdString(), source + "-Acme.enc");
         type_over_and_leave(key, QString::fromStdString(beta), next);
-        EXPECT_EQ(text(modal, "1017"), "Beta");
-        EXPECT_EQ(text(modal, "1008").toStdString(), source + "-Beta.enc");
-        click(modal, "1009");
+        EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "Beta");
+        EXPECT_EQ(text(modal, ids::main_dialog::kDestEdit).toStdString(), source + "-Beta.enc");
+        click(modal, ids::main_dialog::kEncryptButton);
         key->setFocus();
         next->setFocus(); // left unchanged: nothing happens
         type_over_and_leave(key, QString::fromStdString(source), next);
-        EXPECT_EQ(text(modal, "1017"), "");
+        EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "");
     });
     EXPECT_EQ(recorder.messages(),
               (std::vector<std::string>{"Success to encrypt file. [path:" + source + "-Beta.enc]",
@@ -494,15 +488,15 @@ TEST_F(MainDialog, AFileDroppedOnAnEditIsTakenAsDroppedOnTheDialog)
     const std::string brand = file("brand.conf", bytes_of("[brand]"));
     MessageRecorder recorder;
     run([&](QWidget* modal) {
-        click(modal, "1024");
+        click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 2); // Brand
-        for (const char* edit : {"1029", "1018"}) {
+        for (const char* edit : {ids::main_dialog::kSourcePathEdit, ids::main_dialog::kKeyFileEdit}) {
             SCOPED_TRACE(edit);
-            child<QLineEdit>(modal, "1029")->clear();
+            child<QLineEdit>(modal, ids::main_dialog::kSourcePathEdit)->clear();
             drop_on(modal, child<QLineEdit>(modal, edit), {QUrl::fromLocalFile(QString::fromStdString(brand))});
-            EXPECT_EQ(text(modal, "1029").toStdString(), brand);
+            EXPECT_EQ(text(modal, ids::main_dialog::kSourcePathEdit).toStdString(), brand);
         }
-        EXPECT_EQ(text(modal, "1018").toStdString(), m_program.file("vid_tev.wrp"));
+        EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(), m_program.file("vid_tev.wrp"));
     });
     EXPECT_EQ(recorder.messages(), std::vector<std::string>{});
 }
@@ -517,12 +511,15 @@ TEST_F(MainDialog, WhileAWrapRunsNothingElseStartsAndNoWindowCloses)
     place_archiver("case \"$*\" in *--totals*) ;; *) echo run >> \"" + log + "\" ;; esac\nsleep 0.8\n" + exec_tar());
     MessageRecorder recorder;
     run([&](QWidget* modal) {
-        wrap_web(modal, "1026", [&](ProgressWindow* progress) {
+        wrap_web(modal, ids::main_dialog::kWrapButton, [&](ProgressWindow* progress) {
             press_key(progress, Qt::Key_Escape);
             progress->close();
-            for (const char* button : {"1026", "1012", "1003"}) // "org -> wrp" again, "Close"
+            for (const char* button : {ids::main_dialog::kWrapButton, ids::main_dialog::kWrapAndEncryptButton,
+                                       ids::main_dialog::kCloseButton}) // "org -> wrp" again, "Close"
                 click(modal, button);
-            for (const char* id : {"32771", "32772", "32773", "32776", "16"}) // Exit, the other dialogs
+            for (const char* id : {ids::main_dialog::kExitCommand, ids::main_dialog::kGenerateKeyCommand,
+                                   ids::main_dialog::kPackagingCommand, ids::main_dialog::kSettingCommand,
+                                   ids::main_dialog::kAboutCommand}) // Exit, the other dialogs
                 command(modal, id);
             EXPECT_TRUE(progress->isVisible());
             EXPECT_TRUE(modal->isVisible());
@@ -545,7 +542,10 @@ TEST_F(MainDialog, CancelEndsTheWrapAsAFailureAndLeavesTheEarlierFiles)
     MessageRecorder recorder;
     QElapsedTimer timer;
     timer.start();
-    run([&](QWidget* modal) { wrap_web(modal, "1012", [](ProgressWindow* progress) { click(progress, "2"); }); });
+    run([&](QWidget* modal) {
+        wrap_web(modal, ids::main_dialog::kWrapAndEncryptButton,
+                 [](ProgressWindow* progress) { click(progress, ids::kCancel); });
+    });
     EXPECT_LT(timer.elapsed(), 10000); // the archiver was ended, not waited out
     EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Fail with error code[-20]"});
     EXPECT_EQ(m_work.entries(),

@@ -31,7 +31,7 @@ protected:
     static std::vector<std::vector<std::string>> rows(QWidget* modal)
     {
         std::vector<std::vector<std::string>> result;
-        auto* list = child<QTreeWidget>(modal, "1007");
+        auto* list = child<QTreeWidget>(modal, ids::packaging::kList);
         for (int row = 0; row < list->topLevelItemCount(); ++row) {
             std::vector<std::string> cells;
             for (int column = 0; column < list->columnCount(); ++column)
@@ -52,7 +52,7 @@ TEST_F(PackagingFilesDialog, OpensEmptyAndPackAtOnceFailsButEndsWithOk)
     CPackagingFilesDlg dialog;
     when_modal_opens([&](QWidget* modal) {
         EXPECT_EQ(modal->windowTitle(), "Packaging files");
-        auto* list = child<QTreeWidget>(modal, "1007");
+        auto* list = child<QTreeWidget>(modal, ids::packaging::kList);
         ASSERT_EQ(list->columnCount(), 6);
         const std::vector<std::pair<QString, int>> columns = {{"File", 100},    {"Type", 100},    {"Attribute", 100},
                                                               {"Model", 100},   {"Version", 100}, {"CompanyName", 130}};
@@ -64,11 +64,12 @@ TEST_F(PackagingFilesDialog, OpensEmptyAndPackAtOnceFailsButEndsWithOk)
                 EXPECT_EQ(list->header()->sectionSize(column), columns[column].second);
         }
         EXPECT_EQ(list->topLevelItemCount(), 0);
-        for (const char* id : {"1000", "1001", "1004", "1008", "1009"})
+        for (const char* id : {ids::packaging::kPathEdit, ids::packaging::kDestEdit, ids::packaging::kCompanyEdit,
+                               ids::packaging::kStatusEdit, ids::packaging::kVersionEdit})
             EXPECT_EQ(text(modal, id), "") << id;
-        EXPECT_TRUE(child<QLineEdit>(modal, "1004")->isReadOnly());
-        EXPECT_TRUE(child<QLineEdit>(modal, "1008")->isReadOnly());
-        click(modal, "1002");
+        EXPECT_TRUE(child<QLineEdit>(modal, ids::packaging::kCompanyEdit)->isReadOnly());
+        EXPECT_TRUE(child<QLineEdit>(modal, ids::packaging::kStatusEdit)->isReadOnly());
+        click(modal, ids::packaging::kPackButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Input version", "Fail with error[-1]"}));
@@ -90,17 +91,18 @@ TEST_F(PackagingFilesDialog, ScanListsWhatMayTravelTogetherAndPackWritesIt)
     chooser.choose(folder);
     CPackagingFilesDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        child<QLineEdit>(modal, "1009")->setText("old");
-        click(modal, "1005");
+        child<QLineEdit>(modal, ids::packaging::kVersionEdit)->setText("old");
+        click(modal, ids::packaging::kBrowsePathButton);
         EXPECT_EQ(rows(modal), (std::vector<std::vector<std::string>>{
                                    {"a-fw.enc", "FRM0", "ENCR", "", "1.5.2-build.0042", "Acme"},
                                    {"b-dome.enc", "DOM0", "ENCR", "7720", "2.0", "Acme"}}));
-        EXPECT_EQ(text(modal, "1000").toStdString(), folder);
-        EXPECT_EQ(text(modal, "1009"), "1.5.2-build.0042"); // from the FRM0 entry
-        EXPECT_EQ(text(modal, "1004"), "Acme");
-        EXPECT_EQ(text(modal, "1008"), "Success");
-        EXPECT_EQ(text(modal, "1001").toStdString(), m_work.file("release/build-K1.5.2-build.0042.wrp"));
-        click(modal, "1002");
+        EXPECT_EQ(text(modal, ids::packaging::kPathEdit).toStdString(), folder);
+        EXPECT_EQ(text(modal, ids::packaging::kVersionEdit), "1.5.2-build.0042"); // from the FRM0 entry
+        EXPECT_EQ(text(modal, ids::packaging::kCompanyEdit), "Acme");
+        EXPECT_EQ(text(modal, ids::packaging::kStatusEdit), "Success");
+        EXPECT_EQ(text(modal, ids::packaging::kDestEdit).toStdString(),
+                  m_work.file("release/build-K1.5.2-build.0042.wrp"));
+        click(modal, ids::packaging::kPackButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     const std::string a = folder + "/a-fw.enc";
@@ -126,20 +128,21 @@ TEST_F(PackagingFilesDialog, ApplyVersionLimitAndTypedVersionGoIntoThePackage)
     chooser.choose(folder);
     CPackagingFilesDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        click(modal, "1010"); // no Path: nothing at all
-        click(modal, "1005");
-        EXPECT_EQ(text(modal, "1009"), "");                                                // no FRM0 entry
-        EXPECT_EQ(text(modal, "1001").toStdString(), m_work.file("release/build-K.wrp")); // so an empty version
-        click(modal, "1010");                                                            // "Input version"
-        auto* version = child<QLineEdit>(modal, "1009");
+        click(modal, ids::packaging::kApplyButton); // no Path: nothing at all
+        click(modal, ids::packaging::kBrowsePathButton);
+        EXPECT_EQ(text(modal, ids::packaging::kVersionEdit), ""); // no FRM0 entry
+        EXPECT_EQ(text(modal, ids::packaging::kDestEdit).toStdString(),
+                  m_work.file("release/build-K.wrp")); // so an empty version
+        click(modal, ids::packaging::kApplyButton);    // "Input version"
+        auto* version = child<QLineEdit>(modal, ids::packaging::kVersionEdit);
         type_text(version, "1.2.3.4.5.6.7.8.9.10.");
         EXPECT_EQ(version->text(), "1.2.3.4.5.6.7.8.9.10"); // the 21st character is refused
-        click(modal, "1010");
+        click(modal, ids::packaging::kApplyButton);
         const std::string applied = m_work.file("release/build-K1.2.3.4.5.6.7.8.9.10.wrp");
-        EXPECT_EQ(text(modal, "1001").toStdString(), applied);
+        EXPECT_EQ(text(modal, ids::packaging::kDestEdit).toStdString(), applied);
         // A version typed afterwards goes into the package, the destination stays until Apply.
         version->setText("3.0");
-        click(modal, "1002");
+        click(modal, ids::packaging::kPackButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Input version", "Success"}));
@@ -166,26 +169,26 @@ TEST_F(PackagingFilesDialog, CancelledOrRefusedFolderChangesNothingAnEmptyOneFai
     chooser.choose(empty);
     CPackagingFilesDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        click(modal, "1005");
+        click(modal, ids::packaging::kBrowsePathButton);
         const auto listed = rows(modal);
         ASSERT_EQ(listed.size(), 1u);
         for (int attempt = 0; attempt < 2; ++attempt) {
-            click(modal, "1005");
+            click(modal, ids::packaging::kBrowsePathButton);
             EXPECT_EQ(rows(modal), listed);
-            EXPECT_EQ(text(modal, "1000").toStdString(), folder);
-            EXPECT_EQ(text(modal, "1009"), "4.1");
-            EXPECT_EQ(text(modal, "1008"), "Success");
+            EXPECT_EQ(text(modal, ids::packaging::kPathEdit).toStdString(), folder);
+            EXPECT_EQ(text(modal, ids::packaging::kVersionEdit), "4.1");
+            EXPECT_EQ(text(modal, ids::packaging::kStatusEdit), "Success");
         }
-        click(modal, "1006");
-        EXPECT_EQ(text(modal, "1001").toStdString(), dest);
-        click(modal, "1005");
+        click(modal, ids::packaging::kBrowseDestButton);
+        EXPECT_EQ(text(modal, ids::packaging::kDestEdit).toStdString(), dest);
+        click(modal, ids::packaging::kBrowsePathButton);
         EXPECT_TRUE(rows(modal).empty());
-        EXPECT_EQ(text(modal, "1000").toStdString(), empty);
-        EXPECT_EQ(text(modal, "1008"), "Failed");
-        EXPECT_EQ(text(modal, "1009"), ""); // emptied before the scan
-        EXPECT_EQ(text(modal, "1004"), "Acme");
-        EXPECT_EQ(text(modal, "1001").toStdString(), empty + "-K.wrp");
-        click(modal, "1003");
+        EXPECT_EQ(text(modal, ids::packaging::kPathEdit).toStdString(), empty);
+        EXPECT_EQ(text(modal, ids::packaging::kStatusEdit), "Failed");
+        EXPECT_EQ(text(modal, ids::packaging::kVersionEdit), ""); // emptied before the scan
+        EXPECT_EQ(text(modal, ids::packaging::kCompanyEdit), "Acme");
+        EXPECT_EQ(text(modal, ids::packaging::kDestEdit).toStdString(), empty + "-K.wrp");
+        click(modal, ids::packaging::kCloseButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_EQ(recorder.messages(),

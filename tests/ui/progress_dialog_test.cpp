@@ -59,7 +59,7 @@ using SlowWork = DialogTest;
 TEST_F(SlowWork, DirectoryWrapEndsWhileTheProgressWindowHandlesEvents)
 {
     install_progress_dialog_presenter();
-    const std::string web = make_web();
+    const std::string web = make_web(m_work, "web", WebImage::LeftOut);
     place_archiver("sleep 0.8\n" + exec_tar());
     QTimer slow_events;
     bool handling = false;

@@ -18,12 +18,12 @@ namespace {
 using SettingDialog = DialogTest;
 
 // Opens the Setting dialog, reports the check box state it showed, optionally ticks it, and ends
-// it with the button of the given id ("1" Save, "2" Cancel).
+// it with the button of the given id (ids::kOk Save, ids::kCancel Cancel).
 int run_setting(bool tick, const char* button, bool* shown_ticked)
 {
     CSettingDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        auto* box = child<QCheckBox>(modal, "1034");
+        auto* box = child<QCheckBox>(modal, ids::setting::kUseNewEncryptCheck);
         *shown_ticked = box->isChecked();
         if (tick)
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
@@ -38,22 +38,22 @@ TEST_F(SettingDialog, SaveStoresTheBoxCancelStoresNothing)
 {
     MessageRecorder recorder;
     bool ticked = true;
-    EXPECT_EQ(run_setting(false, "1", &ticked), QDialog::Accepted);
+    EXPECT_EQ(run_setting(false, ids::kOk, &ticked), QDialog::Accepted);
     EXPECT_FALSE(ticked); // nothing stored: clear
     EXPECT_EQ(read_encrypt_mode_setting(), 0);
     EXPECT_TRUE(QSettings("Tev", QCoreApplication::applicationName()).contains("MODE/new_encrypt")); // 0 written
 
-    EXPECT_EQ(run_setting(true, "2", &ticked), QDialog::Rejected);
+    EXPECT_EQ(run_setting(true, ids::kCancel, &ticked), QDialog::Rejected);
     EXPECT_EQ(read_encrypt_mode_setting(), 0);
 
-    EXPECT_EQ(run_setting(true, "1", &ticked), QDialog::Accepted);
+    EXPECT_EQ(run_setting(true, ids::kOk, &ticked), QDialog::Accepted);
     EXPECT_FALSE(ticked);
     EXPECT_EQ(read_encrypt_mode_setting(), 1);
 
-    EXPECT_EQ(run_setting(false, "2", &ticked), QDialog::Rejected);
+    EXPECT_EQ(run_setting(false, ids::kCancel, &ticked), QDialog::Rejected);
     EXPECT_TRUE(ticked); // reopened with the stored choice
 
-    EXPECT_EQ(run_setting(true, "1", &ticked), QDialog::Accepted); // untick and save
+    EXPECT_EQ(run_setting(true, ids::kOk, &ticked), QDialog::Accepted); // untick and save
     EXPECT_EQ(read_encrypt_mode_setting(), 0);
 
     EXPECT_EQ(recorder.messages(), std::vector<std::string>(3, "Save setting value"));
@@ -67,7 +67,8 @@ TEST_F(SettingDialog, EnterSavesEscapeCancels)
     {
         CSettingDlg dialog;
         when_modal_opens([&](QWidget* modal) {
-            QTest::mouseClick(child<QCheckBox>(modal, "1034"), Qt::LeftButton, {}, QPoint(6, 6));
+            QTest::mouseClick(child<QCheckBox>(modal, ids::setting::kUseNewEncryptCheck), Qt::LeftButton, {},
+                              QPoint(6, 6));
             press_key(modal, Qt::Key_Escape);
         });
         EXPECT_EQ(dialog.exec(), QDialog::Rejected);
@@ -75,7 +76,7 @@ TEST_F(SettingDialog, EnterSavesEscapeCancels)
     }
     CSettingDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        QTest::mouseClick(child<QCheckBox>(modal, "1034"), Qt::LeftButton, {}, QPoint(6, 6));
+        QTest::mouseClick(child<QCheckBox>(modal, ids::setting::kUseNewEncryptCheck), Qt::LeftButton, {}, QPoint(6, 6));
         press_key(modal, Qt::Key_Return);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
@@ -93,9 +94,9 @@ TEST_F(SettingDialog, FailedSaveIsNotReportedAsSaved)
     MessageRecorder recorder;
     CSettingDlg dialog;
     when_modal_opens([&](QWidget* modal) {
-        child<QPushButton>(modal, "1")->click();
+        child<QPushButton>(modal, ids::kOk)->click();
         EXPECT_TRUE(modal->isVisible());
-        child<QPushButton>(modal, "2")->click();
+        child<QPushButton>(modal, ids::kCancel)->click();
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not save setting value"});
@@ -116,7 +117,7 @@ TEST(AboutBox, ShowsNameAndClosesWithItsButton)
                   (QStringList{"Kestrane", "Version 1.2.3.0",
                                "Sealing key fingerprint (SHA-256):\n" + QString::fromLatin1(fingerprint.data(), 64),
                                "This program carries the development sealing key: not for release."}));
-        auto* ok = child<QPushButton>(modal, "1");
+        auto* ok = child<QPushButton>(modal, ids::kOk);
         EXPECT_EQ(ok->text(), "확인");
         ok->click();
     });

@@ -1,9 +1,10 @@
-#include "pack/package_scan.h"
+#include "ui/packaging_form.h"
 
 #include "common/messages.h"
 #include "format/little_endian.h"
 #include "format/tagged_layout.h"
 #include "pack/package_file.h"
+#include "pack/package_scan.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
