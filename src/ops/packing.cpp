@@ -120,7 +120,8 @@ int scan_pack_and_encrypt(const PackRequest& request)
 
 void scan_folder_for_packing(PackagingForm& form, const std::string& folder)
 {
-    scan_package_sources(form, folder);
+    for (const std::string& message : scan_package_sources(form, folder))
+        show_message(message);
     pick_package_version(form);
     update_package_destination(form);
 }
@@ -134,9 +135,12 @@ int pack_listed_packages(const PackagingForm& form)
 {
     if (!outputs_spare_inputs({form.dest_file}, listed_file_paths(form)))
         return report_packing(kPackRefused);
-    return report_packing(or_cannot_create(kPackCannotCreate, [&] {
+    const int result = or_cannot_create(kPackCannotCreate, [&] {
         return pack_files(form.version, form.path, listed_file_names(form), form.dest_file);
-    }));
+    });
+    if (result == kPackVersionMissing)
+        show_message("Input version");
+    return report_packing(result);
 }
 
 int pack_folder(const PackRequest& request)

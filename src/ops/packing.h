@@ -22,7 +22,7 @@ void propose_package_destination(PackagingForm& form);
 inline constexpr int kPackRefused = 0;
 
 // Packs the form's packages into its destination and tells the outcome: "Success", or "Fail with
-// error[%d]" with pack_files' code. pack_files' result, or kPackRefused.
+// error[%d]" with pack_files' code (after "Input version" when the version is empty). pack_files' result, or kPackRefused.
 int pack_listed_packages(const PackagingForm& form);
 
 struct PackRequest {

@@ -33,7 +33,8 @@ PackageListRow package_list_row(const HeaderSummary& entry);
 // them the form's entries. At most one package per type tag ("DOM0" once per model tag), all of
 // one company, encrypt mode "ENCR" only, a file whose size fits its body length, no company key
 // files; the first met wins, in the order of list_directory_names. A folder that is not a directory changes nothing.
-void scan_package_sources(PackagingForm& form, const std::string& folder);
+// Returns the messages that tell what was left out and why, in the order they arose.
+std::vector<std::string> scan_package_sources(PackagingForm& form, const std::string& folder);
 
 // Results of pick_package_version.
 inline constexpr int kVersionPicked = 1;

@@ -7,6 +7,7 @@
 
 #include "fuzz_support.h"
 
+#include "common/messages.h"
 #include "format/path_rules.h"
 #include "format/tagged_file.h"
 #include "pack/package_file.h"
@@ -148,7 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     count_messages();
     reset_message_count();
     PackagingForm form;
-    scan_package_sources(form, folder);
+    for (const std::string& message : scan_package_sources(form, folder))
+        show_message(message);
 
     const std::vector<std::string> listed = list_directory_names(folder);
     for (size_t i = 1; i < listed.size(); ++i)

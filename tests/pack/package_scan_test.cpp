@@ -90,11 +90,10 @@ TEST(PackageScan, FirstOfEachTypeWinsAndFillsTheForm)
     write_package(dir, "a.enc", {"FRM0", "", "1.5.2"});
     write_package(dir, "b.enc", {"FRM0", "", "9.9"});
     write_package(dir, "c.enc", {"BOT0", "", "0.7"});
-    MessageRecorder recorder;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    const Texts messages = scan_package_sources(form, dir.path());
 
-    EXPECT_EQ(recorder.messages(), Texts{duplicate(dir.file("b.enc"), dir.file("a.enc"), "FRM0")});
+    EXPECT_EQ(messages, Texts{duplicate(dir.file("b.enc"), dir.file("a.enc"), "FRM0")});
     EXPECT_EQ(entry_paths(form), (Texts{dir.file("a.enc"), dir.file("c.enc")}));
     EXPECT_EQ(package_list_row(form.entries[0]),
               (PackageListRow{"a.enc", "FRM0", "ENCR", "", "1.5.2", "ACME"}));
@@ -127,11 +126,10 @@ TEST(PackageScan, DomePackagesRepeatOnlyWithAnotherModel)
     write_package(dir, "d1.enc", {"DOM0", "7720", "1"});
     write_package(dir, "d2.enc", {"DOM0", "7760", "1"});
     write_package(dir, "d3.enc", {"DOM0", "7720", "2"});
-    MessageRecorder recorder;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    const Texts messages = scan_package_sources(form, dir.path());
     EXPECT_EQ(entry_paths(form), (Texts{dir.file("d1.enc"), dir.file("d2.enc")}));
-    EXPECT_EQ(recorder.messages(), Texts{duplicate(dir.file("d3.enc"), dir.file("d1.enc"), "DOM0")});
+    EXPECT_EQ(messages, Texts{duplicate(dir.file("d3.enc"), dir.file("d1.enc"), "DOM0")});
     EXPECT_EQ(pick_package_version(form), -1);
 }
 
@@ -141,12 +139,11 @@ TEST(PackageScan, CompanyMismatchAndCompanyKeyFiles)
     write_package(dir, "a.enc", {"DOM0", "7720", "1"});
     write_package(dir, "b.enc", {"FRM0", "", "1", "OTHER"});
     write_package(dir, "k.enc", {"VID0", "", "", "THIRD"});
-    MessageRecorder recorder;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    const Texts messages = scan_package_sources(form, dir.path());
     EXPECT_EQ(entry_paths(form), Texts{dir.file("a.enc")});
     // The company key file is refused and then, like any other file, compared with the admitted ones.
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(messages,
               (Texts{company_mismatch(dir.file("b.enc"), "OTHER", dir.file("a.enc"), "ACME"),
                      key_file_refused(dir.file("k.enc")),
                      company_mismatch(dir.file("k.enc"), "THIRD", dir.file("a.enc"), "ACME")}));
@@ -159,9 +156,7 @@ TEST(PackageScan, NothingAdmittedKeepsCompanyAndDestination)
     write_package(dir, "b.enc", {"BOT0", "", "1", "OTHER", "ENC1"});
     PackagingForm form{"/old", "/old-K1.wrp", "KEPT", "Success", "",
                        {HeaderSummary{"/old/x.enc", "FRM0", "ENCR", "", "1", "KEPT"}}};
-    MessageRecorder recorder;
-    scan_package_sources(form, dir.path());
-    EXPECT_EQ(recorder.messages(), Texts{"Nothing target enc file"});
+    EXPECT_EQ(scan_package_sources(form, dir.path()), Texts{"Nothing target enc file"});
     EXPECT_TRUE(form.entries.empty());
     EXPECT_EQ(form.status, "Failed");
     EXPECT_EQ(form.path, dir.path());
@@ -171,9 +166,8 @@ TEST(PackageScan, NothingAdmittedKeepsCompanyAndDestination)
     // A lone company key file says why it was refused.
     TempDir keys;
     write_package(keys, "k.enc", {"VID0", "", ""});
-    recorder.clear();
-    scan_package_sources(form, keys.path());
-    EXPECT_EQ(recorder.messages(), (Texts{key_file_refused(keys.file("k.enc")), "Nothing target enc file"}));
+    EXPECT_EQ(scan_package_sources(form, keys.path()),
+              (Texts{key_file_refused(keys.file("k.enc")), "Nothing target enc file"}));
 }
 
 TEST(PackageScan, WhichNamesAreConsidered)
@@ -185,14 +179,12 @@ TEST(PackageScan, WhichNamesAreConsidered)
     write_package(dir, "short.enc", {"VID0", "", "", "OTHER"}, 63); // would raise two messages if read
     write_package(dir, "t.enc", {"BOT0", "", "1"}, 64); // read, and too short for its body length
     QDir(QString::fromStdString(dir.path())).mkdir("u.enc");
-    MessageRecorder recorder;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    const Texts messages = scan_package_sources(form, dir.path());
     EXPECT_EQ(entry_paths(form), Texts{dir.file(".enc")});
     // A directory named like a package cannot be opened: its strings stay empty and it is reported
     // against the first entry.
-    EXPECT_EQ(recorder.messages(),
-              (Texts{damaged(dir.file("t.enc")), company_mismatch("", "", dir.file(".enc"), "ACME")}));
+    EXPECT_EQ(messages, (Texts{damaged(dir.file("t.enc")), company_mismatch("", "", dir.file(".enc"), "ACME")}));
 }
 
 TEST(PackageScan, PackagesWhoseSizeDoesNotFitTheirBodyLengthStayOut)
@@ -202,12 +194,12 @@ TEST(PackageScan, PackagesWhoseSizeDoesNotFitTheirBodyLengthStayOut)
     write_package(dir, "b-cut.enc", {"BOT0", "", "1"}, kFraming + 99, 100);
     write_package(dir, "c-appended.enc", {"WEB0", "", "1"}, kFraming + 101, 100);
     write_package(dir, "d-huge-length.enc", {"OCX0", "", "1"}, kFraming + 100, 0xFFFFFFFF);
-    MessageRecorder recorder;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    const Texts messages = scan_package_sources(form, dir.path());
     EXPECT_EQ(entry_paths(form), Texts{dir.file("a-fits.enc")});
-    EXPECT_EQ(recorder.messages(), (Texts{damaged(dir.file("b-cut.enc")), damaged(dir.file("c-appended.enc")),
-                                          damaged(dir.file("d-huge-length.enc"))}));
+    EXPECT_EQ(messages,
+              (Texts{damaged(dir.file("b-cut.enc")), damaged(dir.file("c-appended.enc")),
+                     damaged(dir.file("d-huge-length.enc"))}));
 }
 
 TEST(PackageScan, ListingOrderIgnoresCaseThenBytes)
@@ -226,7 +218,6 @@ TEST(PackageScan, ListingOrderIgnoresCaseThenBytes)
     TempDir packages;
     write_package(packages, "B.enc", {"FRM0", "", "2.0"});
     write_package(packages, "a.enc", {"FRM0", "", "1.0"});
-    MessageRecorder recorder;
     PackagingForm form;
     scan_package_sources(form, packages.path());
     EXPECT_EQ(entry_paths(form), Texts{packages.file("a.enc")});
@@ -241,11 +232,8 @@ TEST(PackageScan, PathThatIsNoDirectoryChangesNothing)
     PackagingForm form;
     scan_package_sources(form, dir.path());
     const std::string before = describe(form);
-    MessageRecorder recorder;
-    scan_package_sources(form, dir.file("a.enc"));
-    scan_package_sources(form, dir.file("missing"));
-    EXPECT_EQ(recorder.messages(), (Texts{"Path[" + dir.file("a.enc") + "] is invalid",
-                                          "Path[" + dir.file("missing") + "] is invalid"}));
+    EXPECT_EQ(scan_package_sources(form, dir.file("a.enc")), Texts{"Path[" + dir.file("a.enc") + "] is invalid"});
+    EXPECT_EQ(scan_package_sources(form, dir.file("missing")), Texts{"Path[" + dir.file("missing") + "] is invalid"});
     EXPECT_EQ(describe(form), before);
 }
 
