@@ -2,6 +2,7 @@
 // have no display stack. It links Qt Core and the crypto library only.
 
 #include "cli/command_start.h"
+#include "cli/console.h"
 #include "common/termination.h"
 
 #include <QCoreApplication>
@@ -18,5 +19,5 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kestrane"));
 
     const kestrane::CommandStart start(kestrane::ProgramKind::CommandLineOnly, kestrane::program_arguments(argc, argv));
-    return start.run(kestrane::install_console_presenters);
+    return start.run(kestrane::install_console_presenters, kestrane::console_version_prompt());
 }

@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
 #include "cli/command_start.h"
+#include "cli/console.h"
 #include "common/termination.h"
-#include "common/version_prompt.h"
 #include "ui/input_version_dialog.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box_presenter.h"
@@ -99,21 +99,18 @@ std::unique_ptr<QCoreApplication> make_application(char* program, bool windows_w
     return application;
 }
 
-void install_dialog_version_prompt()
+std::optional<std::string> ask_version_in_dialog(const std::string& path)
 {
-    install_version_prompt([](const std::string& path) -> std::optional<std::string> {
-        CInputVersionDlg dialog;
-        dialog.m_strPath = QString::fromStdString(path);
-        if (dialog.exec() != QDialog::Accepted)
-            return std::nullopt;
-        return dialog.m_strVersion.toStdString();
-    });
+    CInputVersionDlg dialog;
+    dialog.m_strPath = QString::fromStdString(path);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.m_strVersion.toStdString();
 }
 
 void install_dialog_presenters()
 {
     install_message_box_presenter();
-    install_dialog_version_prompt();
     install_progress_dialog_presenter();
 }
 
@@ -141,7 +138,9 @@ int run_kestrane(int argc, char** argv)
     // Without a display the dialogs cannot open: the start then ends with the usage text.
     if (start.opens_dialogs() && display)
         return run_main_dialog();
-    return start.run(display ? install_dialog_presenters : install_console_presenters);
+    if (display)
+        return start.run(install_dialog_presenters, ask_version_in_dialog);
+    return start.run(install_console_presenters, console_version_prompt());
 }
 
 } // namespace kestrane

@@ -4,7 +4,6 @@
 #include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
-#include "common/version_prompt.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
 #include "ops/file_facts.h"
@@ -35,13 +34,13 @@ std::optional<unsigned> wrapping_type_of(const std::string& word)
 // for here, unlike in the dialog); for every other type the version option, even when empty, else
 // the question.
 std::optional<std::string> wrapping_version(unsigned type, const std::string& file_path,
-                                            const std::optional<std::string>& version)
+                                            const std::optional<std::string>& version, const VersionPrompt& ask_version)
 {
     if (type == kWrapKernel || type == kWrapBootloader)
         return read_image_version(type, file_path);
     if (version)
         return version;
-    return ask_version(file_path);
+    return ask_version ? ask_version(file_path) : std::nullopt;
 }
 
 bool report_wrapping(const std::string& wrapping_word, int result)
@@ -182,7 +181,8 @@ bool run_wrap_command(const WrapCommand& command)
         show_message(format_text("Unknown wrapping type[%s]", word.c_str()));
         return false;
     }
-    const std::optional<std::string> version = wrapping_version(*type, command.file_path, command.version);
+    const std::optional<std::string> version =
+        wrapping_version(*type, command.file_path, command.version, command.ask_version);
     if (!version)
         return false;
 

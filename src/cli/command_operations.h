@@ -2,6 +2,7 @@
 
 #include "cli/info_report.h"
 #include "ops/company_key.h"
+#include "ops/front_end.h"
 #include "ops/run_record.h"
 
 #include <cstdio>
@@ -47,6 +48,7 @@ struct WrapCommand {
     std::optional<CompanyKeys> keys;        // encrypt the wrapped file for these companies as well
     std::optional<std::string> destination; // the wrapped file; none: the file path + ".wrp"
     RunRecord* record = nullptr;            // learns what the run read and wrote
+    VersionPrompt ask_version = nullptr;    // the question when the version is neither given nor read
 };
 
 // Wraps a file or directory as the type named by the wrapping word, then, with keys, encrypts

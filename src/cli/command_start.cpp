@@ -173,7 +173,7 @@ CommandStart::CommandStart(ProgramKind program, std::vector<std::string> argumen
         m_problem = "no operation";
 }
 
-int CommandStart::run(const std::function<void()>& install_presenters) const
+int CommandStart::run(const std::function<void()>& install_presenters, const VersionPrompt& ask_version) const
 {
     switch (m_operation) {
     case Operation::Help:
@@ -191,11 +191,12 @@ int CommandStart::run(const std::function<void()>& install_presenters) const
         std::fputs(usage_text(m_program).c_str(), stderr);
         return kExitUsage;
     default:
-        if (batch())
-            install_batch_presenters();
-        else
-            install_presenters();
-        return run_operation();
+        if (batch()) {
+            install_console_presenters();
+            return run_operation(refusing_version_prompt());
+        }
+        install_presenters();
+        return run_operation(ask_version);
     }
 }
 
@@ -206,11 +207,11 @@ int CommandStart::usage_error(const std::string& problem) const
     return kExitUsage;
 }
 
-int CommandStart::run_operation() const
+int CommandStart::run_operation(const VersionPrompt& ask_version) const
 {
     const OptionValue& manifest_path = m_command_line->manifest;
     if (!manifest_path.given)
-        return run_job(nullptr);
+        return run_job(nullptr, ask_version);
     FullPaths full;
     const std::string path = full(manifest_path.value);
     std::optional<RunManifest> manifest;
@@ -219,13 +220,13 @@ int CommandStart::run_operation() const
     if (!manifest)
         return kExitFailure;
     // Written only once the whole operation succeeded, after its outputs are in place.
-    const int status = run_job(manifest->record());
+    const int status = run_job(manifest->record(), ask_version);
     if (status != kExitSuccess)
         return status;
     return manifest->write() ? kExitSuccess : kExitFailure;
 }
 
-int CommandStart::run_job(RunRecord* record) const
+int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) const
 {
     const auto status = [](bool success) { return success ? kExitSuccess : kExitFailure; };
     const CommandLine& c = *m_command_line;
@@ -248,6 +249,7 @@ int CommandStart::run_job(RunRecord* record) const
     case Operation::Wrap: {
         WrapCommand command{full(c.file_argument), c.wrapping.value, given(c.version), {}, given(c.dest, full)};
         command.record = record;
+        command.ask_version = ask_version;
         if (!full.resolved())
             return kExitFailure;
         if (c.key.given || c.key_folder.given) {
@@ -291,14 +293,6 @@ int CommandStart::run_job(RunRecord* record) const
 void install_console_presenters()
 {
     install_console_presenter();
-    install_console_version_prompt();
-    install_console_progress();
-}
-
-void install_batch_presenters()
-{
-    install_console_presenter();
-    install_refusing_version_prompt();
     install_console_progress();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/command_line.h"
+#include "ops/front_end.h"
 #include "ops/run_record.h"
 
 #include <functional>
@@ -32,14 +33,15 @@ public:
 
     // Runs the start and answers the exit status: the usage text, the version, or one operation,
     // after `install_presenters` has set up how its messages are shown (with -batch, the
-    // headless presenters that ask nothing instead). A start that would open the dialogs prints
+    // headless presenters instead). A wrapping asks `ask_version` for a version it is not given
+    // (with -batch, nobody: refusing_version_prompt). A start that would open the dialogs prints
     // the usage text to standard error: the caller that can show them does so instead.
-    int run(const std::function<void()>& install_presenters) const;
+    int run(const std::function<void()>& install_presenters, const VersionPrompt& ask_version) const;
 
 private:
-    int run_operation() const;
+    int run_operation(const VersionPrompt& ask_version) const;
     // The operation itself; `record`, when given, learns what it read and wrote (-manifest).
-    int run_job(RunRecord* record) const;
+    int run_job(RunRecord* record, const VersionPrompt& ask_version) const;
     // Prints the problem and the usage text to standard error: kExitUsage.
     int usage_error(const std::string& problem) const;
 
@@ -50,10 +52,8 @@ private:
     std::string m_problem; // why the arguments describe no start, when they do not
 };
 
-// The headless presenters: messages printed, the version read from standard input, progress on a
-// terminal.
+// The headless presenters: messages printed, progress on a terminal. The question of the version
+// is console_version_prompt (cli/console.h).
 void install_console_presenters();
-// The same for -batch, but a missing version is not asked for: the wrapping fails at once.
-void install_batch_presenters();
 
 } // namespace kestrane

@@ -3,7 +3,6 @@
 #include "common/messages.h"
 #include "common/progress.h"
 #include "common/text_format.h"
-#include "common/version_prompt.h"
 
 #include <optional>
 
@@ -108,9 +107,9 @@ void install_console_presenter(std::FILE* out)
     });
 }
 
-void install_console_version_prompt(std::FILE* in, std::FILE* err)
+VersionPrompt console_version_prompt(std::FILE* in, std::FILE* err)
 {
-    install_version_prompt([in, err](const std::string& path) -> std::optional<std::string> {
+    return [in, err](const std::string& path) -> std::optional<std::string> {
         const bool terminal = is_terminal(in);
         while (true) {
             if (terminal)
@@ -127,15 +126,15 @@ void install_console_version_prompt(std::FILE* in, std::FILE* err)
                 return line;
             show_message("Input version");
         }
-    });
+    };
 }
 
-void install_refusing_version_prompt(std::FILE* err)
+VersionPrompt refusing_version_prompt(std::FILE* err)
 {
-    install_version_prompt([err](const std::string& path) -> std::optional<std::string> {
+    return [err](const std::string& path) -> std::optional<std::string> {
         print_line(err, format_text("-version is needed: -batch asks no question[path:%s]", path.c_str()));
         return std::nullopt;
-    });
+    };
 }
 
 std::string typed_arguments(int argc, const char* const* argv)

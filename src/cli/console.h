@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ops/front_end.h"
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -30,11 +32,11 @@ void install_console_presenter(std::FILE* out = stdout);
 // shows "Input version" and asks again. A prompt goes to `err` when `in` is a terminal; when it
 // is not, the end of input says there that -version was expected. A line is read up to a few
 // KiB: a longer one stands for a version that is too long.
-void install_console_version_prompt(std::FILE* in = stdin, std::FILE* err = stderr);
+VersionPrompt console_version_prompt(std::FILE* in = stdin, std::FILE* err = stderr);
 
 // The question of -batch: none. A missing version is Cancel, after a line on `err` that says
 // -version is needed.
-void install_refusing_version_prompt(std::FILE* err = stderr);
+VersionPrompt refusing_version_prompt(std::FILE* err = stderr);
 
 // Headless progress: long work shows "title: NN%" on one line of `err`, only when it is a terminal.
 void install_console_progress(std::FILE* err = stderr);

@@ -20,14 +20,6 @@ namespace kestrane {
 namespace {
 
 std::atomic<int64_t> g_write_budget{-1};
-std::function<void()> g_commit_hook;
-std::function<void(OutputStep)> g_step_recorder;
-
-void record(OutputStep step)
-{
-    if (g_step_recorder)
-        g_step_recorder(step);
-}
 
 #ifndef _WIN32
 // The signals that end a program by default and that a program can hold off: an interrupt from the
@@ -100,7 +92,7 @@ public:
 
 // The file's bytes on the disk before the termination signals are held: the flush may take long.
 // False when the disk did not take them (an I/O error, a full thin volume).
-bool flush_to_disk(int descriptor)
+bool flush_to_disk(int descriptor, OutputPolicy* policy)
 {
     if (descriptor < 0)
         return false;
@@ -109,7 +101,8 @@ bool flush_to_disk(int descriptor)
 #else
     const bool flushed = fsync(descriptor) == 0;
 #endif
-    record(OutputStep::Synced);
+    if (policy)
+        policy->step_done(OutputStep::Synced);
     return flushed;
 }
 #else
@@ -119,9 +112,10 @@ public:
     TerminationHold() {}
 };
 
-bool flush_to_disk(int)
+bool flush_to_disk(int, OutputPolicy* policy)
 {
-    record(OutputStep::Synced);
+    if (policy)
+        policy->step_done(OutputStep::Synced);
     return true;
 }
 #endif
@@ -151,7 +145,9 @@ bool take_write_budget(size_t count)
 
 } // namespace
 
-AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_file(to_qpath(path)) {}
+AtomicOutputFile::AtomicOutputFile(const std::string& path, OutputPolicy* policy)
+    : m_path(path), m_policy(policy), m_file(to_qpath(path))
+{}
 
 AtomicOutputFile::~AtomicOutputFile()
 {
@@ -241,7 +237,7 @@ bool AtomicOutputFile::prepare_commit()
         discard();
         return false;
     }
-    if (!flush_to_disk(m_file.handle())) {
+    if (!flush_to_disk(m_file.handle(), m_policy)) {
         discard();
         m_failed = true;
         return false;
@@ -257,13 +253,14 @@ bool AtomicOutputFile::commit()
     // A termination signal taken by the program waits for the rename too (common/termination.h).
     const TerminationAsCancel cancellable;
     const TerminationHold hold;
-    if (g_commit_hook)
-        g_commit_hook();
+    if (m_policy)
+        m_policy->before_rename();
     if (!m_file.commit()) {
         m_failed = true;
         return false;
     }
-    record(OutputStep::Renamed);
+    if (m_policy)
+        m_policy->step_done(OutputStep::Renamed);
     return true;
 }
 
@@ -297,16 +294,6 @@ bool commit_together(const std::vector<AtomicOutputFile*>& outputs)
 void set_output_write_limit_for_tests(int64_t bytes)
 {
     g_write_budget.store(bytes);
-}
-
-void set_commit_hook_for_tests(std::function<void()> hook)
-{
-    g_commit_hook = std::move(hook);
-}
-
-void set_output_step_recorder_for_tests(std::function<void(OutputStep)> recorder)
-{
-    g_step_recorder = std::move(recorder);
 }
 
 } // namespace kestrane

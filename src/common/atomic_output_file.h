@@ -15,6 +15,18 @@ enum class FileAccess { Default, OwnerOnly };
 
 class DirectOutput;
 
+enum class OutputStep { Synced, Renamed };
+
+// Where a test steps into the commit of an output: told each step of commit() that makes the
+// output durable, in the order they happen, and called once termination signals are held, before
+// the rename. Real I/O has none.
+class OutputPolicy {
+public:
+    virtual ~OutputPolicy() = default;
+    virtual void step_done(OutputStep) {}
+    virtual void before_rename() {}
+};
+
 // An output that replaces its destination atomically: bytes go to a temporary file beside the
 // destination, which is renamed over it by commit(). Until then the destination is untouched;
 // a file that is never committed leaves nothing behind. Every write is checked; the first
@@ -23,7 +35,7 @@ class DirectOutput;
 // write or at commit().
 class AtomicOutputFile {
 public:
-    explicit AtomicOutputFile(const std::string& path);
+    explicit AtomicOutputFile(const std::string& path, OutputPolicy* policy = nullptr);
     ~AtomicOutputFile();
     AtomicOutputFile(const AtomicOutputFile&) = delete;
     AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
@@ -47,6 +59,7 @@ private:
     void hand_written_bytes_to_disk();
 
     std::string m_path;
+    OutputPolicy* m_policy;
     QSaveFile m_file;
     std::unique_ptr<DirectOutput> m_direct;
     bool m_failed = false;
@@ -64,12 +77,5 @@ bool commit_together(const std::vector<AtomicOutputFile*>& outputs);
 // Test seam: every AtomicOutputFile write after `bytes` bytes in total fails, as on a full disk.
 // A negative value lifts the limit.
 void set_output_write_limit_for_tests(int64_t bytes);
-
-// Test seam: told each step of commit() that makes an output durable, in the order they happen.
-enum class OutputStep { Synced, Renamed };
-void set_output_step_recorder_for_tests(std::function<void(OutputStep)> recorder);
-
-// Test seam: called in commit() once termination signals are held, before the rename.
-void set_commit_hook_for_tests(std::function<void()> hook);
 
 } // namespace kestrane

@@ -3,7 +3,6 @@
 #include "common/termination.h"
 
 #include <algorithm>
-#include <atomic>
 #include <mutex>
 
 namespace kestrane {
@@ -11,8 +10,6 @@ namespace {
 
 constexpr auto kShowAfter = std::chrono::milliseconds(500);
 constexpr auto kUpdateEvery = std::chrono::milliseconds(50);
-
-std::atomic<bool> g_at_once{false};
 
 std::mutex g_mutex;
 std::shared_ptr<ProgressPresenter> g_presenter;
@@ -33,7 +30,8 @@ std::shared_ptr<ProgressPresenter> install_progress_presenter(std::shared_ptr<Pr
 }
 
 Progress::Progress(std::string title, uint64_t total)
-    : m_title(std::move(title)), m_total(total), m_started(Clock::now()), m_last_update(m_started)
+    : m_title(std::move(title)), m_total(total), m_started(Clock::now()), m_last_update(m_started),
+      m_front(current_presenter())
 {
 }
 
@@ -47,16 +45,16 @@ void Progress::advance(uint64_t bytes)
 {
     m_done += bytes;
     const Clock::time_point now = Clock::now();
-    const bool at_once = g_at_once.load();
+    const bool at_once = m_front && m_front->shows_at_once();
     if (now - m_last_update < kUpdateEvery && !at_once)
         return;
     if (!m_presenter) {
         if (now - m_started < kShowAfter && !at_once)
             return;
         m_last_update = now;
-        m_presenter = current_presenter();
-        if (!m_presenter)
+        if (!m_front)
             return;
+        m_presenter = m_front;
         m_presenter->start(m_title);
     }
     m_last_update = now;
@@ -66,11 +64,6 @@ void Progress::advance(uint64_t bytes)
 bool Progress::cancelled() const
 {
     return termination_signal() != 0 || (m_presenter && m_presenter->cancel_requested());
-}
-
-void show_progress_at_once_for_tests(bool at_once)
-{
-    g_at_once = at_once;
 }
 
 } // namespace kestrane

@@ -24,6 +24,9 @@ public:
     virtual void stop() = 0;
     // Whether the user asked to stop the work shown since start().
     virtual bool cancel_requested() const { return false; }
+    // Whether work is shown from its first piece on and updated at every piece, so that even quick
+    // work can be cancelled (a test's presenter), instead of after half a second.
+    virtual bool shows_at_once() const { return false; }
 };
 
 // Installs a presenter (none: progress is not shown) and returns the one it replaces.
@@ -53,11 +56,8 @@ private:
     uint64_t m_done = 0;
     Clock::time_point m_started;
     Clock::time_point m_last_update;
+    std::shared_ptr<ProgressPresenter> m_front;     // the presenter when the work began
     std::shared_ptr<ProgressPresenter> m_presenter; // set once shown
 };
-
-// Test seam: progress is shown from the first piece of work on and updated at every piece, so that
-// quick work can be cancelled. False restores the half-second wait.
-void show_progress_at_once_for_tests(bool at_once);
 
 } // namespace kestrane

@@ -92,7 +92,7 @@ PackingJob packing_job_of(const PackRequest& request, const std::vector<HeaderSu
 // The whole job; pack_folder guards it.
 int scan_pack_and_encrypt(const PackRequest& request)
 {
-    const std::optional<std::vector<HeaderSummary>> packages = find_package_sources(request.folder);
+    const std::optional<std::vector<HeaderSummary>> packages = scan_folder_for_packing(request.folder);
     if (!packages || packages->empty())
         return kPackNothingToPack;
     const PackingJob job = packing_job_of(request, *packages);
@@ -120,7 +120,10 @@ int scan_pack_and_encrypt(const PackRequest& request)
 
 std::optional<std::vector<HeaderSummary>> scan_folder_for_packing(const std::string& folder)
 {
-    return find_package_sources(folder);
+    PackageSources sources = find_package_sources(folder);
+    for (const std::string& message : sources.messages)
+        show_message(message);
+    return std::move(sources.packages);
 }
 
 std::optional<std::string> version_for_packing(const std::vector<HeaderSummary>& packages)
@@ -142,8 +145,11 @@ int pack_listed_packages(const PackingJob& job)
 {
     if (!outputs_spare_inputs({job.destination}, listed_file_paths(job)))
         return report_packing(kPackRefused);
-    return report_packing(or_cannot_create(
-        kPackCannotCreate, [&] { return pack_files(job.version, job.folder, job.package_names, job.destination); }));
+    const int result = or_cannot_create(
+        kPackCannotCreate, [&] { return pack_files(job.version, job.folder, job.package_names, job.destination); });
+    if (result == kPackVersionMissing)
+        show_message("Input version");
+    return report_packing(result);
 }
 
 int pack_folder(const PackRequest& request)

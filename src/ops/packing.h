@@ -38,7 +38,7 @@ struct PackingJob {
 inline constexpr int kPackRefused = 0;
 
 // Packs the job's packages into its destination and tells the outcome: "Success", or "Fail with
-// error[%d]" with pack_files' code. pack_files' result, or kPackRefused.
+// error[%d]" with pack_files' code (after "Input version" when the version is empty). pack_files' result, or kPackRefused.
 int pack_listed_packages(const PackingJob& job);
 
 struct PackRequest {

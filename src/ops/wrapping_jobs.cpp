@@ -2,6 +2,7 @@
 
 #include "common/messages.h"
 #include "common/resource_failures.h"
+#include "common/text_format.h"
 #include "ops/encryption.h"
 #include "ops/input_protection.h"
 #include "ops/output_names.h"
@@ -10,22 +11,53 @@
 
 namespace kestrane {
 
+namespace {
+
+// Shows the wrapping's message and returns its code.
+int report_wrapping(const Outcome& outcome)
+{
+    show_message(outcome.message);
+    return outcome.code;
+}
+
+// A wrapping that finds the system short of memory or threads tells nothing of its own.
+int wrap_and_report(const WrapRequest& request, const TaggedFileWriter::Observer& observer = {})
+{
+    return report_wrapping(wrap_file(request.type, request.version, request.source, request.destination, observer));
+}
+
+} // namespace
+
 int wrap_source(const WrapRequest& request, RunRecord* record)
 {
     if (!outputs_spare_inputs({request.destination}, {request.source})
         || !plan_run(record, {request.destination}, {{request.source, InputRole::Source}}))
         return kWrapRefused;
-    const int result = or_cannot_create(kWrapCannotCreate, [&] {
-        return wrap_file(request.type, request.version, request.source, request.destination);
-    });
+    const int result = or_cannot_create(kWrapCannotCreate, [&] { return wrap_and_report(request); });
     if (result > 0)
         record_committed(record, request.destination);
     return result;
 }
 
+SourceInspection inspect_wrapping_source(int type, const std::string& source)
+{
+    SourceInspection inspection = inspect_source(type, source);
+    if (!inspection.ok)
+        show_message(inspection.message);
+    return inspection;
+}
+
+bool check_wrapping_source_kind(const std::string& source, SourceKind expected)
+{
+    if (check_source_kind(source, expected))
+        return true;
+    show_message(format_text("Path[%s] is invalid", source.c_str()));
+    return false;
+}
+
 std::optional<std::string> read_image_version(unsigned type, const std::string& source)
 {
-    SourceInspection inspection = inspect_source(static_cast<int>(type), source);
+    SourceInspection inspection = inspect_wrapping_source(static_cast<int>(type), source);
     if (!inspection.ok)
         return std::nullopt;
     return std::move(inspection.version);
@@ -98,32 +130,23 @@ int WrapThenEncrypt::wrap()
 
 int WrapThenEncrypt::wrap_alone()
 {
-    return wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination);
+    return wrap_and_report(m_wrap);
 }
 
 // The package written alongside takes room of its own. When the wrapped file found none, the
 // package is given up and the wrap runs again alone, so that the wrapped file is made whenever it
-// fits by itself; the encryption then follows as after any wrap. The messages of the first try
-// are held until its outcome is known.
+// fits by itself; the encryption then follows as after any wrap. The first try's message is shown
+// only when that try stands.
 int WrapThenEncrypt::wrap_with_package_alongside()
 {
-    int result = kWrapCannotCreate;
-    std::vector<std::string> messages;
-    std::vector<MessageIcon> icons;
-    {
-        const MessageRecorder held;
-        result = wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer());
-        messages = held.messages();
-        icons = held.icons();
-    }
-    if (result == kWrapCannotCreate) {
+    const Outcome outcome =
+        wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer());
+    if (outcome.code == kWrapCannotCreate) {
         m_alongside.abandon();
         m_alongside_ready = false;
         return wrap_alone();
     }
-    for (size_t i = 0; i < messages.size(); ++i)
-        show_message(messages[i], icons[i]);
-    return result;
+    return report_wrapping(outcome);
 }
 
 int WrapThenEncrypt::encrypt()

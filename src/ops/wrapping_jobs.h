@@ -3,6 +3,7 @@
 #include "ops/company_key.h"
 #include "ops/encryption_alongside.h"
 #include "ops/run_record.h"
+#include "wrap/source_checks.h"
 
 #include <optional>
 #include <string>
@@ -21,6 +22,12 @@ struct WrapRequest {
 // itself is refused first (kWrapRefused, after the message). A record, when given, learns the
 // source and the wrapped file.
 int wrap_source(const WrapRequest& request, RunRecord* record = nullptr);
+
+// What a source for wrapping type `type` must be (inspect_source); a failure shows its message.
+SourceInspection inspect_wrapping_source(int type, const std::string& source);
+
+// Whether a source is of the kind its wrapping type takes; shows "Path[%s] is invalid" when not.
+bool check_wrapping_source_kind(const std::string& source, SourceKind expected);
 
 // The version a kernel, bootloader or emergency image carries in its image name, as its wrapping
 // takes it; nothing, after the message that says why, when the image does not qualify.

@@ -2,7 +2,6 @@
 
 #include "common/block_stream.h"
 #include "common/input_file.h"
-#include "common/messages.h"
 #include "common/progress.h"
 #include "common/resource_failures.h"
 #include "format/little_endian.h"
@@ -111,10 +110,8 @@ int write_listed_files(const std::vector<ListedFile>& files, uint32_t length, co
 int pack_files(const std::string& version, const std::string& source_directory,
                std::vector<std::string> names, const std::string& destination)
 {
-    if (version.empty()) {
-        show_message("Input version");
+    if (version.empty())
         return kPackVersionMissing;
-    }
     if (version_too_long(version))
         return kPackVersionTooLong;
     const auto files = size_listed_files(source_directory, names);

@@ -14,7 +14,7 @@ namespace kestrane {
 
 // Results of pack_files.
 inline constexpr int kPackOk = 1;
-// Empty version; "Input version" is shown.
+// Empty version (the caller tells "Input version").
 inline constexpr int kPackVersionMissing = -1;
 // The destination cannot be created or a write to it failed (or the system ran short of memory or
 // threads on the way).

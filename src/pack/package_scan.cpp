@@ -1,7 +1,6 @@
 #include "pack/package_scan.h"
 
 #include "common/paths.h"
-#include "common/messages.h"
 #include "common/text_format.h"
 #include "crypt/package_checks.h"
 #include "format/path_rules.h"
@@ -51,18 +50,18 @@ bool is_duplicate(const HeaderSummary& entry, const HeaderSummary& admitted)
 
 // Compares a new entry with the admitted ones and reports the first conflict: the same kind of
 // package, or else another company. True when there was one.
-bool report_conflict(const HeaderSummary& entry, const std::vector<HeaderSummary>& admitted)
+bool report_conflict(const HeaderSummary& entry, const std::vector<HeaderSummary>& admitted,
+                     std::vector<std::string>& messages)
 {
     for (const HeaderSummary& other : admitted) {
         if (is_duplicate(entry, other)) {
-            show_message(format_text("Duplicate protect file[%s, %s] major is [%s]", entry.path.c_str(),
-                                     other.path.c_str(), entry.type_tag.c_str()));
+            messages.push_back(format_text("Duplicate protect file[%s, %s] major is [%s]", entry.path.c_str(),
+                                           other.path.c_str(), entry.type_tag.c_str()));
             return true;
         }
         if (entry.company_name != other.company_name) {
-            show_message(format_text("Company name not match file[%s(%s), %s(%s)]", entry.path.c_str(),
-                                     entry.company_name.c_str(), other.path.c_str(),
-                                     other.company_name.c_str()));
+            messages.push_back(format_text("Company name not match file[%s(%s), %s(%s)]", entry.path.c_str(),
+                                           entry.company_name.c_str(), other.path.c_str(), other.company_name.c_str()));
             return true;
         }
     }
@@ -71,7 +70,7 @@ bool report_conflict(const HeaderSummary& entry, const std::vector<HeaderSummary
 
 // Every test runs for every file, so a file already left out can still raise the messages of the
 // later tests.
-void consider_package(std::vector<HeaderSummary>& admitted, const std::string& path)
+void consider_package(std::vector<HeaderSummary>& admitted, const std::string& path, std::vector<std::string>& messages)
 {
     HeaderSummary entry;
     // A file that cannot be opened keeps all six strings empty, its path too; the mode test then
@@ -81,15 +80,14 @@ void consider_package(std::vector<HeaderSummary>& admitted, const std::string& p
     bool candidate = entry.attribute_tag == tags::kEncryptBasic;
     // Cut short or with bytes appended, a package would travel damaged.
     if (candidate && !package_body_length(path)) {
-        show_message(format_text("Body length not match file[%s]", entry.path.c_str()));
+        messages.push_back(format_text("Body length not match file[%s]", entry.path.c_str()));
         candidate = false;
     }
     if (entry.type_tag == tags::kCompanyKey) {
-        show_message(format_text("Could not insert vid file for package file [vid file:%s]",
-                                 entry.path.c_str()));
+        messages.push_back(format_text("Could not insert vid file for package file [vid file:%s]", entry.path.c_str()));
         candidate = false;
     }
-    if (report_conflict(entry, admitted))
+    if (report_conflict(entry, admitted, messages))
         candidate = false;
     if (candidate)
         admitted.push_back(std::move(entry));
@@ -114,20 +112,22 @@ std::vector<std::string> list_directory_names(const std::string& directory)
     return names;
 }
 
-std::optional<std::vector<HeaderSummary>> find_package_sources(const std::string& folder)
+PackageSources find_package_sources(const std::string& folder)
 {
+    PackageSources sources;
     if (!is_directory(folder)) {
-        show_message(format_text("Path[%s] is invalid", folder.c_str()));
-        return std::nullopt;
+        sources.messages.push_back(format_text("Path[%s] is invalid", folder.c_str()));
+        return sources;
     }
     std::vector<HeaderSummary> entries;
     for (const std::string& name : list_directory_names(folder)) {
         if (is_package_name(name))
-            consider_package(entries, join_path(folder, name));
+            consider_package(entries, join_path(folder, name), sources.messages);
     }
     if (entries.empty())
-        show_message("Nothing target enc file");
-    return entries;
+        sources.messages.push_back("Nothing target enc file");
+    sources.packages = std::move(entries);
+    return sources;
 }
 
 std::optional<std::string> kernel_package_version(const std::vector<HeaderSummary>& entries)

@@ -143,7 +143,7 @@ void CKestraneDlg::ChooseSourcePath(const QString& path)
 {
     UpdateData(true);
     const std::string native = to_std(path);
-    const SourceInspection inspection = inspect_source(m_cbType->currentIndex(), native);
+    const SourceInspection inspection = inspect_wrapping_source(m_cbType->currentIndex(), native);
     if (!inspection.ok)
         return;
     if (!inspection.version_editable) {
@@ -153,7 +153,7 @@ void CKestraneDlg::ChooseSourcePath(const QString& path)
         m_versionEdit->setEnabled(true);
     }
     UpdateData(false);
-    if (!check_source_kind(native, inspection.expected))
+    if (!check_wrapping_source_kind(native, inspection.expected))
         return;
     UpdateData(true);
     m_strSourcePath = path;

@@ -1,7 +1,6 @@
 #include "wrap/source_checks.h"
 
 #include "common/input_file.h"
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "wrap/wrapping.h"
@@ -93,19 +92,22 @@ const ImageRule kBootloaderRule{bootloader_version, "Failed to get bootloader in
 const ImageRule kEmergencyRule{emergency_version, "Failed to get firmware information with error[%d]",
                                "Invalid firmware file"};
 
+SourceInspection refused(std::string message)
+{
+    SourceInspection inspection;
+    inspection.message = std::move(message);
+    return inspection;
+}
+
 SourceInspection inspect_image(const std::string& path, const ImageRule& rule)
 {
     ImageName name{};
-    if (const int result = read_image_name(path, name); result < 0) {
-        show_message(format_text(rule.read_failure, result));
-        return {};
-    }
+    if (const int result = read_image_name(path, name); result < 0)
+        return refused(format_text(rule.read_failure, result));
     std::optional<std::string> version = rule.version(name);
-    if (!version) {
-        show_message(rule.invalid_name);
-        return {};
-    }
-    return SourceInspection{true, SourceKind::File, std::move(*version), false};
+    if (!version)
+        return refused(rule.invalid_name);
+    return SourceInspection{true, SourceKind::File, std::move(*version), false, {}};
 }
 
 } // namespace
@@ -153,10 +155,8 @@ std::optional<std::string> emergency_version(const ImageName& name)
 
 SourceInspection inspect_source(int type, const std::string& path)
 {
-    if (type < 0 || type >= static_cast<int>(kWrappingTypeCount)) {
-        show_message("Invalid file type");
-        return {};
-    }
+    if (type < 0 || type >= static_cast<int>(kWrappingTypeCount))
+        return refused("Invalid file type");
     switch (type) {
     case kWrapKernel:
         return inspect_image(path, kKernelRule);
@@ -168,15 +168,12 @@ SourceInspection inspect_source(int type, const std::string& path)
         break;
     }
     const bool directory = wrapping_types()[static_cast<size_t>(type)].directory;
-    return SourceInspection{true, directory ? SourceKind::Directory : SourceKind::File, {}, true};
+    return SourceInspection{true, directory ? SourceKind::Directory : SourceKind::File, {}, true, {}};
 }
 
 bool check_source_kind(const std::string& path, SourceKind expected)
 {
-    const bool matches = expected == SourceKind::Directory ? is_directory(path) : is_regular_file(path);
-    if (!matches)
-        show_message(format_text("Path[%s] is invalid", path.c_str()));
-    return matches;
+    return expected == SourceKind::Directory ? is_directory(path) : is_regular_file(path);
 }
 
 } // namespace kestrane

@@ -33,14 +33,14 @@ struct SourceInspection {
     SourceKind expected = SourceKind::File;
     std::string version;            // read from the image name for kernel, bootloader, emergency
     bool version_editable = true;   // false when the version came from the image name
+    std::string message;            // why the source does not qualify; empty when it does
 };
 
 // What a source for wrapping type `type` must be, and for the image types the version their name
-// carries. Shows one message on every failure and none on success.
+// carries. A failure carries its message; the inspection shows nothing.
 SourceInspection inspect_source(int type, const std::string& path);
 
-// Whether `path` is an existing directory (or an existing non-directory); shows
-// "Path[%s] is invalid" when it is not.
+// Whether `path` is an existing directory (or an existing non-directory).
 bool check_source_kind(const std::string& path, SourceKind expected);
 
 } // namespace kestrane

@@ -1,12 +1,13 @@
 #include "wrap/wrapping.h"
 
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/termination.h"
 #include "common/text_format.h"
 #include "format/path_rules.h"
 #include "format/tagged_layout.h"
 #include "wrap/archiver.h"
+
+#include <optional>
 
 namespace kestrane {
 namespace {
@@ -36,18 +37,14 @@ int wrap_directory(const std::string& directory, const std::string& destination,
     return write_wrapped_file(archive.path(), destination, type.type_tag, type.model_tag, version, observer);
 }
 
-// The directory types need an existing directory: shows why and returns true when it is not one.
-bool refuse_non_directory(const std::string& source)
+// The directory types need an existing directory: why a source is not one, or nothing.
+std::optional<std::string> non_directory_refusal(const std::string& source)
 {
-    if (!path_exists(source)) {
-        show_message(format_text("Entered path is invalid\n[%s]", source.c_str()));
-        return true;
-    }
-    if (!is_directory(source)) {
-        show_message(format_text("Entered path is not directory\n[%s]", source.c_str()));
-        return true;
-    }
-    return false;
+    if (!path_exists(source))
+        return format_text("Entered path is invalid\n[%s]", source.c_str());
+    if (!is_directory(source))
+        return format_text("Entered path is not directory\n[%s]", source.c_str());
+    return std::nullopt;
 }
 
 } // namespace
@@ -69,41 +66,30 @@ const std::array<WrappingType, kWrappingTypeCount>& wrapping_types()
     return types;
 }
 
-int wrap_file(unsigned type, const std::string& version, const std::string& source_path,
-              const std::string& destination_path, const TaggedFileWriter::Observer& observer)
+Outcome wrap_file(unsigned type, const std::string& version, const std::string& source_path,
+                  const std::string& destination_path, const TaggedFileWriter::Observer& observer)
 {
-    if (source_path.empty()) {
-        show_message("Select src file");
-        return kWrapRefused;
-    }
-    if (version.empty()) {
-        show_message("Input version");
-        return kWrapRefused;
-    }
-    if (version_too_long(version)) {
-        show_message("Version error");
-        return kWrapRefused;
-    }
-    if (type >= kWrappingTypeCount) {
-        show_message("Invalid file type");
-        return kWrapUnknownType;
-    }
+    if (source_path.empty())
+        return {kWrapRefused, "Select src file"};
+    if (version.empty())
+        return {kWrapRefused, "Input version"};
+    if (version_too_long(version))
+        return {kWrapRefused, "Version error"};
+    if (type >= kWrappingTypeCount)
+        return {kWrapUnknownType, "Invalid file type"};
     const WrappingType& wrapping = wrapping_types()[type];
     int result = kWrapRefused;
     if (wrapping.directory) {
-        if (refuse_non_directory(source_path))
-            return kWrapRefused;
+        if (std::optional<std::string> refusal = non_directory_refusal(source_path))
+            return {kWrapRefused, std::move(*refusal)};
         result = wrap_directory(source_path, destination_path, wrapping, version, observer);
     } else {
         result = write_wrapped_file(source_path, destination_path, wrapping.type_tag, wrapping.model_tag, version,
                                     observer);
     }
-    if (result < 0) {
-        show_message(format_text("Fail with error code[%d]", result));
-        return result;
-    }
-    show_message(format_text("wrapping file success. [path:%s]", destination_path.c_str()));
-    return kWrapOk;
+    if (result < 0)
+        return {result, format_text("Fail with error code[%d]", result)};
+    return {kWrapOk, format_text("wrapping file success. [path:%s]", destination_path.c_str())};
 }
 
 } // namespace kestrane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/outcome.h"
 #include "wrap/wrapped_file_writer.h"
 
 #include <array>
@@ -39,19 +40,19 @@ struct WrappingType {
 const std::array<WrappingType, kWrappingTypeCount>& wrapping_types();
 
 // Results of wrap_file besides the writer's.
-// An input refused before anything was written, after the message that says why.
+// An input refused before anything was written; the message says why.
 inline constexpr int kWrapRefused = 0;
 // A type index above 9 ("Invalid file type"). It has always been -1, the value of
 // kWrapSourceUnreadable as well: callers pass only indices of wrapping_types(), and the message
 // tells the two apart.
 inline constexpr int kWrapUnknownType = -1;
 
-// The wrapping operation. Shows exactly one message on every path. kWrapOk written;
+// The wrapping operation. Its outcome carries exactly one message on every path. kWrapOk written;
 // kWrapRefused; kWrapUnknownType; the writer's negative code when writing failed. Directory types are
 // archived first into a temporary archive of the run's own beside the destination
 // (`<destination>.XXXXXX.tmp`), which is removed again on every path. An observer
 // sees every byte of the wrapped file as it is written (to encrypt it on the way).
-int wrap_file(unsigned type, const std::string& version, const std::string& source_path,
-              const std::string& destination_path, const TaggedFileWriter::Observer& observer = {});
+Outcome wrap_file(unsigned type, const std::string& version, const std::string& source_path,
+                  const std::string& destination_path, const TaggedFileWriter::Observer& observer = {});
 
 } // namespace kestrane

@@ -27,6 +27,7 @@ public:
     void update(int) override {}
     void stop() override {}
     bool cancel_requested() const override { return true; }
+    bool shows_at_once() const override { return true; }
 };
 
 class SeveralCompanies : public IsolatedSettings {
@@ -44,16 +45,16 @@ protected:
     {
         const CommandStart start(ProgramKind::CommandLineOnly, arguments);
         MessagePresenter previous;
-        show_progress_at_once_for_tests(cancel);
-        const int status = start.run([&] {
-            previous =
-                install_message_presenter([this](const std::string& text, MessageIcon) { m_messages.push_back(text); });
-            if (cancel)
-                install_progress_presenter(std::make_shared<CancellingPresenter>());
-        });
+        const int status = start.run(
+            [&] {
+                previous = install_message_presenter(
+                    [this](const std::string& text, MessageIcon) { m_messages.push_back(text); });
+                if (cancel)
+                    install_progress_presenter(std::make_shared<CancellingPresenter>());
+            },
+            {});
         install_message_presenter(std::move(previous));
         install_progress_presenter(nullptr);
-        show_progress_at_once_for_tests(false);
         return status;
     }
 

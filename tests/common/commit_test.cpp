@@ -13,6 +13,21 @@
 using namespace kestrane;
 using namespace kestrane::test;
 
+namespace {
+
+class StepRecorder : public OutputPolicy {
+public:
+    void step_done(OutputStep step) override { steps.push_back(step); }
+    std::vector<OutputStep> steps;
+};
+
+class SignalAtRename : public OutputPolicy {
+public:
+    void before_rename() override { std::raise(SIGTERM); }
+};
+
+} // namespace
+
 TEST(Commit, FailedLastStepIsAFailureAndLeavesNothing)
 {
     // The folder removed under the temporary file; a folder in the destination's way of the rename.
@@ -39,8 +54,8 @@ TEST(Commit, TerminationWaitsForTheRename)
     write_text(destination, "old");
     EXPECT_EXIT(
         {
-            set_commit_hook_for_tests([] { std::raise(SIGTERM); });
-            AtomicOutputFile output(destination);
+            SignalAtRename policy;
+            AtomicOutputFile output(destination, &policy);
             if (output.open() && output.write("new", 3))
                 output.commit();
             std::_Exit(0);
@@ -56,13 +71,11 @@ TEST(Commit, TerminationWaitsForTheRename)
 TEST(Commit, DataIsSyncedBeforeTheRename)
 {
     TempDir dir;
-    std::vector<OutputStep> steps;
-    set_output_step_recorder_for_tests([&steps](OutputStep step) { steps.push_back(step); });
+    StepRecorder recorder;
     const Bytes data = pattern_bytes(3 << 20, 5);
-    AtomicOutputFile output(dir.file("file.bin"));
+    AtomicOutputFile output(dir.file("file.bin"), &recorder);
     const bool committed = output.open() && output.write(data.data(), data.size()) && output.commit();
-    set_output_step_recorder_for_tests({});
     ASSERT_TRUE(committed);
-    EXPECT_EQ(steps, (std::vector<OutputStep>{OutputStep::Synced, OutputStep::Renamed}));
+    EXPECT_EQ(recorder.steps, (std::vector<OutputStep>{OutputStep::Synced, OutputStep::Renamed}));
     EXPECT_EQ(read_bytes(dir.file("file.bin")), data);
 }

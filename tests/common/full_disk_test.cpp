@@ -8,6 +8,7 @@
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
 #include "ops/encryption.h"
+#include "ops/wrapping_jobs.h"
 #include "pack/package_file.h"
 #include "wrap/wrapping.h"
 
@@ -66,7 +67,7 @@ const Writer kWriters[] = {
     {"sealed brand file",
      [](const TempDir& s, const std::string& d) { return write_wrapped_file(s.file("brand.conf"), d, "BRD0", "", "1"); },
      kWrapCannotCreate, {}},
-    {"directory wrap", [](const TempDir& s, const std::string& d) { return wrap_file(kWrapWebPage, "2.0", s.file("web"), d); },
+    {"directory wrap", [](const TempDir& s, const std::string& d) { return wrap_source({kWrapWebPage, "2.0", s.file("web"), d}); },
      kWrapCannotCreate, {"Fail with error code[-2]"}},
     {"encrypted package ENCR",
      [](const TempDir& s, const std::string& d) {

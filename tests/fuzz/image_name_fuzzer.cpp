@@ -4,6 +4,7 @@
 
 #include "fuzz_support.h"
 
+#include "ops/wrapping_jobs.h"
 #include "wrap/source_checks.h"
 #include "wrap/wrapping.h"
 
@@ -69,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     count_messages();
     const int type = size > 0 ? static_cast<int>(data[0] % 12) - 1 : 0; // -1 .. 10: out of range too
     reset_message_count();
-    const SourceInspection inspection = inspect_source(type, path);
+    const SourceInspection inspection = inspect_wrapping_source(type, path);
     FUZZ_REQUIRE(messages_shown() == (inspection.ok ? 0u : 1u),
                  std::to_string(messages_shown()) + " messages, last: " + last_message());
     if (inspection.ok && (type == kWrapKernel || type == kWrapBootloader || type == kWrapEmergency)) {
@@ -77,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_REQUIRE(inspection.expected == SourceKind::File, "an image is a file");
     }
     reset_message_count();
-    FUZZ_REQUIRE(check_source_kind(path, SourceKind::File) && messages_shown() == 0, "a file is a file");
-    FUZZ_REQUIRE(!check_source_kind(path, SourceKind::Directory) && messages_shown() == 1, "a file is no folder");
+    FUZZ_REQUIRE(check_wrapping_source_kind(path, SourceKind::File) && messages_shown() == 0, "a file is a file");
+    FUZZ_REQUIRE(!check_wrapping_source_kind(path, SourceKind::Directory) && messages_shown() == 1,
+                 "a file is no folder");
     return 0;
 }

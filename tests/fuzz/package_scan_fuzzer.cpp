@@ -7,6 +7,7 @@
 
 #include "fuzz_support.h"
 
+#include "common/messages.h"
 #include "format/path_rules.h"
 #include "format/tagged_header_reader.h"
 #include "pack/package_file.h"
@@ -147,7 +148,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     count_messages();
     reset_message_count();
-    const std::vector<HeaderSummary> entries = find_package_sources(folder).value_or(std::vector<HeaderSummary>{});
+    const PackageSources sources = find_package_sources(folder);
+    for (const std::string& message : sources.messages)
+        show_message(message);
+    const std::vector<HeaderSummary> entries = sources.packages.value_or(std::vector<HeaderSummary>{});
 
     const std::vector<std::string> listed = list_directory_names(folder);
     for (size_t i = 1; i < listed.size(); ++i)

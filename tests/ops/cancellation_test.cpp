@@ -30,6 +30,7 @@ public:
     void update(int) override {}
     void stop() override { m_shown = false; }
     bool cancel_requested() const override { return m_shown; }
+    bool shows_at_once() const override { return true; }
 
 private:
     bool m_shown = false;
@@ -54,7 +55,6 @@ using Cancellation = IsolatedSettings;
 TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
 {
     const TempDir work;
-    show_progress_at_once_for_tests(true);
     const auto previous = install_progress_presenter(std::make_shared<CancellingPresenter>());
     const size_t big = 3 << 20; // three blocks
     write_bytes(work.file("viewer.cab"), pattern_bytes(big, 1));
@@ -106,5 +106,4 @@ TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
         EXPECT_EQ(contents_of(work), before); // no output, no temporary file, nothing changed
     }
     install_progress_presenter(previous);
-    show_progress_at_once_for_tests(false);
 }

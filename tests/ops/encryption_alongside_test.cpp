@@ -30,7 +30,7 @@ protected:
     {
         EncryptionAlongside alongside;
         EXPECT_TRUE(alongside.prepare(key_file(), source + ".wrp-Acme.enc"));
-        EXPECT_EQ(wrap_file(type, "3.1.4", source, source + ".wrp", alongside.observer()), 1);
+        EXPECT_EQ(wrap_file(type, "3.1.4", source, source + ".wrp", alongside.observer()).code, 1);
         EXPECT_EQ(alongside.finish(), 1);
         return alongside.output_path();
     }
@@ -90,7 +90,10 @@ TEST_F(EncryptionAlongsideTest, NothingIsWrittenWhenTheWrapFails)
     write_text(m_work.file("notbrand.conf"), "x");
     EncryptionAlongside alongside;
     ASSERT_TRUE(alongside.prepare(key_file(), m_work.file("notbrand.conf.wrp-Acme.enc")));
-    EXPECT_EQ(wrap_file(kWrapBrand, "1", m_work.file("notbrand.conf"), m_work.file("notbrand.conf.wrp"), alongside.observer()), -4);
+    EXPECT_EQ(
+        wrap_file(kWrapBrand, "1", m_work.file("notbrand.conf"), m_work.file("notbrand.conf.wrp"), alongside.observer())
+            .code,
+        -4);
     EXPECT_FALSE(path_exists(alongside.output_path()));
     EXPECT_FALSE(path_exists(m_work.file("notbrand.conf.wrp")));
 }

@@ -88,13 +88,10 @@ TEST(PackFiles, EmptyFileTrailingSeparatorAndRepacking)
 TEST(PackFiles, VersionChecksComeBeforeAnyFileWork)
 {
     TempDir dir;
-    MessageRecorder recorder;
     EXPECT_EQ(pack_files("", dir.path(), {"missing.enc"}, dir.file("out.wrp")), -1);
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Input version"});
     EXPECT_EQ(pack_files(std::string(21, '1'), dir.path(), {}, dir.file("out.wrp")), -3);
     EXPECT_FALSE(path_exists(dir.file("out.wrp")));
     ASSERT_EQ(pack_files(std::string(20, '1'), dir.path(), {}, dir.file("out.wrp")), 1);
-    EXPECT_EQ(recorder.messages().size(), 1u);
 }
 
 TEST(PackFiles, FileLargerThanThirtyMebibytesIsStreamedWhole)

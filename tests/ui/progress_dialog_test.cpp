@@ -3,6 +3,7 @@
 #include "common/messages.h"
 #include "common/progress.h"
 #include "dialog_test_support.h"
+#include "ops/wrapping_jobs.h"
 #include "wrap/wrapping.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ TEST_F(SlowWork, DirectoryWrapEndsWhileTheProgressWindowHandlesEvents)
     slow_events.start(0);
     for (int run = 0; run < 4; ++run) {
         MessageRecorder recorder;
-        ASSERT_EQ(wrap_file(kWrapWebPage, "1.0", web, web + ".wrp"), 1);
+        ASSERT_EQ(wrap_source({kWrapWebPage, "1.0", web, web + ".wrp"}), 1);
         EXPECT_EQ(recorder.messages(), std::vector<std::string>{"wrapping file success. [path:" + web + ".wrp]"});
     }
     install_progress_presenter(nullptr);

@@ -1,7 +1,6 @@
 #include "wrap/wrapping.h"
 
 #include "common/file_io.h"
-#include "common/messages.h"
 #include "common/program_directory.h"
 #include "format/little_endian.h"
 #include "support/test_support.h"
@@ -116,14 +115,14 @@ TEST_F(DirectoryWrap, PayloadListsEveryFileAndASmallDirectoryIsQuick)
     const QString current = QDir::currentPath();
     for (const unsigned type : {kWrapWebPage, kWrapAddOn}) {
         const std::string destination = m_work.file("web" + std::to_string(type) + ".wrp");
-        MessageRecorder recorder;
         QElapsedTimer timer;
         timer.start();
-        ASSERT_EQ(wrap_file(type, "3.1", m_site, destination), 1);
+        const Outcome outcome = wrap_file(type, "3.1", m_site, destination);
+        ASSERT_EQ(outcome.code, 1);
         const qint64 elapsed = timer.elapsed();
         std::cout << "[ timing   ] small directory wrap: " << elapsed << " ms\n";
         EXPECT_LT(elapsed, 500);
-        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"wrapping file success. [path:" + destination + "]"});
+        EXPECT_EQ(outcome.message, "wrapping file success. [path:" + destination + "]");
 
         const Bytes file = read_bytes(destination);
         EXPECT_EQ(text_at(file, 0, 8), type == kWrapWebPage ? "WEB0PLAN" : "AON0PLAN");
@@ -149,7 +148,7 @@ TEST_F(DirectoryWrap, WaitsForAnArchiverThatRunsOverASecond)
     const std::string destination = m_work.file("large.wrp");
     QElapsedTimer timer;
     timer.start();
-    ASSERT_EQ(wrap_file(kWrapWebPage, "1.0", m_site, destination), 1);
+    ASSERT_EQ(wrap_file(kWrapWebPage, "1.0", m_site, destination).code, 1);
     const qint64 elapsed = timer.elapsed();
     std::cout << "[ timing   ] 6.6 MB directory, archiver over a second: " << elapsed << " ms\n";
     EXPECT_GE(elapsed, 1200);
@@ -166,7 +165,7 @@ TEST_F(DirectoryWrap, ArchiveIsStreamedNotStored)
     qputenv("TMPDIR", QByteArray::fromStdString(temporary.path()));
     const std::string log = m_work.file("kinds.log");
     place_archiver("stat -L -c %F \"$2\" >> \"" + log + "\"\nexec \"" + system_tar() + "\" \"$@\"\n");
-    const int result = wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("web.wrp"));
+    const int result = wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("web.wrp")).code;
     qputenv("TMPDIR", previous);
     ASSERT_EQ(result, 1);
     // The sizing pass writes to the null device, the archive pass to the FIFO.
@@ -186,8 +185,8 @@ TEST_F(DirectoryWrap, SourceDateEpochMakesCopiesOfATreeWrapAlike)
         ASSERT_EQ(run_process("chown", {"-R", "4321:4321", copy}).exit_code, 0);
     }
     qputenv("SOURCE_DATE_EPOCH", "1700000000"); // 2023-11-14 22:13:20 UTC
-    const int results[] = {wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("a.wrp")),
-                           wrap_file(kWrapWebPage, "1.0", copy, m_work.file("b.wrp"))};
+    const int results[] = {wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("a.wrp")).code,
+                           wrap_file(kWrapWebPage, "1.0", copy, m_work.file("b.wrp")).code};
     qunsetenv("SOURCE_DATE_EPOCH");
     ASSERT_EQ(results[0], 1);
     ASSERT_EQ(results[1], 1);
@@ -221,9 +220,9 @@ TEST_F(DirectoryWrap, FailingArchiverGivesMinusOneAndLeavesNoArchive)
     for (const auto& [script, executable] : archivers) {
         SCOPED_TRACE(script);
         place_archiver(script, executable);
-        MessageRecorder recorder;
-        EXPECT_EQ(wrap_file(kWrapAddOn, "1.0", m_site, destination), -1);
-        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Fail with error code[-1]"});
+        const Outcome outcome = wrap_file(kWrapAddOn, "1.0", m_site, destination);
+        EXPECT_EQ(outcome.code, -1);
+        EXPECT_EQ(outcome.message, "Fail with error code[-1]");
         EXPECT_EQ(m_work.entries(), std::vector<std::string>{"web"}); // no output, no temporary archive
     }
 }
@@ -233,7 +232,7 @@ TEST_F(DirectoryWrap, ArchiverOutputStaysOutOfOurs)
     write_text(m_site + "/unmistakable-name.txt", "x");
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    const int result = wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("web.wrp"));
+    const int result = wrap_file(kWrapWebPage, "1.0", m_site, m_work.file("web.wrp")).code;
     const std::string output = ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
     ASSERT_EQ(result, 1);
     EXPECT_EQ(output.find("unmistakable-name"), std::string::npos) << output;
@@ -245,7 +244,7 @@ TEST_F(DirectoryWrap, RelativeDestinationNamesOneArchiveForBothSteps)
     QDir().mkpath(QString::fromStdString(m_work.file("out")));
     const QString current = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(m_work.file("out"))));
-    const int result = wrap_file(kWrapWebPage, "1.0", m_site, "web.wrp");
+    const int result = wrap_file(kWrapWebPage, "1.0", m_site, "web.wrp").code;
     const QString after = QDir::currentPath();
     QDir::setCurrent(current);
 
@@ -269,18 +268,16 @@ TEST_F(DirectoryWrap, TwoWrapsOfOneDirectoryAtOnceEachWrapAWholeArchive)
         int result = 0;
         Bytes written; // every byte of the wrapped file, as the writer wrote it
     } runs[2];
-    const MessagePresenter previous = install_message_presenter({});
     auto wrap = [&](Run& run) {
         run.result = wrap_file(kWrapWebPage, "1.0", m_site, destination, [&run](const uint8_t* data, size_t count) {
-            run.written.insert(run.written.end(), data, data + count);
-        });
+                         run.written.insert(run.written.end(), data, data + count);
+                     }).code;
     };
     std::thread first(wrap, std::ref(runs[0]));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     std::thread second(wrap, std::ref(runs[1]));
     first.join();
     second.join();
-    install_message_presenter(previous);
 
     for (Run& run : runs) {
         if (run.result != 1) {

@@ -2,6 +2,7 @@
 
 #include "common/messages.h"
 #include "format/tagged_header_reader.h"
+#include "ops/wrapping_jobs.h"
 #include "support/test_support.h"
 #include "wrap/wrapping.h"
 
@@ -25,14 +26,13 @@ std::string make_image(const TempDir& dir, const std::string& name)
     return image;
 }
 
-// Inspects `path` as `type`: the version when accepted, else the one message shown.
+// Inspects `path` as `type`: the version when accepted, else the message the refusal carries.
 std::string inspection_outcome(int type, const std::string& path)
 {
-    MessageRecorder recorder;
     const SourceInspection inspection = inspect_source(type, path);
     if (!inspection.ok)
-        return recorder.messages().size() == 1 ? "refused: " + recorder.messages()[0] : "refused without one message";
-    EXPECT_TRUE(recorder.messages().empty());
+        return inspection.message.empty() ? "refused without one message" : "refused: " + inspection.message;
+    EXPECT_TRUE(inspection.message.empty());
     EXPECT_EQ(inspection.expected, SourceKind::File);
     EXPECT_FALSE(inspection.version_editable);
     return inspection.version;
@@ -90,7 +90,7 @@ TEST(InspectSource, KernelVersionGoesIntoTheWrappedFile)
     TempDir dir;
     const std::string kernel = make_image(dir, "Linux image HW 2024 1r2r3");
     const SourceInspection inspection = inspect_source(kWrapKernel, kernel);
-    ASSERT_EQ(wrap_file(kWrapKernel, inspection.version, kernel, kernel + ".wrp"), 1);
+    ASSERT_EQ(wrap_file(kWrapKernel, inspection.version, kernel, kernel + ".wrp").code, 1);
     HeaderSummary summary;
     ASSERT_EQ(read_header_summary(kernel + ".wrp", summary), 1);
     EXPECT_EQ(summary.type_tag + " " + summary.version, "FRM0 1.2.3");
@@ -110,9 +110,8 @@ TEST(ReadImageName, NameIsTerminatedAndHasItsLowerCaseRTurnedIntoDots)
 TEST(InspectSource, OtherTypesOnlyNameTheKindOfPath)
 {
     for (const int type : {0, 1, 2, 3, 6, 7, 9}) {
-        MessageRecorder recorder;
         const SourceInspection inspection = inspect_source(type, "/no/such/path");
-        EXPECT_TRUE(inspection.ok && inspection.version_editable && recorder.messages().empty()) << type;
+        EXPECT_TRUE(inspection.ok && inspection.version_editable && inspection.message.empty()) << type;
         EXPECT_EQ(inspection.expected, type <= 1 ? SourceKind::Directory : SourceKind::File) << type;
     }
     EXPECT_EQ(inspection_outcome(-1, "/x"), "refused: Invalid file type");
@@ -124,11 +123,11 @@ TEST(CheckSourceKind, DirectoryAndFileMustMatch)
     TempDir dir;
     write_bytes(dir.file("brand.ini"), bytes_of("[b]"));
     MessageRecorder recorder;
-    EXPECT_TRUE(check_source_kind(dir.path(), SourceKind::Directory));
-    EXPECT_TRUE(check_source_kind(dir.file("brand.ini"), SourceKind::File));
-    EXPECT_FALSE(check_source_kind(dir.path(), SourceKind::File));
-    EXPECT_FALSE(check_source_kind(dir.file("brand.ini"), SourceKind::Directory));
-    EXPECT_FALSE(check_source_kind(dir.file("missing"), SourceKind::File));
+    EXPECT_TRUE(check_wrapping_source_kind(dir.path(), SourceKind::Directory));
+    EXPECT_TRUE(check_wrapping_source_kind(dir.file("brand.ini"), SourceKind::File));
+    EXPECT_FALSE(check_wrapping_source_kind(dir.path(), SourceKind::File));
+    EXPECT_FALSE(check_wrapping_source_kind(dir.file("brand.ini"), SourceKind::Directory));
+    EXPECT_FALSE(check_wrapping_source_kind(dir.file("missing"), SourceKind::File));
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Path[" + dir.path() + "] is invalid",
                                                              "Path[" + dir.file("brand.ini") + "] is invalid",
                                                              "Path[" + dir.file("missing") + "] is invalid"}));

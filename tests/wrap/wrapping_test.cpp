@@ -15,8 +15,6 @@ using namespace kestrane::test;
 
 namespace {
 
-using Messages = std::vector<std::string>;
-
 // The trailer must be the MD5 of everything before it, as openssl computes it.
 void expect_md5_trailer(const Bytes& file)
 {
@@ -43,9 +41,9 @@ TEST(WrapFile, EveryFileTypeWritesItsTagsAndTheSourceUnchanged)
         SCOPED_TRACE(type);
         const auto& [type_tag, model_tag] = expected[type - 3];
         const std::string destination = dir.file("image" + std::to_string(type) + ".wrp");
-        MessageRecorder recorder;
-        ASSERT_EQ(wrap_file(type, "1.5.2", dir.file("image.bin"), destination), 1);
-        EXPECT_EQ(recorder.messages(), Messages{"wrapping file success. [path:" + destination + "]"});
+        const Outcome outcome = wrap_file(type, "1.5.2", dir.file("image.bin"), destination);
+        ASSERT_EQ(outcome.code, 1);
+        EXPECT_EQ(outcome.message, "wrapping file success. [path:" + destination + "]");
 
         const Bytes file = read_bytes(destination);
         ASSERT_EQ(file.size(), 156u + source.size());
@@ -64,15 +62,15 @@ TEST(WrapFile, VersionOf8And9And20CharactersAndThe21CharacterRefusal)
     write_bytes(dir.file("fw"), pattern_bytes(100));
     const std::string longest = "1.2.3.4.5.6.7.8.9.10";
     for (const std::string& version : {std::string("12345678"), std::string("123456789"), longest}) {
-        ASSERT_EQ(wrap_file(kWrapOcx, version, dir.file("fw"), dir.file("fw.wrp")), 1);
+        ASSERT_EQ(wrap_file(kWrapOcx, version, dir.file("fw"), dir.file("fw.wrp")).code, 1);
         const Bytes file = read_bytes(dir.file("fw.wrp"));
         const std::string second = version.size() > 8 ? version.substr(8) : "";
         EXPECT_EQ(text_at(file, 12, 8), version.substr(0, 8));
         EXPECT_EQ(text_at(file, 52, 12), second + std::string(12 - second.size(), '\0'));
     }
-    MessageRecorder recorder;
-    EXPECT_EQ(wrap_file(kWrapOcx, longest + "1", dir.file("fw"), dir.file("other.wrp")), 0);
-    EXPECT_EQ(recorder.messages(), Messages{"Version error"});
+    const Outcome outcome = wrap_file(kWrapOcx, longest + "1", dir.file("fw"), dir.file("other.wrp"));
+    EXPECT_EQ(outcome.code, 0);
+    EXPECT_EQ(outcome.message, "Version error");
     EXPECT_FALSE(path_exists(dir.file("other.wrp")));
 }
 
@@ -101,9 +99,9 @@ TEST(WrapFile, RefusalsComeInTheOrderOfTheChecks)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        MessageRecorder recorder;
-        EXPECT_EQ(wrap_file(c.type, c.version, c.source, dir.file("out.wrp")), c.result);
-        EXPECT_EQ(recorder.messages(), Messages{c.message});
+        const Outcome outcome = wrap_file(c.type, c.version, c.source, dir.file("out.wrp"));
+        EXPECT_EQ(outcome.code, c.result);
+        EXPECT_EQ(outcome.message, c.message);
     }
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"brand.txt", "web"}));
 }
@@ -117,7 +115,7 @@ TEST(WrapBrand, PayloadOpensBlockByBlockToTheFile)
         Bytes brand = pattern_bytes(size, static_cast<uint32_t>(size));
         brand[0] = size == 300 ? ' ' : '[';
         write_bytes(dir.file("brand.ini"), brand);
-        ASSERT_EQ(wrap_file(kWrapBrand, "2.0", dir.file("brand.ini"), dir.file("brand.wrp")), 1);
+        ASSERT_EQ(wrap_file(kWrapBrand, "2.0", dir.file("brand.ini"), dir.file("brand.wrp")).code, 1);
 
         const Bytes file = read_bytes(dir.file("brand.wrp"));
         const size_t blocks = size / 116 + 1;   // the last one seals the remainder, possibly empty
@@ -143,9 +141,9 @@ TEST(WrapBrand, EmptyFileOrOtherFirstByteIsRefused)
     write_bytes(dir.file("empty.ini"), {});
     write_bytes(dir.file("text.ini"), bytes_of("brand=1\n[x]"));
     for (const char* name : {"empty.ini", "text.ini"}) {
-        MessageRecorder recorder;
-        EXPECT_EQ(wrap_file(kWrapBrand, "1.0", dir.file(name), dir.file("old.wrp")), -4);
-        EXPECT_EQ(recorder.messages(), Messages{"Fail with error code[-4]"});
+        const Outcome outcome = wrap_file(kWrapBrand, "1.0", dir.file(name), dir.file("old.wrp"));
+        EXPECT_EQ(outcome.code, -4);
+        EXPECT_EQ(outcome.message, "Fail with error code[-4]");
         EXPECT_EQ(read_bytes(dir.file("old.wrp")), bytes_of("previous"));
     }
     EXPECT_EQ(dir.entry_count(), 3u);
@@ -191,8 +189,8 @@ TEST(WriteWrappedFile, SourceThatChangesSizeOrIsTooLargeIsRefused)
     make_sparse_file(dir.file("huge.bin"), uint64_t{1} << 32);
     make_sparse_file(dir.file("brand.ini"), uint64_t{116} << 25);
     EXPECT_EQ(write_wrapped_file(dir.file("brand.ini"), dir.file("b.wrp"), "BRD0", "", "1"), kWrapSourceTooLarge);
-    MessageRecorder recorder;
-    EXPECT_EQ(wrap_file(kWrapRaw, "1", dir.file("huge.bin"), dir.file("a.wrp")), kWrapSourceTooLarge);
-    EXPECT_EQ(recorder.messages(), Messages{"Fail with error code[-7]"});
+    const Outcome outcome = wrap_file(kWrapRaw, "1", dir.file("huge.bin"), dir.file("a.wrp"));
+    EXPECT_EQ(outcome.code, kWrapSourceTooLarge);
+    EXPECT_EQ(outcome.message, "Fail with error code[-7]");
     EXPECT_EQ(dir.entry_count(), 2u);
 }
