@@ -1,9 +1,6 @@
 #include "app/startup.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX // MinGW defines it
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <cstdio>

@@ -16,9 +16,6 @@
 #include <variant>
 
 #ifdef _WIN32
-#ifndef NOMINMAX // MinGW defines it
-#define NOMINMAX
-#endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>

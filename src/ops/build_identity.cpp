@@ -6,9 +6,6 @@
 #include <kestrane_version.h>
 
 #ifdef _WIN32
-#ifndef NOMINMAX // MinGW defines it
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <vector>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/non_copyable.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
 
@@ -18,12 +19,10 @@ class PackageFollower;
 // written, so that the source is read once and the digests run side by side. The wrapped file's
 // writer computes its MD5 trailer itself, so the packages trust it: the file is not read again to
 // check it.
-class EncryptionAlongside {
+class EncryptionAlongside : NonCopyable {
 public:
     EncryptionAlongside();
     ~EncryptionAlongside();
-    EncryptionAlongside(const EncryptionAlongside&) = delete;
-    EncryptionAlongside& operator=(const EncryptionAlongside&) = delete;
 
     // Prepares one package per company, each with its company's key. False, silently, when a file
     // cannot be used here (not a company key file, a company name over 16 bytes): the caller then

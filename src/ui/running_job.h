@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/non_copyable.h"
+
 #include <utility>
 
 namespace kestrane {
@@ -11,12 +13,10 @@ namespace kestrane {
 bool job_running();
 
 // Marks a job as running while it lives.
-class RunningJob {
+class RunningJob : NonCopyable {
 public:
     RunningJob();
     ~RunningJob();
-    RunningJob(const RunningJob&) = delete;
-    RunningJob& operator=(const RunningJob&) = delete;
 };
 
 // Runs a job: its result.

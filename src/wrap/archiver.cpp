@@ -25,9 +25,6 @@
 #include <sys/prctl.h>
 #endif
 #ifdef _WIN32
-#ifndef NOMINMAX // MinGW defines it
-#define NOMINMAX
-#endif
 #include <windows.h>
 #endif
 

@@ -3,9 +3,6 @@
 // wrapped by the Windows program holds the same archive, byte for byte, as one wrapped on Linux.
 // Wine starts a Linux program but gives no handle to wait on: the shell it runs leaves the exit
 // status in a file, which this program waits for.
-#ifndef NOMINMAX // MinGW defines it
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <chrono>
