@@ -1,3 +1,6 @@
+// The program on a desktop: dialogs answered through a real X display, the window icon, and batch
+// mode, which prints even where it could show.
+
 #include "e2e/e2e_support.h"
 
 #include <QDir>
@@ -163,6 +166,63 @@ TEST_F(WithDisplay, NoArgumentsOpensTheMainDialogUntilExit)
     EXPECT_EQ(m_program.exitCode(), 0);
     EXPECT_EQ(m_program.readAllStandardOutput().toStdString(), "");
     EXPECT_EQ(m_program.readAllStandardError().toStdString().find("usage"), std::string::npos);
+}
+
+class WindowIcon : public ProgramTest {};
+
+// Set at start-up, the program's icon is on every window, the message boxes of the command line
+// too (Qt names none of its own: without it the box has no _NET_WM_ICON).
+TEST_F(WindowIcon, MessageBoxesOfTheCommandLineCarryIt)
+{
+    const XvfbServer x;
+    if (!x.running())
+        GTEST_SKIP() << "Xvfb could not be started";
+    QProcess process;
+    ProcessOptions options;
+    options.working_directory = work().path();
+    options.unset = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    options.set = {{"DISPLAY", x.display()}, {"XDG_CONFIG_HOME", config().path()}};
+    start_program(process, program(), {"-key", "missing.wrp", "fw.wrp"}, options);
+    const std::string box = x.wait_for_window("^kestrane$");
+    ASSERT_FALSE(box.empty()) << process.readAllStandardError().toStdString();
+    // xprop draws each image the property holds ("Icon (32 x 32):"); a property without one is empty.
+    const ProcessResult icon = x.x("xprop", {"-id", box, "_NET_WM_ICON"});
+    EXPECT_EQ(icon.standard_output.rfind("_NET_WM_ICON(CARDINAL) = ", 0), 0u) << icon.standard_output.substr(0, 200);
+    EXPECT_NE(icon.standard_output.find("Icon (32 x 32):"), std::string::npos) << icon.standard_output.substr(0, 200);
+    x.x("xdotool", {"windowfocus", "--sync", box, "key", "Return"});
+    EXPECT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 1);
+}
+
+class BatchOnADesktop : public ProgramTest {};
+
+// With a display that answers, -batch still prints every message and opens no window: not the
+// version question either (it would wait for a user the timeout does not give it).
+TEST_F(BatchOnADesktop, PrintsInsteadOfShowingAndAsksNothing)
+{
+    const XvfbServer x;
+    if (!x.running())
+        GTEST_SKIP() << "Xvfb could not be started";
+    ProcessOptions options;
+    options.working_directory = work().path();
+    options.unset = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    options.set = {{"DISPLAY", x.display()}, {"XDG_CONFIG_HOME", config().path()}};
+    options.timeout_ms = 20000;
+    write_text(work().file("brand.conf"), "[brand]");
+
+    const ProcessResult wrapped =
+        run_program(program(), {"-batch", "-wrapping", "brand", "-version", "1", "brand.conf"}, options);
+    EXPECT_EQ(wrapped.exit_code, 0) << wrapped.standard_error;
+    EXPECT_EQ(lines_of(wrapped.standard_output),
+              (std::vector<std::string>{"wrapping file success. [path:" + work().file("brand.conf.wrp") + "]",
+                                        "Wrapping success"}));
+    const ProcessResult unasked = run_program(program(), {"-batch", "-wrapping", "ocx", "brand.conf"}, options);
+    EXPECT_EQ(unasked.exit_code, 1);
+    EXPECT_EQ(unasked.standard_output, "");
+    EXPECT_NE(unasked.standard_error.find("-version is needed"), std::string::npos) << unasked.standard_error;
+    const ProcessResult alone = run_program(program(), {"-batch"}, options);
+    EXPECT_EQ(alone.exit_code, 2);
+    EXPECT_NE(alone.standard_error.find("usage: kestrane"), std::string::npos);
 }
 
 } // namespace

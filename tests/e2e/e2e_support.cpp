@@ -154,4 +154,9 @@ std::string XvfbServer::wait_for_window(const std::string& name_pattern, int tim
     return {};
 }
 
+std::string success_line(const std::string& wrapped)
+{
+    return "wrapping file success. [path:" + wrapped + "]";
+}
+
 } // namespace kestrane::test

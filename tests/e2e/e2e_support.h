@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 
 #include <memory>
@@ -68,6 +70,62 @@ protected:
 #define KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(suite)                                                        \
     INSTANTIATE_TEST_SUITE_P(Programs, suite, testing::ValuesIn(kestrane::test::command_line_programs()),      \
                              kestrane::test::tested_program_name)
+
+// The message of a wrap that succeeded.
+std::string success_line(const std::string& wrapped);
+
+// Wrapping, encryption and the conventions of the command line; its cases are spread over the files of
+// each operation.
+class CommandLineMode : public CommandLineProgramTest {
+protected:
+    // A kernel image whose name carries version 1.2.3 (characters 20 on: "1r2r3").
+    std::string make_kernel(const std::string& name = "image.krn") const
+    {
+        const std::string path = work().file(name);
+        make_uimage(path, "Linux image HW 0000 1r2r3", pattern_bytes(3000, 11));
+        return path;
+    }
+    std::string make_web_directory() const
+    {
+        const std::string root = work().file("web");
+        QDir().mkpath(QString::fromStdString(root + "/css"));
+        write_text(root + "/index.html", "<html></html>");
+        write_text(root + "/css/site.css", "body{}");
+        return root;
+    }
+};
+
+// The command line as a build server drives it, scripts included; its cases are spread over the files of
+// each operation.
+class BuildServer : public CommandLineProgramTest {
+protected:
+    std::string make_kernel(const std::string& name) const
+    {
+        const std::string path = work().file(name);
+        make_uimage(path, "Linux image HW 0000 1r5r2", pattern_bytes(40000, 11));
+        return path;
+    }
+    ProcessResult release(const std::vector<std::string>& arguments) const
+    {
+        ProcessOptions options;
+        options.working_directory = work().path();
+        options.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+        options.set = {{"KESTRANE", program()}, {"XDG_CONFIG_HOME", config().path()}};
+        std::vector<std::string> command = {KESTRANE_RELEASE_SCRIPT};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return run_program("bash", command, options);
+    }
+    // An encrypted package of the given type, made by the program itself; only the package stays.
+    void make_package(const std::string& directory, const std::string& name, const std::string& word,
+                      const std::string& key) const
+    {
+        const std::string source = directory + "/" + name;
+        write_bytes(source, pattern_bytes(500, 9));
+        EXPECT_EQ(run({"-wrapping", word, "-version", "2.0", "-key", key, source}).exit_code, 0);
+        QFile::remove(QString::fromStdString(source));
+        QFile::remove(QString::fromStdString(source + ".wrp"));
+    }
+};
 
 Bytes key_bytes(const std::string& digits);
 

@@ -1,11 +1,12 @@
-// The programs used as a hostile user would: outputs named after their own inputs, endless input,
-// paths through links and odd working folders, files that are no tagged files, names that forge
-// lines, displays that do not answer and a profile that blocks.
+// The program as a whole on the command line: usage errors, help and option conventions, batch
+// mode, paths and names that a shell or a byte-blind program would get wrong, outputs that name
+// inputs, and an environment that does not answer.
 
 #include "e2e/faults_support.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -17,19 +18,142 @@ using namespace kestrane::test;
 
 namespace {
 
-class HostileUse : public Faults {
-protected:
-    // Runs the program through `sh -c shell` (which ends in `exec "$0" "$@"`): standard input, the
-    // folder it starts in and bytes that are not UTF-8 set up as no QProcess would.
-    ProcessResult through_shell(const std::string& shell, const std::vector<std::string>& arguments) const
-    {
-        std::vector<std::string> command = {"-c", shell, program()};
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        ProcessOptions o = options();
-        o.timeout_ms = 20000;
-        return run_program("sh", command, o);
+TEST_P(CommandLineMode, RefusalsBeforeAnyWork)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {{"-key", "/keys/a b.wrp"}, {"invalid argument [-key \"/keys/a b.wrp\"]"}},
+        {{"-wrapping", "kernel"}, {"Specify file path for wrapping"}},
+        {{"-wrapping", "nonsense"}, {"Specify file path for wrapping"}},
+        {{"-wrapping", "Kernel", "x.krn"}, {"Unknown wrapping type[Kernel]"}},
+        {{"-wrapping", "kernel", "absent.krn"}, {"Failed to get firmware information with error[-1]"}},
+        {{"-wrapping", "bootloader", "absent.img"}, {"Failed to get bootloader information with error[-1]"}},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult result = run(c.arguments);
+        EXPECT_EQ(result.exit_code, 1) << c.arguments[0];
+        EXPECT_EQ(lines_of(result.standard_output), c.lines);
     }
-};
+}
+
+TEST_P(CommandLineMode, RelativeFileArgumentAndEveryOptionSyntax)
+{
+    const std::string key = make_key_file("acme.wrp", "Acme", "010203040506");
+    const Bytes wrapped = plain_tagged_bytes("OCX0", pattern_bytes(300, 2));
+    QDir().mkpath(QString::fromStdString(work().file("sub")));
+    write_bytes(work().file("sub/fw.wrp"), wrapped);
+
+    const std::vector<std::vector<std::string>> syntaxes = {
+        {"-key", key, "sub/fw.wrp"},
+        {"--key", key, "./sub/../sub/fw.wrp"},
+        {"-key:" + key, "sub/fw.wrp"},
+        {"--key:" + key, work().file("sub/fw.wrp")},
+        {"sub/fw.wrp", "-key", "acme.wrp"}, // relative key path, options after the file
+    };
+    for (const auto& arguments : syntaxes) {
+        QFile::remove(QString::fromStdString(work().file("sub/fw.wrp-Acme.enc")));
+        const ProcessResult result = run(arguments);
+        EXPECT_EQ(result.exit_code, 0) << arguments[0] << " " << result.standard_output;
+        EXPECT_TRUE(package_matches(read_bytes(work().file("sub/fw.wrp-Acme.enc")), wrapped, "ENCR", "Acme",
+                                    key_bytes("010203040506")));
+    }
+}
+
+TEST_P(CommandLineMode, WithoutKeyOrWrappingTheDialogsNeedADisplay)
+{
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, {"file.wrp"}, {"-version", "1.0"}, {"-KEY", "x.wrp", "f"}, {"-key"}}) {
+        const ProcessResult result = run(arguments);
+        EXPECT_EQ(result.exit_code, 2);
+        EXPECT_EQ(result.standard_output, "");
+        EXPECT_NE(result.standard_error.find("usage: kestrane"), std::string::npos);
+    }
+}
+
+TEST_P(BuildServer, HelpAndConflicts)
+{
+    const ProcessResult help = run({"-help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_NE(help.standard_output.find("-genkey DIGITS|random -company NAME DEST"), std::string::npos);
+    const ProcessResult conflict = run({"-info", "a", "-pack", "b"});
+    EXPECT_EQ(conflict.exit_code, 2);
+    EXPECT_EQ(conflict.standard_output, "");
+    EXPECT_NE(conflict.standard_error.find("usage: kestrane"), std::string::npos);
+}
+
+// -batch asks no question, and a question that meets the end of standard input says what was
+// missing; -h, --name=value, "--" and a second file argument behave as scripts expect.
+TEST_P(BuildServer, BatchAndConventions)
+{
+    write_text(work().file("brand.conf"), "[x]");
+    const ProcessResult batch = run({"-batch", "-wrapping", "ocx", "brand.conf"}, "2.0\n");
+    EXPECT_EQ(batch.exit_code, 1);
+    EXPECT_EQ(batch.standard_output, "");
+    EXPECT_EQ(lines_of(batch.standard_error),
+              Lines{"-version is needed: -batch asks no question[path:" + work().file("brand.conf") + "]"});
+    const ProcessResult ended = run({"-wrapping", "ocx", "brand.conf"}, "");
+    EXPECT_EQ(ended.exit_code, 1);
+    EXPECT_EQ(ended.standard_output, "");
+    EXPECT_EQ(lines_of(ended.standard_error),
+              Lines{"-version was expected: no version on standard input[path:" + work().file("brand.conf") + "]"});
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("brand.conf.wrp"))));
+    EXPECT_EQ(run({"-batch", "-wrapping", "ocx", "-version", "2.0", "brand.conf"}).exit_code, 0);
+
+    const ProcessResult help = run({"-h"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.standard_output.rfind("usage: ", 0), 0u);
+    // Each usage error says first what was wrong, then the usage text.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> usage_errors = {
+        {{"-batch"}, "no operation"},
+        {{"-wrapping", "ocx", "-version", "1", "brand.conf", "x.cab"}, "one file argument at most"},
+        {{"-wrapping", "ocx", "-bogus\n", "brand.conf"}, "unknown option -bogus\\x0a"},
+        {{"-batch", "-wrapping"}, "option -wrapping needs a value"},
+        {{"-info", "brand.conf", "-pack", "."}, "one operation a run: -wrapping, -info, -genkey, -pack or -verify"},
+        {{"-json", "-key", "acme.wrp", "fw.wrp"}, "-json belongs to -info and -verify"},
+        {{"-genkey", "random", "x.wrp"}, "-genkey needs -company NAME"},
+        {{"-genkey", "random", "-company:", "x.wrp"}, "-genkey needs -company NAME"},
+        {{"-genkey", "random", "-company", "Acme"}, "-genkey needs the key file to write, DEST"},
+    };
+    for (const auto& [arguments, problem] : usage_errors) {
+        const ProcessResult result = run(arguments);
+        EXPECT_EQ(result.exit_code, 2) << problem;
+        EXPECT_EQ(result.standard_output, "");
+        EXPECT_EQ(result.standard_error.rfind(std::string(GetParam().name) + ": " + problem + "\nusage: ", 0), 0u)
+            << result.standard_error;
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(work().file("x.cab.wrp"))));
+
+    const Bytes cabinet = pattern_bytes(700, 3);
+    write_bytes(work().file("-x"), cabinet);
+    EXPECT_EQ(run({"--wrapping=ocx", "--version=3.1", "--", "-x"}).exit_code, 0);
+    EXPECT_TRUE(wrapped_as(work().file("-x.wrp"), "OCX0", "", "3.1", &cabinet));
+}
+
+// A name whose bytes are not UTF-8 cannot be named through Qt: it is refused, and the file whose
+// name Qt would have made of it (U+FFFD in place of the byte) stays untouched. QProcess would
+// re-encode such an argument itself, so a shell builds it from printf and starts the program.
+TEST_P(Faults, NamesThatAreNotUtf8AreRefused)
+{
+    write_text(work().file("\xef\xbf\xbd.wrp"), "precious");
+    write_text(work().file("\xef\xbf\xbd.cab"), "another file");
+    write_text(work().file("\xff.cab"), "the file meant");
+    const auto with_raw_name = [this](const std::string& printf_format) {
+        return [this, printf_format](const std::vector<std::string>& arguments) {
+            std::vector<std::string> command = {"-c", "exec \"$0\" \"$@\" \"$(printf '" + printf_format + "')\"",
+                                                program()};
+            command.insert(command.end(), arguments.begin(), arguments.end());
+            return run_program("sh", command, options());
+        };
+    };
+    expect_clean_failure({"-genkey", "0A1B2C3D4E5F", "-company", "Acme"}, {"Fail with Error code[-2]"},
+                         with_raw_name("\\377.wrp"));
+    expect_clean_failure({"-wrapping", "ocx", "-version", "1"},
+                         {"Fail with error code[-1]", "ocx wrapping failed with error[-1]"},
+                         with_raw_name("\\377.cab"));
+}
 
 std::string refused(const std::string& output)
 {
@@ -117,17 +241,6 @@ TEST_P(HostileUse, OutputThatIsNotARegularFileIsRefused)
     close(listening);
 }
 
-TEST_P(HostileUse, VersionFromStandardInput)
-{
-    write_text(work().file("brand.conf"), "[x]");
-    const ProcessResult endless = through_shell("exec \"$0\" \"$@\" </dev/zero", {"-wrapping", "brand", "brand.conf"});
-    EXPECT_EQ(endless.exit_code, 1);
-    EXPECT_EQ(lines_of(endless.standard_output), (Lines{"Version error", "brand wrapping failed with error[0]"}));
-
-    EXPECT_EQ(run({"-wrapping", "brand", "brand.conf"}, "2.5\r\n").exit_code, 0);
-    EXPECT_TRUE(wrapped_as(work().file("brand.conf.wrp"), "BRD0", "", "2.5", nullptr));
-}
-
 // ".." after a symbolic link leads up from the link's target; a working folder too deep for Qt to
 // name, or one that is gone, is not taken for the root.
 TEST_P(HostileUse, RelativePathsNameTheFileTheSystemOpens)
@@ -156,33 +269,6 @@ TEST_P(HostileUse, RelativePathsNameTheFileTheSystemOpens)
         through_shell("cd gone && rmdir ../gone && exec \"$0\" \"$@\"", {"-wrapping", "ocx", "-version", "1", "s.bin"});
     EXPECT_EQ(gone.exit_code, 1);
     EXPECT_EQ(lines_of(gone.standard_output), Lines{"Current directory unknown for path[s.bin]"});
-}
-
-TEST_P(HostileUse, InfoRefusesWhatIsNoTaggedFileAndTrailersThatDoNotFit)
-{
-    const Bytes plain = plain_tagged_bytes("FRM0", pattern_bytes(300, 8));
-    Bytes appended = plain, cut = plain, unknown_type = plain;
-    appended.push_back(0);
-    cut.pop_back();
-    std::copy_n("XXX0", 4, unknown_type.begin());
-    const std::pair<std::string, Bytes> not_tagged[] = {{"empty", {}},
-                                                        {"three", bytes_of("FRM")},
-                                                        {"short", Bytes(plain.begin(), plain.begin() + 139)},
-                                                        {"unknown", unknown_type}};
-    const std::pair<std::string, Bytes> trailer_missing[] = {{"appended", appended}, {"cut", cut}};
-    for (const auto& [name, bytes] : not_tagged) {
-        write_bytes(work().file(name), bytes);
-        const ProcessResult result = run({"-info", name});
-        EXPECT_EQ(result.exit_code, 1) << name;
-        EXPECT_EQ(lines_of(result.standard_output), Lines{"Path[" + work().file(name) + "] is not a tagged file"});
-    }
-    for (const auto& [name, bytes] : trailer_missing) {
-        write_bytes(work().file(name), bytes);
-        const ProcessResult result = run({"-info", name});
-        EXPECT_EQ(result.exit_code, 1) << name;
-        EXPECT_EQ(result.standard_output.substr(result.standard_output.rfind("MD5")),
-                  "MD5 trailer: missing, the file's length does not fit its payload length\n");
-    }
 }
 
 TEST_P(HostileUse, NamesCannotForgeLinesAndCompanyNamesMustTravel)
@@ -228,6 +314,13 @@ TEST_P(HostileUse, EnvironmentThatDoesNotAnswer)
     }
 }
 
+// The suites whose cases are spread over the files of each operation, instantiated once, here.
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(CommandLineMode);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(BuildServer);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(Faults);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(ReadOnlyFolder);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(FullFileSystem);
+KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(ChangingSource);
 KESTRANE_FOR_EACH_COMMAND_LINE_PROGRAM(HostileUse);
 
 } // namespace
