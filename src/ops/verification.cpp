@@ -184,7 +184,7 @@ bool VerificationReport::passed() const
         && (!restored || restored->passed());
 }
 
-VerificationReport verify_package(const VerifyRequest& request)
+VerificationReport verify_package(const VerifyRequest& request, IoPolicy& io)
 {
     CompanyKeyFile company;
     if (request.key_file) {
@@ -235,7 +235,7 @@ VerificationReport verify_package(const VerifyRequest& request)
     }
     std::unique_ptr<AtomicOutputFile> output;
     if (request.destination) {
-        output = std::make_unique<AtomicOutputFile>(*request.destination);
+        output = std::make_unique<AtomicOutputFile>(*request.destination, io);
         if (!output->open())
             return refused(Outcome::DestinationRefused,
                            format_text("Cannot create destination[path:%s]", request.destination->c_str()));
