@@ -118,15 +118,15 @@ bool all_key_files_read(const CompanyKeys& keys, bool with_error)
 }
 
 bool encrypt_for_one_company(const std::string& file_path, const CompanyKeyFile& company_key,
-                             const std::optional<std::string>& destination, RunRecord* record)
+                             const std::optional<std::string>& destination, RunRecord* record, IoPolicy& io)
 {
     const std::string output = destination ? *destination : encrypted_file_path(file_path, company_key.company_name);
-    return encrypt_wrapped_file(company_key, file_path, output, record) > 0;
+    return encrypt_wrapped_file(company_key, file_path, output, record, io) > 0;
 }
 
 // Several companies: every package beside the file, or in the folder `destination`.
 bool encrypt_for_several_companies(const std::string& file_path, const CompanyKeys& keys,
-                                   const std::optional<std::string>& destination, RunRecord* record)
+                                   const std::optional<std::string>& destination, RunRecord* record, IoPolicy& io)
 {
     if (destination && !is_directory(*destination)) {
         show_message(
@@ -140,7 +140,7 @@ bool encrypt_for_several_companies(const std::string& file_path, const CompanyKe
                              destination ? encrypted_file_path_in(*destination, file_path, company)
                                          : encrypted_file_path(file_path, company)});
     }
-    const CompaniesEncryption outcome = encrypt_for_companies(companies, file_path, record);
+    const CompaniesEncryption outcome = encrypt_for_companies(companies, file_path, record, io);
     for (const std::string& output : outcome.committed) {
         show_message(format_text("Success to encrypt file. [path:%s]", output.c_str()));
         show_message("Success encrypt");
@@ -151,7 +151,7 @@ bool encrypt_for_several_companies(const std::string& file_path, const CompanyKe
 } // namespace
 
 bool run_encrypt_command(const std::string& file_path, const CompanyKeys& keys, const std::string& raw_arguments,
-                         const std::optional<std::string>& destination, RunRecord* record)
+                         const std::optional<std::string>& destination, RunRecord* record, IoPolicy& io)
 {
     if (file_path.empty()) {
         show_message(format_text("invalid argument [%s]", raw_arguments.c_str()));
@@ -159,8 +159,8 @@ bool run_encrypt_command(const std::string& file_path, const CompanyKeys& keys, 
     }
     if (!all_key_files_read(keys, false))
         return false;
-    if (keys.several ? encrypt_for_several_companies(file_path, keys, destination, record)
-                     : encrypt_for_one_company(file_path, keys.key_files.front(), destination, record)) {
+    if (keys.several ? encrypt_for_several_companies(file_path, keys, destination, record, io)
+                     : encrypt_for_one_company(file_path, keys.key_files.front(), destination, record, io)) {
         if (!keys.several)
             show_message("Success encrypt");
         return true;
@@ -169,7 +169,7 @@ bool run_encrypt_command(const std::string& file_path, const CompanyKeys& keys, 
     return false;
 }
 
-bool run_wrap_command(const WrapCommand& command)
+bool run_wrap_command(const WrapCommand& command, IoPolicy& io)
 {
     if (command.file_path.empty()) {
         show_message("Specify file path for wrapping");
@@ -192,9 +192,9 @@ bool run_wrap_command(const WrapCommand& command)
     if (wrapping_types()[*type].directory && !outputs_outside_folder({request.destination}, request.source))
         return report_wrapping(word, kWrapRefused);
     if (!command.keys)
-        return report_wrapping(word, wrap_source(request, command.record));
+        return report_wrapping(word, wrap_source(request, command.record, io));
     const CompanyKeys& keys = *command.keys;
-    WrapThenEncrypt job(request, keys.key_files, command.record);
+    WrapThenEncrypt job(request, keys.key_files, command.record, io);
     if (!report_wrapping(word, job.wrap()) || !all_key_files_read(keys, true))
         return false;
     if (!keys.several)
@@ -216,7 +216,7 @@ bool run_info_command(const std::string& file_path, bool key_given, const std::s
     return facts.passed();
 }
 
-bool run_genkey_command(const GenkeyCommand& command, std::FILE* out)
+bool run_genkey_command(const GenkeyCommand& command, std::FILE* out, IoPolicy& io)
 {
     // The digits are the company's secret: on a terminal the user sees them once; a log keeps
     // only where they are.
@@ -233,7 +233,7 @@ bool run_genkey_command(const GenkeyCommand& command, std::FILE* out)
             },
         .keep_existing_destination = !command.force,
     };
-    const int result = generate_company_key_file(request);
+    const int result = generate_company_key_file(request, io);
     if (result == kKeyFileExists)
         show_message("-force replaces it");
     if (result == kKeyFileGenerated && request.draw_digits && !terminal)
@@ -243,13 +243,15 @@ bool run_genkey_command(const GenkeyCommand& command, std::FILE* out)
 }
 
 bool run_pack_command(const std::string& directory, bool version_given, const std::string& version, bool dest_given,
-                      const std::string& destination, bool key_given, const std::string& key_file, RunRecord* record)
+                      const std::string& destination, bool key_given, const std::string& key_file, RunRecord* record,
+                      IoPolicy& io)
 {
     const auto given = [](bool is_given, const std::string& value) {
         return is_given ? std::optional<std::string>(value) : std::nullopt;
     };
     return pack_folder({directory, given(version_given, version), given(dest_given, destination),
-                        given(key_given, key_file), record})
+                        given(key_given, key_file), record},
+                       io)
         == kPackOk;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/info_report.h"
+#include "common/io_policy.h"
 #include "ops/company_key.h"
 #include "ops/front_end.h"
 #include "ops/run_record.h"
@@ -39,7 +40,8 @@ std::string duplicate_company_problem(const CompanyKeys& keys);
 // file. `raw_arguments` is the command line as typed after the program name, shown when the file
 // argument is missing. A record, when given, learns what the run read and wrote.
 bool run_encrypt_command(const std::string& file_path, const CompanyKeys& keys, const std::string& raw_arguments,
-                         const std::optional<std::string>& destination = {}, RunRecord* record = nullptr);
+                         const std::optional<std::string>& destination = {}, RunRecord* record = nullptr,
+                         IoPolicy& io = system_io());
 
 struct WrapCommand {
     std::string file_path;
@@ -53,7 +55,7 @@ struct WrapCommand {
 
 // Wraps a file or directory as the type named by the wrapping word, then, with keys, encrypts
 // the wrapped file for those companies beside the wrapped file.
-bool run_wrap_command(const WrapCommand& command);
+bool run_wrap_command(const WrapCommand& command, IoPolicy& io = system_io());
 
 // The operations a build server needs besides wrapping and encrypting. Each answers whether
 // everything it did succeeded.
@@ -74,12 +76,12 @@ struct GenkeyCommand {
 // Writes a company key file as the generator dialog does, from 12 key digits or "random" (which
 // draws them from the secure generator and prints them to `out` when it is a terminal; otherwise
 // a message says they are in the key file only). An existing destination is refused unless forced.
-bool run_genkey_command(const GenkeyCommand& command, std::FILE* out);
+bool run_genkey_command(const GenkeyCommand& command, std::FILE* out, IoPolicy& io = system_io());
 
 // Scans a directory of encrypted packages, packs the admitted ones and, with a company key file,
 // encrypts the package file for that company. A record, when given, learns what the run read and wrote.
 bool run_pack_command(const std::string& directory, bool version_given, const std::string& version, bool dest_given,
                       const std::string& destination, bool key_given, const std::string& key_file,
-                      RunRecord* record = nullptr);
+                      RunRecord* record = nullptr, IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -158,8 +158,8 @@ std::vector<std::string> program_arguments(int argc, char** argv)
 #endif
 }
 
-CommandStart::CommandStart(ProgramKind program, std::vector<std::string> arguments)
-    : m_program(program), m_arguments(std::move(arguments))
+CommandStart::CommandStart(ProgramKind program, std::vector<std::string> arguments, IoPolicy& io)
+    : m_program(program), m_arguments(std::move(arguments)), m_io(io)
 {
     const std::vector<const char*> argv = argument_vector(m_arguments, program_name(m_program));
     m_command_line = parse_command_line(static_cast<int>(argv.size()), argv.data(), kNativeOptionSyntax, &m_problem);
@@ -220,7 +220,7 @@ int CommandStart::run_operation(const VersionPrompt& ask_version) const
     const int status = run_job(manifest->record(), ask_version);
     if (status != kExitSuccess)
         return status;
-    return manifest->write() ? kExitSuccess : kExitFailure;
+    return manifest->write(m_io) ? kExitSuccess : kExitFailure;
 }
 
 int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) const
@@ -241,7 +241,7 @@ int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) c
             return *exit_status;
         return status(run_encrypt_command(file, std::get<CompanyKeys>(keys),
                                           typed_arguments(static_cast<int>(argv.size()), argv.data()), destination,
-                                          record));
+                                          record, m_io));
     }
     case Operation::Wrap: {
         WrapCommand command{full(c.file_argument), c.wrapping.value, given(c.version), {}, given(c.dest, full)};
@@ -256,7 +256,7 @@ int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) c
                 return *exit_status;
             command.keys = std::move(std::get<CompanyKeys>(keys));
         }
-        return status(run_wrap_command(command));
+        return status(run_wrap_command(command, m_io));
     }
     case Operation::Info: {
         const std::string file = full(c.info.value);
@@ -267,20 +267,20 @@ int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) c
         const std::string destination = full(c.file_argument);
         return status(
             full.resolved()
-            && run_genkey_command({c.genkey.value, given(c.company).value_or(""), destination, c.force}, stdout));
+            && run_genkey_command({c.genkey.value, given(c.company).value_or(""), destination, c.force}, stdout, m_io));
     }
     case Operation::Pack: {
         const std::string folder = full(c.pack.value);
         const std::string destination = full(c.dest.value);
         return status(full.resolved()
                       && run_pack_command(folder, c.version.given, c.version.value, c.dest.given, destination,
-                                          c.key.given, c.key.value, record));
+                                          c.key.given, c.key.value, record, m_io));
     }
     case Operation::Verify: {
         const VerifyCommand command{full(c.verify.value), full(c.private_key.value), given(c.passin), given(c.key),
                                     given(c.dest, full)};
         const InfoFormat format = c.json ? InfoFormat::Json : InfoFormat::Text;
-        return status(full.resolved() && run_verify_command(command, stdout, format));
+        return status(full.resolved() && run_verify_command(command, stdout, format, m_io));
     }
     default:
         return kExitFailure;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/command_line.h"
+#include "common/io_policy.h"
 #include "ops/front_end.h"
 #include "ops/run_record.h"
 
@@ -24,7 +25,8 @@ std::vector<std::string> program_arguments(int argc, char** argv);
 // One start of a program, as its arguments describe it.
 class CommandStart {
 public:
-    CommandStart(ProgramKind program, std::vector<std::string> arguments);
+    // Its operation writes and starts threads through `io`.
+    CommandStart(ProgramKind program, std::vector<std::string> arguments, IoPolicy& io = system_io());
 
     // Neither an operation nor the usage text nor the version: the dialogs (but for -batch).
     bool opens_dialogs() const { return m_operation == Operation::Dialogs && !batch(); }
@@ -50,6 +52,7 @@ private:
     std::optional<CommandLine> m_command_line;
     Operation m_operation = Operation::Dialogs;
     std::string m_problem; // why the arguments describe no start, when they do not
+    IoPolicy& m_io;
 };
 
 // The headless presenters: messages printed, progress on a terminal. The question of the version

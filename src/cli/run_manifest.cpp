@@ -122,11 +122,11 @@ std::optional<RunManifest> RunManifest::start(ProgramKind program, const std::st
     return RunManifest(program, path, *seconds);
 }
 
-bool RunManifest::write() const
+bool RunManifest::write(IoPolicy& io) const
 {
     const std::optional<RunFacts> facts = gather_run_facts(m_record);
     if (!facts
-        || !commit_manifest(m_record.manifest_path(), manifest_document(*facts, m_program, m_time).toStdString())) {
+        || !commit_manifest(m_record.manifest_path(), manifest_document(*facts, m_program, m_time).toStdString(), io)) {
         show_message(format_text("Could not write manifest[path:%s]", m_record.manifest_path().c_str()));
         return false;
     }

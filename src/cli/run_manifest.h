@@ -24,7 +24,7 @@ public:
     // After the operation succeeded: reads every recorded file and puts the manifest in place.
     // False, after "Could not write manifest[path:%s]", when a file could not be read or the
     // manifest not written.
-    bool write() const;
+    bool write(IoPolicy& io = system_io()) const;
 
 private:
     RunManifest(ProgramKind program, const std::string& path, int64_t time)

@@ -205,11 +205,11 @@ void print_verification(std::FILE* out, InfoFormat format, const VerificationRep
         print_text(out, report, package_path);
 }
 
-bool run_verify_command(const VerifyCommand& command, std::FILE* out, InfoFormat format)
+bool run_verify_command(const VerifyCommand& command, std::FILE* out, InfoFormat format, IoPolicy& io)
 {
     const VerifyRequest request{command.package, command.private_key, passphrase_source(command), command.key_file,
                                 command.destination};
-    const VerificationReport report = verify_package(request);
+    const VerificationReport report = verify_package(request, io);
     print_verification(out, format, report, command.package);
     return report.passed();
 }

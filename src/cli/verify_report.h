@@ -23,7 +23,7 @@ bool is_passin_source(const std::string& value);
 
 // Opens the package with the private key and prints every check to `out`: labelled lines, or one
 // JSON object. True only when every check passed.
-bool run_verify_command(const VerifyCommand& command, std::FILE* out, InfoFormat format);
+bool run_verify_command(const VerifyCommand& command, std::FILE* out, InfoFormat format, IoPolicy& io = system_io());
 
 // What -verify prints for a report.
 void print_verification(std::FILE* out, InfoFormat format, const VerificationReport& report,

@@ -19,8 +19,6 @@
 namespace kestrane {
 namespace {
 
-std::atomic<int64_t> g_write_budget{-1};
-
 #ifndef _WIN32
 // The signals that end a program by default and that a program can hold off: an interrupt from the
 // terminal, a hang-up, a quit, a termination (as a build server's time limit sends).
@@ -92,7 +90,7 @@ public:
 
 // The file's bytes on the disk before the termination signals are held: the flush may take long.
 // False when the disk did not take them (an I/O error, a full thin volume).
-bool flush_to_disk(int descriptor, OutputPolicy* policy)
+bool flush_to_disk(int descriptor, IoPolicy& io)
 {
     if (descriptor < 0)
         return false;
@@ -101,8 +99,7 @@ bool flush_to_disk(int descriptor, OutputPolicy* policy)
 #else
     const bool flushed = fsync(descriptor) == 0;
 #endif
-    if (policy)
-        policy->step_done(OutputStep::Synced);
+    io.step_done(OutputStep::Synced);
     return flushed;
 }
 #else
@@ -112,10 +109,9 @@ public:
     TerminationHold() {}
 };
 
-bool flush_to_disk(int, OutputPolicy* policy)
+bool flush_to_disk(int, IoPolicy& io)
 {
-    if (policy)
-        policy->step_done(OutputStep::Synced);
+    io.step_done(OutputStep::Synced);
     return true;
 }
 #endif
@@ -127,26 +123,16 @@ constexpr uint64_t kWritebackStep = uint64_t{8} << 20;
 // Where an output starts to bypass the page cache (see DirectOutput): an aligned offset.
 constexpr uint64_t kDirectFrom = uint64_t{1} << 20;
 
-// Takes `count` bytes from the test write budget; false when the budget runs out.
-bool take_write_budget(size_t count)
-{
-    int64_t budget = g_write_budget.load();
-    while (budget >= 0) {
-        const int64_t left = budget - static_cast<int64_t>(count);
-        if (left < 0) {
-            g_write_budget.store(0);
-            return false;
-        }
-        if (g_write_budget.compare_exchange_weak(budget, left))
-            return true;
-    }
-    return true;
-}
-
 } // namespace
 
-AtomicOutputFile::AtomicOutputFile(const std::string& path, OutputPolicy* policy)
-    : m_path(path), m_policy(policy), m_file(to_qpath(path))
+IoPolicy& system_io()
+{
+    static IoPolicy system;
+    return system;
+}
+
+AtomicOutputFile::AtomicOutputFile(const std::string& path, IoPolicy& io)
+    : m_path(path), m_io(io), m_file(to_qpath(path))
 {}
 
 AtomicOutputFile::~AtomicOutputFile()
@@ -176,7 +162,7 @@ bool AtomicOutputFile::write(const void* data, size_t count)
 {
     if (m_failed || !m_file.isOpen())
         return false;
-    if (!take_write_budget(count)) {
+    if (!m_io.may_write(count)) {
         m_failed = true;
         return false;
     }
@@ -237,7 +223,7 @@ bool AtomicOutputFile::prepare_commit()
         discard();
         return false;
     }
-    if (!flush_to_disk(m_file.handle(), m_policy)) {
+    if (!flush_to_disk(m_file.handle(), m_io)) {
         discard();
         m_failed = true;
         return false;
@@ -253,14 +239,12 @@ bool AtomicOutputFile::commit()
     // A termination signal taken by the program waits for the rename too (common/termination.h).
     const TerminationAsCancel cancellable;
     const TerminationHold hold;
-    if (m_policy)
-        m_policy->before_rename();
+    m_io.before_rename();
     if (!m_file.commit()) {
         m_failed = true;
         return false;
     }
-    if (m_policy)
-        m_policy->step_done(OutputStep::Renamed);
+    m_io.step_done(OutputStep::Renamed);
     return true;
 }
 
@@ -289,11 +273,6 @@ bool commit_together(const std::vector<AtomicOutputFile*>& outputs)
             output->discard();
     }
     return ready;
-}
-
-void set_output_write_limit_for_tests(int64_t bytes)
-{
-    g_write_budget.store(bytes);
 }
 
 } // namespace kestrane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/io_policy.h"
+
 #include <QSaveFile>
 
 #include <cstddef>
@@ -15,18 +17,6 @@ enum class FileAccess { Default, OwnerOnly };
 
 class DirectOutput;
 
-enum class OutputStep { Synced, Renamed };
-
-// Where a test steps into the commit of an output: told each step of commit() that makes the
-// output durable, in the order they happen, and called once termination signals are held, before
-// the rename. Real I/O has none.
-class OutputPolicy {
-public:
-    virtual ~OutputPolicy() = default;
-    virtual void step_done(OutputStep) {}
-    virtual void before_rename() {}
-};
-
 // An output that replaces its destination atomically: bytes go to a temporary file beside the
 // destination, which is renamed over it by commit(). Until then the destination is untouched;
 // a file that is never committed leaves nothing behind. Every write is checked; the first
@@ -35,7 +25,7 @@ public:
 // write or at commit().
 class AtomicOutputFile {
 public:
-    explicit AtomicOutputFile(const std::string& path, OutputPolicy* policy = nullptr);
+    explicit AtomicOutputFile(const std::string& path, IoPolicy& io = system_io());
     ~AtomicOutputFile();
     AtomicOutputFile(const AtomicOutputFile&) = delete;
     AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
@@ -59,7 +49,7 @@ private:
     void hand_written_bytes_to_disk();
 
     std::string m_path;
-    OutputPolicy* m_policy;
+    IoPolicy& m_io;
     QSaveFile m_file;
     std::unique_ptr<DirectOutput> m_direct;
     bool m_failed = false;
@@ -73,9 +63,5 @@ private:
 // Only a rename that fails after others succeeded (the system refusing a rename in a directory
 // it let us write) can leave some in place. False, with the outputs not renamed discarded, on failure.
 bool commit_together(const std::vector<AtomicOutputFile*>& outputs);
-
-// Test seam: every AtomicOutputFile write after `bytes` bytes in total fails, as on a full disk.
-// A negative value lifts the limit.
-void set_output_write_limit_for_tests(int64_t bytes);
 
 } // namespace kestrane

@@ -12,19 +12,12 @@
 namespace kestrane {
 namespace {
 
-std::atomic<int> g_thread_starts_left{-1};
-
 // Starts a thread as std::thread does, failing as it does when the system has no thread to give
-// once the test limit is spent.
-template <typename Function> std::thread start_thread(Function function)
+// once `io` refuses the start.
+template <typename Function> std::thread start_thread(IoPolicy& io, Function function)
 {
-    int left = g_thread_starts_left.load();
-    while (left >= 0) {
-        if (left == 0)
-            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-        if (g_thread_starts_left.compare_exchange_weak(left, left - 1))
-            break;
-    }
+    if (!io.may_start_thread())
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     return std::thread(std::move(function));
 }
 
@@ -65,7 +58,7 @@ AlignedBytes allocate_page_aligned(size_t size)
     return allocate_aligned(size, kPageAlignment);
 }
 
-BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count)
+BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size, size_t block_count, IoPolicy& io)
     : m_consumers(std::move(consumers)), m_block_size(std::max<size_t>(block_size, 1)),
       m_blocks(std::max<size_t>(block_count, 2)), m_consumed(m_consumers.size(), 0)
 {
@@ -79,7 +72,7 @@ BlockPipeline::BlockPipeline(std::vector<Consumer> consumers, size_t block_size,
     m_threads.reserve(m_consumers.size());
     try {
         for (size_t index = 0; index < m_consumers.size(); ++index)
-            m_threads.push_back(start_thread([this, index] { run_consumer(index); }));
+            m_threads.push_back(start_thread(io, [this, index] { run_consumer(index); }));
     } catch (...) {
         // No destructor runs for a half-made pipeline: the threads already started end here.
         stop_consumers();
@@ -218,11 +211,6 @@ void BlockWriter::operator()(const uint8_t* data, size_t count)
     }
     if (!written)
         m_failed.store(true);
-}
-
-void set_thread_start_limit_for_tests(int starts)
-{
-    g_thread_starts_left.store(starts);
 }
 
 } // namespace kestrane

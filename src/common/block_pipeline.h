@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/io_policy.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -38,10 +40,10 @@ public:
     static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
     static constexpr size_t kDefaultBlockCount = 8;
 
-    // Throws what allocation and thread start throw (std::bad_alloc, std::system_error); threads
-    // started before such a failure have ended when it arrives.
+    // Throws what allocation and thread start throw (std::bad_alloc, std::system_error, also when
+    // `io` refuses a thread); threads started before such a failure have ended when it arrives.
     explicit BlockPipeline(std::vector<Consumer> consumers, size_t block_size = kDefaultBlockSize,
-                           size_t block_count = kDefaultBlockCount);
+                           size_t block_count = kDefaultBlockCount, IoPolicy& io = system_io());
     ~BlockPipeline();
     BlockPipeline(const BlockPipeline&) = delete;
     BlockPipeline& operator=(const BlockPipeline&) = delete;
@@ -105,9 +107,5 @@ private:
     Write m_write;
     std::atomic<bool> m_failed{false};
 };
-
-// Test seam: after `starts` more thread starts, every start fails as when the system has no thread
-// left (std::system_error). A negative value lifts the limit.
-void set_thread_start_limit_for_tests(int starts);
 
 } // namespace kestrane

@@ -53,8 +53,8 @@ bool convert_key_text(const std::string& hex_key, CompanyKey& key)
 
 } // namespace
 
-int write_company_key_file(const std::string& hex_key, const std::string& company_name,
-                           const std::string& path)
+int write_company_key_file(const std::string& hex_key, const std::string& company_name, const std::string& path,
+                           IoPolicy& io)
 {
     CompanyKey key{};
     if (!convert_key_text(hex_key, key)) {
@@ -64,8 +64,8 @@ int write_company_key_file(const std::string& hex_key, const std::string& compan
     std::vector<uint8_t> payload(key.begin(), key.end());
     cleanse_key(key);
     payload.insert(payload.end(), company_name.begin(), company_name.end());
-    const int result = write_tagged_file(path, tags::kCompanyKey, tags::kPlain, InformationField{},
-                                         payload, FileAccess::OwnerOnly);
+    const int result = write_tagged_file(path, tags::kCompanyKey, tags::kPlain, InformationField{}, payload,
+                                         FileAccess::OwnerOnly, io);
     OPENSSL_cleanse(payload.data(), payload.size());
     return result == kWriteOk ? kKeyFileOk : kKeyFileCannotCreate;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/io_policy.h"
 #include "crypt/sealing.h"
 
 #include <string>
@@ -36,8 +37,8 @@ inline constexpr int kKeyFileNotPlain = -4;
 
 // Writes the file from hexadecimal key text (an even number of digits, at most 16; bytes beyond
 // the converted ones are zero).
-int write_company_key_file(const std::string& hex_key, const std::string& company_name,
-                           const std::string& path);
+int write_company_key_file(const std::string& hex_key, const std::string& company_name, const std::string& path,
+                           IoPolicy& io = system_io());
 
 // Reads the key and the company name (cut at an embedded zero byte). On failure key and name are
 // untouched.

@@ -27,12 +27,12 @@ struct PackageOutputs {
     PackagesOutcome opened;
 
     PackageOutputs(const std::vector<PackageOrder>& orders, PackageFanOut::ModeForType mode_for_type,
-                   PackageFanOut::InputCheck check)
+                   PackageFanOut::InputCheck check, IoPolicy& io)
     {
         std::vector<PackageRecipient> recipients;
         for (size_t index = 0; index < orders.size(); ++index) {
             AtomicOutputFile& output =
-                *outputs.emplace_back(std::make_unique<AtomicOutputFile>(orders[index].output_path));
+                *outputs.emplace_back(std::make_unique<AtomicOutputFile>(orders[index].output_path, io));
             if (!output.open()) {
                 opened = {kEncryptFileFailed, index};
                 return;
@@ -40,7 +40,7 @@ struct PackageOutputs {
             recipients.push_back({orders[index].company_name, orders[index].key,
                                   [&output](const uint8_t* data, size_t count) { return output.write(data, count); }});
         }
-        fan_out = std::make_unique<PackageFanOut>(std::move(recipients), std::move(mode_for_type), check);
+        fan_out = std::make_unique<PackageFanOut>(std::move(recipients), std::move(mode_for_type), check, io);
     }
 
     ~PackageOutputs()
@@ -82,7 +82,8 @@ int stream_input(InputFile& input, PackageFanOut& fan_out, uint64_t left, Progre
 
 } // namespace
 
-PackagesOutcome encrypt_packages(const std::string& input_path, const std::vector<PackageOrder>& orders, bool use_enc1)
+PackagesOutcome encrypt_packages(const std::string& input_path, const std::vector<PackageOrder>& orders, bool use_enc1,
+                                 IoPolicy& io)
 {
     InputFile input;
     if (!input.open(input_path))
@@ -100,7 +101,7 @@ PackagesOutcome encrypt_packages(const std::string& input_path, const std::vecto
 
     const EncryptMode mode = use_enc1 ? EncryptMode::New : EncryptMode::Basic;
     PackageOutputs packages(
-        orders, [mode](std::string_view) { return mode; }, PackageFanOut::InputCheck::Md5Trailer);
+        orders, [mode](std::string_view) { return mode; }, PackageFanOut::InputCheck::Md5Trailer, io);
     if (packages.opened.result != kEncryptOk)
         return packages.opened;
     if (!packages.fan_out->feed(header, sizeof header))
@@ -113,10 +114,10 @@ PackagesOutcome encrypt_packages(const std::string& input_path, const std::vecto
 }
 
 int encrypt_package(const std::string& input_path, const std::string& output_path, const std::string& company_name,
-                    const CompanyKey& key, bool use_enc1)
+                    const CompanyKey& key, bool use_enc1, IoPolicy& io)
 {
     PackageOrder order{company_name, key, output_path};
-    const PackagesOutcome outcome = encrypt_packages(input_path, {order}, use_enc1);
+    const PackagesOutcome outcome = encrypt_packages(input_path, {order}, use_enc1, io);
     cleanse_key(order.key);
     return outcome.result;
 }
@@ -127,8 +128,9 @@ std::string proposed_package_path(const std::string& input_path, const std::stri
     return input_path + "-" + company_name + (type_tag == tags::kPackage ? ".pkg" : ".enc");
 }
 
-PackageFollower::PackageFollower(std::vector<PackageOrder> orders, ModeForType mode_for_type)
-    : m_packages(std::make_unique<PackageOutputs>(orders, std::move(mode_for_type), PackageFanOut::InputCheck::Trusted))
+PackageFollower::PackageFollower(std::vector<PackageOrder> orders, ModeForType mode_for_type, IoPolicy& io)
+    : m_packages(
+        std::make_unique<PackageOutputs>(orders, std::move(mode_for_type), PackageFanOut::InputCheck::Trusted, io))
 {
     for (PackageOrder& order : orders)
         cleanse_key(order.key);

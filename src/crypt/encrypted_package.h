@@ -3,6 +3,7 @@
 // Encrypting files into encrypted packages. The encoder (the package layout) and the checks of a
 // written package come with this header.
 #include "common/file_io.h"
+#include "common/io_policy.h"
 #include "common/non_copyable.h"
 #include "crypt/package_checks.h"
 #include "crypt/package_encoder.h"
@@ -29,7 +30,7 @@ inline constexpr int kEncryptFileFailed = -2;
 // key, streaming it (bounded memory, each input byte read once). An input that does not hold together
 // (not exactly 156 + L bytes, or its MD5 trailer does not match) is refused: kEncryptBuilderFailed.
 int encrypt_package(const std::string& input_path, const std::string& output_path, const std::string& company_name,
-                    const CompanyKey& key, bool use_enc1);
+                    const CompanyKey& key, bool use_enc1, IoPolicy& io = system_io());
 
 // One package of a run that encrypts one input for several companies.
 struct PackageOrder {
@@ -48,7 +49,8 @@ struct PackagesOutcome {
 // encrypt_package for several companies at once: the input is read and checked once, the packages
 // are written side by side, each with its own key. All or nothing: every package is committed only
 // when all are complete; on any failure none is, and existing outputs stay as they were.
-PackagesOutcome encrypt_packages(const std::string& input_path, const std::vector<PackageOrder>& orders, bool use_enc1);
+PackagesOutcome encrypt_packages(const std::string& input_path, const std::vector<PackageOrder>& orders, bool use_enc1,
+                                 IoPolicy& io = system_io());
 
 // The output an encryption proposes for an input: the input path, "-", the company name and ".enc"
 // (".pkg" for a package file, type tag "PKG0").
@@ -66,7 +68,7 @@ public:
     using ModeForType = std::function<EncryptMode(std::string_view type_tag)>;
 
     // Throws what BlockPipeline throws.
-    PackageFollower(std::vector<PackageOrder> orders, ModeForType mode_for_type);
+    PackageFollower(std::vector<PackageOrder> orders, ModeForType mode_for_type, IoPolicy& io = system_io());
     ~PackageFollower();
 
     void observe(const uint8_t* data, size_t count);

@@ -51,7 +51,8 @@ template <typename Take> void past_placeholder(bool& started, size_t placeholder
 
 } // namespace
 
-PackageFanOut::PackageFanOut(std::vector<PackageRecipient> recipients, ModeForType mode_for_type, InputCheck check)
+PackageFanOut::PackageFanOut(std::vector<PackageRecipient> recipients, ModeForType mode_for_type, InputCheck check,
+                             IoPolicy& io)
     : m_mode_for_type(std::move(mode_for_type)), m_check(check)
 {
     std::vector<BlockPipeline::Consumer> consumers;
@@ -72,7 +73,8 @@ PackageFanOut::PackageFanOut(std::vector<PackageRecipient> recipients, ModeForTy
                              [this](const uint8_t* bytes, size_t n) { m_trailer.update(bytes, n); });
         });
     }
-    m_blocks = std::make_unique<BlockPipeline>(std::move(consumers));
+    m_blocks = std::make_unique<BlockPipeline>(std::move(consumers), BlockPipeline::kDefaultBlockSize,
+                                               BlockPipeline::kDefaultBlockCount, io);
 }
 
 PackageFanOut::~PackageFanOut()

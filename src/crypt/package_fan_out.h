@@ -43,7 +43,8 @@ public:
     };
 
     // Throws what BlockPipeline throws (std::bad_alloc, std::system_error).
-    PackageFanOut(std::vector<PackageRecipient> recipients, ModeForType mode_for_type, InputCheck check);
+    PackageFanOut(std::vector<PackageRecipient> recipients, ModeForType mode_for_type, InputCheck check,
+                  IoPolicy& io = system_io());
     ~PackageFanOut();
 
     // Input bytes in file order (copied). False once the input is refused, more bytes arrive than

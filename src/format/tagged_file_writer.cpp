@@ -5,13 +5,14 @@
 
 namespace kestrane {
 
-TaggedFileWriter::TaggedFileWriter(const std::string& destination, FileAccess access, Observer observer)
-    : m_output(destination), m_access(access), m_observer(std::move(observer)),
+TaggedFileWriter::TaggedFileWriter(const std::string& destination, FileAccess access, Observer observer, IoPolicy& io)
+    : m_output(destination, io), m_access(access), m_observer(std::move(observer)),
       m_writer([this](const uint8_t* data, size_t count) { return m_output.write(data, count); }),
       // Each block starts where a block of the file starts, so that past its first MiB the output
       // can hand it to the disk as it is.
       m_blocks({[this](const uint8_t* data, size_t count) { m_md5.update(data, count); },
-                [this](const uint8_t* data, size_t count) { m_writer(data, count); }})
+                [this](const uint8_t* data, size_t count) { m_writer(data, count); }},
+               BlockPipeline::kDefaultBlockSize, BlockPipeline::kDefaultBlockCount, io)
 {
 }
 
@@ -96,12 +97,12 @@ int TaggedFileWriter::finish()
     return kCannotCreateDestination;
 }
 
-int write_tagged_file(const std::string& destination, std::string_view type_tag,
-                      std::string_view attribute_tag, const InformationField& information,
-                      std::span<const uint8_t> payload, FileAccess access)
+int write_tagged_file(const std::string& destination, std::string_view type_tag, std::string_view attribute_tag,
+                      const InformationField& information, std::span<const uint8_t> payload, FileAccess access,
+                      IoPolicy& io)
 {
     return or_cannot_create(kCannotCreateDestination, [&] {
-        TaggedFileWriter writer(destination, access);
+        TaggedFileWriter writer(destination, access, {}, io);
         if (payload.size() > UINT32_MAX
             || !writer.begin(type_tag, attribute_tag, information, static_cast<uint32_t>(payload.size())))
             return kCannotCreateDestination;

@@ -29,7 +29,7 @@ public:
     using Observer = std::function<void(const uint8_t* data, size_t count)>;
 
     explicit TaggedFileWriter(const std::string& destination, FileAccess access = FileAccess::Default,
-                              Observer observer = {});
+                              Observer observer = {}, IoPolicy& io = system_io());
     ~TaggedFileWriter();
 
     // False when the destination cannot be created.
@@ -62,8 +62,8 @@ private:
 // Writes a whole tagged file: type tag, attribute tag, information field, payload length, payload
 // and the MD5 trailer. kWriteOk, or kCannotCreateDestination (also when the system runs short of
 // memory or threads).
-int write_tagged_file(const std::string& destination, std::string_view type_tag,
-                      std::string_view attribute_tag, const InformationField& information,
-                      std::span<const uint8_t> payload, FileAccess access = FileAccess::Default);
+int write_tagged_file(const std::string& destination, std::string_view type_tag, std::string_view attribute_tag,
+                      const InformationField& information, std::span<const uint8_t> payload,
+                      FileAccess access = FileAccess::Default, IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -44,7 +44,8 @@ std::vector<PackageOrder> package_orders(const std::vector<CompanyOutput>& compa
 }
 
 // encrypt_packages in the mode the input's type tag and the setting ask for.
-PackagesOutcome encrypt_in_chosen_mode(const std::string& input, const std::vector<CompanyOutput>& companies)
+PackagesOutcome encrypt_in_chosen_mode(const std::string& input, const std::vector<CompanyOutput>& companies,
+                                       IoPolicy& io)
 {
     HeaderSummary summary;
     read_header_summary(input, summary);
@@ -52,7 +53,7 @@ PackagesOutcome encrypt_in_chosen_mode(const std::string& input, const std::vect
     std::vector<PackageOrder> orders = package_orders(companies);
     PackagesOutcome outcome;
     outcome.result = or_cannot_create(kEncryptFileFailed, [&] {
-        outcome = encrypt_packages(input, orders, enc1);
+        outcome = encrypt_packages(input, orders, enc1, io);
         return outcome.result;
     });
     for (PackageOrder& order : orders)
@@ -99,45 +100,47 @@ bool use_new_encrypt_mode(const std::string& type_tag)
         || read_encrypt_mode_setting() != 0;
 }
 
-int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output)
+int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
+                        IoPolicy& io)
 {
     const std::vector<CompanyOutput> company = {{key_file, output}};
     if (!companies_ready(company, input))
         return kEncryptionFailed;
-    const int result = encrypt_in_chosen_mode(input, company).result;
+    const int result = encrypt_in_chosen_mode(input, company, io).result;
     return result < 0 ? report_failure(result) : kEncrypted;
 }
 
-int encrypt_for_company(const std::string& key_file, const std::string& input, const std::string& output)
+int encrypt_for_company(const std::string& key_file, const std::string& input, const std::string& output, IoPolicy& io)
 {
     return or_cannot_create(kEncryptionFailed,
-                            [&] { return encrypt_for_company(load_company_key_file(key_file), input, output); });
+                            [&] { return encrypt_for_company(load_company_key_file(key_file), input, output, io); });
 }
 
 int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
-                         RunRecord* record)
+                         RunRecord* record, IoPolicy& io)
 {
     const std::vector<CompanyOutput> company = {{key_file, output}};
     if (!companies_ready(company, input, record))
         return kEncryptionFailed;
-    const int result = report_wrapped_file_encryption(encrypt_in_chosen_mode(input, company).result, output);
+    const int result = report_wrapped_file_encryption(encrypt_in_chosen_mode(input, company, io).result, output);
     if (result == kEncrypted)
         record_committed(record, output);
     return result;
 }
 
-int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output)
+int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output, IoPolicy& io)
 {
-    return or_cannot_create(kEncryptionFailed,
-                            [&] { return encrypt_wrapped_file(load_company_key_file(key_file), input, output); });
+    return or_cannot_create(kEncryptionFailed, [&] {
+        return encrypt_wrapped_file(load_company_key_file(key_file), input, output, nullptr, io);
+    });
 }
 
 CompaniesEncryption encrypt_for_companies(const std::vector<CompanyOutput>& companies, const std::string& input,
-                                          RunRecord* record)
+                                          RunRecord* record, IoPolicy& io)
 {
     if (!companies_ready(companies, input, record))
         return {};
-    CompaniesEncryption outcome = report_companies_encryption(encrypt_in_chosen_mode(input, companies), companies);
+    CompaniesEncryption outcome = report_companies_encryption(encrypt_in_chosen_mode(input, companies, io), companies);
     for (const std::string& output : outcome.committed)
         record_committed(record, output);
     return outcome;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/io_policy.h"
 #include "ops/company_key.h"
 #include "ops/run_record.h"
 
@@ -25,14 +26,17 @@ bool use_new_encrypt_mode(const std::string& type_tag);
 // (not a company key file), "Company name error" (a company name over 16 bytes),
 // "encrypt_package() Failed with error [%d]" (the encryption's code); on success it shows
 // nothing: the caller tells it. kEncrypted or kEncryptionFailed.
-int encrypt_for_company(const std::string& key_file, const std::string& input, const std::string& output);
-int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output);
+int encrypt_for_company(const std::string& key_file, const std::string& input, const std::string& output,
+                        IoPolicy& io = system_io());
+int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
+                        IoPolicy& io = system_io());
 
 // The same, with "Success to encrypt file. [path:%s]" after a success: how the main dialog and the
 // command line encrypt a file. A record, when given, learns the input, the key file and the output.
-int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output);
+int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output,
+                         IoPolicy& io = system_io());
 int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
-                         RunRecord* record = nullptr);
+                         RunRecord* record = nullptr, IoPolicy& io = system_io());
 
 // One company of a run that encrypts one input for several: its key file, read once, and its
 // package.
@@ -53,7 +57,7 @@ struct CompaniesEncryption {
 // of encrypt_for_company, then, when one company's package failed, "No package written: the
 // encryption for company[%s] failed" (otherwise "No package written"). Silent on success.
 CompaniesEncryption encrypt_for_companies(const std::vector<CompanyOutput>& companies, const std::string& input,
-                                          RunRecord* record = nullptr);
+                                          RunRecord* record = nullptr, IoPolicy& io = system_io());
 
 // Tells the outcome of writing packages for several companies as encrypt_for_companies does.
 CompaniesEncryption report_companies_encryption(const PackagesOutcome& outcome,

@@ -8,7 +8,7 @@
 
 namespace kestrane {
 
-EncryptionAlongside::EncryptionAlongside() = default;
+EncryptionAlongside::EncryptionAlongside(IoPolicy& io) : m_io(io) {}
 
 EncryptionAlongside::~EncryptionAlongside()
 {
@@ -56,9 +56,12 @@ void EncryptionAlongside::observe(const uint8_t* data, size_t count)
     // Its threads start once the wrapped file's own have started: the wrap goes first.
     try {
         if (!m_follower)
-            m_follower = std::make_unique<PackageFollower>(std::move(m_orders), [](std::string_view type_tag) {
-                return use_new_encrypt_mode(std::string(type_tag)) ? EncryptMode::New : EncryptMode::Basic;
-            });
+            m_follower = std::make_unique<PackageFollower>(
+                std::move(m_orders),
+                [](std::string_view type_tag) {
+                    return use_new_encrypt_mode(std::string(type_tag)) ? EncryptMode::New : EncryptMode::Basic;
+                },
+                m_io);
         m_follower->observe(data, count);
     } catch (const std::bad_alloc&) {
         m_ran_short = true;

@@ -30,40 +30,56 @@ bool same_file(const std::string& a, const std::string& b)
     return comparable_path(a) == comparable_path(b);
 }
 
-bool refuse(const std::string& output)
+std::string overwrite_refusal(const std::string& output)
 {
-    show_message(format_text("Output would overwrite an input[path:%s]", output.c_str()));
-    return false;
+    return format_text("Output would overwrite an input[path:%s]", output.c_str());
 }
 
-bool refuse_special_file(const std::string& output)
+std::string special_file_refusal(const std::string& output)
 {
-    show_message(format_text("Output is not a regular file[path:%s]", output.c_str()));
-    return false;
+    return format_text("Output is not a regular file[path:%s]", output.c_str());
+}
+
+std::optional<std::string> special_output_refusal(const std::vector<std::string>& outputs)
+{
+    for (const std::string& output : outputs) {
+        if (!output.empty() && !replaceable_by_file(output))
+            return special_file_refusal(output);
+    }
+    return std::nullopt;
+}
+
+bool passes(const std::optional<std::string>& refusal)
+{
+    if (refusal)
+        show_message(*refusal);
+    return !refusal;
 }
 
 } // namespace
 
 bool outputs_are_files(const std::vector<std::string>& outputs)
 {
+    return passes(special_output_refusal(outputs));
+}
+
+std::optional<std::string> input_overwrite_refusal(const std::vector<std::string>& outputs,
+                                                   const std::vector<std::string>& inputs)
+{
+    if (std::optional<std::string> refusal = special_output_refusal(outputs))
+        return refusal;
     for (const std::string& output : outputs) {
-        if (!output.empty() && !replaceable_by_file(output))
-            return refuse_special_file(output);
+        for (const std::string& input : inputs) {
+            if (!output.empty() && !input.empty() && same_file(output, input))
+                return overwrite_refusal(output);
+        }
     }
-    return true;
+    return std::nullopt;
 }
 
 bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs)
 {
-    if (!outputs_are_files(outputs))
-        return false;
-    for (const std::string& output : outputs) {
-        for (const std::string& input : inputs) {
-            if (!output.empty() && !input.empty() && same_file(output, input))
-                return refuse(output);
-        }
-    }
-    return true;
+    return passes(input_overwrite_refusal(outputs, inputs));
 }
 
 bool outputs_outside_folder(const std::vector<std::string>& outputs, const std::string& folder)
@@ -75,7 +91,7 @@ bool outputs_outside_folder(const std::vector<std::string>& outputs, const std::
     for (const std::string& output : outputs) {
         const std::filesystem::path place = std::filesystem::weakly_canonical(output, error);
         if (!error && std::mismatch(root.begin(), root.end(), place.begin(), place.end()).first == root.end())
-            return refuse(output);
+            return passes(overwrite_refusal(output));
     }
     return true;
 }

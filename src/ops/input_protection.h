@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,9 @@ namespace kestrane {
 // "Output would overwrite an input[path:%s]" with the output: checked before anything is written.
 // Every output is first checked with outputs_are_files.
 bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
+// The same check, silent: the message outputs_spare_inputs would show, or nothing when it passes.
+std::optional<std::string> input_overwrite_refusal(const std::vector<std::string>& outputs,
+                                                   const std::vector<std::string>& inputs);
 
 // An output that exists must be a regular file (or a symbolic link to one): a device, a FIFO, a
 // socket or a directory is never replaced by a file. False, after "Output is not a regular

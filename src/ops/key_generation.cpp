@@ -63,14 +63,14 @@ bool request_fields_pass(const KeyFileRequest& request)
     return true;
 }
 
-int write_key_file(const std::string& digits, const KeyFileRequest& request)
+int write_key_file(const std::string& digits, const KeyFileRequest& request, IoPolicy& io)
 {
     if (digits.size() != kCompanyKeyDigits) {
         show_message("Invalid vid");
         return kKeyFileRequestRefused;
     }
     const int result = or_cannot_create(kKeyGenerationCannotCreate, [&] {
-        return write_company_key_file("0000" + digits, request.company_name, request.destination);
+        return write_company_key_file("0000" + digits, request.company_name, request.destination, io);
     });
     if (result < 0) {
         show_message(format_text("Fail with Error code[%d]", result));
@@ -89,7 +89,7 @@ bool destination_taken(const std::string& destination)
     return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
 }
 
-int generate(const KeyFileRequest& request)
+int generate(const KeyFileRequest& request, IoPolicy& io)
 {
     if (!request_fields_pass(request))
         return kKeyFileRequestRefused;
@@ -100,7 +100,7 @@ int generate(const KeyFileRequest& request)
     if (!outputs_are_files({request.destination}))
         return kKeyFileRequestRefused;
     if (!request.draw_digits)
-        return write_key_file(request.digits, request);
+        return write_key_file(request.digits, request, io);
     const std::optional<std::string> drawn = draw_key_digits();
     if (!drawn) {
         // The message has always shown -1 here.
@@ -109,14 +109,14 @@ int generate(const KeyFileRequest& request)
     }
     if (request.digits_drawn)
         request.digits_drawn(*drawn);
-    return write_key_file(*drawn, request);
+    return write_key_file(*drawn, request, io);
 }
 
 } // namespace
 
-int generate_company_key_file(const KeyFileRequest& request)
+int generate_company_key_file(const KeyFileRequest& request, IoPolicy& io)
 {
-    return or_cannot_create(kKeyGenerationCannotCreate, [&] { return generate(request); });
+    return or_cannot_create(kKeyGenerationCannotCreate, [&] { return generate(request, io); });
 }
 
 } // namespace kestrane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/io_policy.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -39,6 +41,6 @@ inline constexpr int kKeyFileExists = -4;
 // "Input brand", "Company name error" (over 16 bytes, not UTF-8, a control character, "/" or a
 // backslash), "Company key file exists[path:%s]", "Invalid vid", "Fail with Error code[%d]", or
 // "Success".
-int generate_company_key_file(const KeyFileRequest& request);
+int generate_company_key_file(const KeyFileRequest& request, IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -90,7 +90,7 @@ PackingJob packing_job_of(const PackRequest& request, const std::vector<HeaderSu
 }
 
 // The whole job; pack_folder guards it.
-int scan_pack_and_encrypt(const PackRequest& request)
+int scan_pack_and_encrypt(const PackRequest& request, IoPolicy& io)
 {
     const std::optional<std::vector<HeaderSummary>> packages = scan_folder_for_packing(request.folder);
     if (!packages || packages->empty())
@@ -104,13 +104,13 @@ int scan_pack_and_encrypt(const PackRequest& request)
         return kPackRefused;
     if (request.record && !plan_packing(*request.record, job, request.key_file, output))
         return report_packing(kPackRefused);
-    if (const int packed = pack_listed_packages(job); packed <= 0)
+    if (const int packed = pack_listed_packages(job, io); packed <= 0)
         return packed;
     record_committed(request.record, job.destination);
     if (!request.key_file)
         return kPackOk;
     // The package file is encrypted as any file is, with the key file as it is now.
-    if (encrypt_wrapped_file(*request.key_file, job.destination, output) != kEncrypted)
+    if (encrypt_wrapped_file(*request.key_file, job.destination, output, io) != kEncrypted)
         return kPackNotEncrypted;
     record_committed(request.record, output);
     return kPackOk;
@@ -141,20 +141,20 @@ std::string package_file_name(const HeaderSummary& package)
     return last_path_component(package.path);
 }
 
-int pack_listed_packages(const PackingJob& job)
+int pack_listed_packages(const PackingJob& job, IoPolicy& io)
 {
     if (!outputs_spare_inputs({job.destination}, listed_file_paths(job)))
         return report_packing(kPackRefused);
     const int result = or_cannot_create(
-        kPackCannotCreate, [&] { return pack_files(job.version, job.folder, job.package_names, job.destination); });
+        kPackCannotCreate, [&] { return pack_files(job.version, job.folder, job.package_names, job.destination, io); });
     if (result == kPackVersionMissing)
         show_message("Input version");
     return report_packing(result);
 }
 
-int pack_folder(const PackRequest& request)
+int pack_folder(const PackRequest& request, IoPolicy& io)
 {
-    return or_cannot_create(kPackCannotCreate, [&] { return scan_pack_and_encrypt(request); });
+    return or_cannot_create(kPackCannotCreate, [&] { return scan_pack_and_encrypt(request, io); });
 }
 
 } // namespace kestrane

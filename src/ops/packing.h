@@ -39,7 +39,7 @@ inline constexpr int kPackRefused = 0;
 
 // Packs the job's packages into its destination and tells the outcome: "Success", or "Fail with
 // error[%d]" with pack_files' code (after "Input version" when the version is empty). pack_files' result, or kPackRefused.
-int pack_listed_packages(const PackingJob& job);
+int pack_listed_packages(const PackingJob& job, IoPolicy& io = system_io());
 
 struct PackRequest {
     std::string folder;
@@ -60,6 +60,6 @@ inline constexpr int kPackNotEncrypted = -12;
 // The whole job of the command line: scans the folder, checks the company key file against the
 // packages' company before anything is written, packs, then encrypts the package file for that
 // company (destination + "-" + company + ".pkg"). kPackOk when all of it succeeded.
-int pack_folder(const PackRequest& request);
+int pack_folder(const PackRequest& request, IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -85,9 +85,9 @@ std::optional<RunFacts> gather_run_facts(const RunRecord& record)
     return facts;
 }
 
-bool commit_manifest(const std::string& path, const std::string& document)
+bool commit_manifest(const std::string& path, const std::string& document, IoPolicy& io)
 {
-    AtomicOutputFile output(path); // discards, when not committed, whatever it wrote
+    AtomicOutputFile output(path, io); // discards, when not committed, whatever it wrote
     return output.open() && output.write(document.data(), document.size()) && output.commit();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/io_policy.h"
 #include "format/tagged_header_reader.h"
 #include "format/tagged_layout.h" // the tags an output's header fields are compared with
 
@@ -76,6 +77,6 @@ std::optional<RunFacts> gather_run_facts(const RunRecord& record);
 
 // Puts the manifest in place atomically (written beside, renamed over): false when it could not be
 // written, and an existing file stays as it was.
-bool commit_manifest(const std::string& path, const std::string& document);
+bool commit_manifest(const std::string& path, const std::string& document, IoPolicy& io = system_io());
 
 } // namespace kestrane

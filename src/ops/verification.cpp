@@ -2,7 +2,6 @@
 
 #include "common/atomic_output_file.h"
 #include "common/input_file.h"
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "crypt/sealing_key.h"
@@ -80,10 +79,9 @@ std::string destination_refusal(const VerifyRequest& request)
     const std::string& destination = *request.destination;
     if (path_exists(destination) && !is_regular_file(destination))
         return format_text("Destination is not a regular file[path:%s]", destination.c_str());
-    MessageRecorder recorder;
-    const bool spared = outputs_spare_inputs(
-        {destination}, {request.package, request.private_key, request.key_file.value_or(std::string())});
-    return spared || recorder.messages().empty() ? std::string() : recorder.messages().front();
+    return input_overwrite_refusal({destination},
+                                   {request.package, request.private_key, request.key_file.value_or(std::string())})
+        .value_or(std::string());
 }
 
 // Reads the entries of a package file's payload and opens each as an encrypted package.
@@ -184,7 +182,7 @@ bool VerificationReport::passed() const
         && (!restored || restored->passed());
 }
 
-VerificationReport verify_package(const VerifyRequest& request)
+VerificationReport verify_package(const VerifyRequest& request, IoPolicy& io)
 {
     CompanyKeyFile company;
     if (request.key_file) {
@@ -235,7 +233,7 @@ VerificationReport verify_package(const VerifyRequest& request)
     }
     std::unique_ptr<AtomicOutputFile> output;
     if (request.destination) {
-        output = std::make_unique<AtomicOutputFile>(*request.destination);
+        output = std::make_unique<AtomicOutputFile>(*request.destination, io);
         if (!output->open())
             return refused(Outcome::DestinationRefused,
                            format_text("Cannot create destination[path:%s]", request.destination->c_str()));

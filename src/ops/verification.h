@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/io_policy.h"
 #include "crypt/package_opening.h"
 #include "crypt/private_sealing_key.h"
 #include "format/tagged_header_reader.h"
@@ -48,6 +49,6 @@ struct VerificationReport {
     bool passed() const;
 };
 
-VerificationReport verify_package(const VerifyRequest& request);
+VerificationReport verify_package(const VerifyRequest& request, IoPolicy& io = system_io());
 
 } // namespace kestrane

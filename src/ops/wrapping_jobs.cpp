@@ -21,19 +21,19 @@ int report_wrapping(const Outcome& outcome)
 }
 
 // A wrapping that finds the system short of memory or threads tells nothing of its own.
-int wrap_and_report(const WrapRequest& request, const TaggedFileWriter::Observer& observer = {})
+int wrap_and_report(const WrapRequest& request, IoPolicy& io, const TaggedFileWriter::Observer& observer = {})
 {
-    return report_wrapping(wrap_file(request.type, request.version, request.source, request.destination, observer));
+    return report_wrapping(wrap_file(request.type, request.version, request.source, request.destination, observer, io));
 }
 
 } // namespace
 
-int wrap_source(const WrapRequest& request, RunRecord* record)
+int wrap_source(const WrapRequest& request, RunRecord* record, IoPolicy& io)
 {
     if (!outputs_spare_inputs({request.destination}, {request.source})
         || !plan_run(record, {request.destination}, {{request.source, InputRole::Source}}))
         return kWrapRefused;
-    const int result = or_cannot_create(kWrapCannotCreate, [&] { return wrap_and_report(request); });
+    const int result = or_cannot_create(kWrapCannotCreate, [&] { return wrap_and_report(request, io); });
     if (result > 0)
         record_committed(record, request.destination);
     return result;
@@ -63,8 +63,8 @@ std::optional<std::string> read_image_version(unsigned type, const std::string& 
     return std::move(inspection.version);
 }
 
-WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record)
-    : m_wrap(std::move(wrap)), m_record(record)
+WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record, IoPolicy& io)
+    : m_wrap(std::move(wrap)), m_alongside(io), m_record(record), m_io(io)
 {
     CompanyKeyFile key_file = load_company_key_file(encryption.key_file);
     std::string output = encryption.output.empty() ? encrypted_file_path(m_wrap.destination, key_file.company_name)
@@ -72,8 +72,9 @@ WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption,
     m_companies.push_back({std::move(key_file), std::move(output)});
 }
 
-WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files, RunRecord* record)
-    : m_wrap(std::move(wrap)), m_record(record)
+WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files, RunRecord* record,
+                                 IoPolicy& io)
+    : m_wrap(std::move(wrap)), m_alongside(io), m_record(record), m_io(io)
 {
     for (CompanyKeyFile& key_file : key_files) {
         std::string output = encrypted_file_path(m_wrap.destination, key_file.company_name);
@@ -130,7 +131,7 @@ int WrapThenEncrypt::wrap()
 
 int WrapThenEncrypt::wrap_alone()
 {
-    return wrap_and_report(m_wrap);
+    return wrap_and_report(m_wrap, m_io);
 }
 
 // The package written alongside takes room of its own. When the wrapped file found none, the
@@ -140,7 +141,7 @@ int WrapThenEncrypt::wrap_alone()
 int WrapThenEncrypt::wrap_with_package_alongside()
 {
     const Outcome outcome =
-        wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer());
+        wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer(), m_io);
     if (outcome.code == kWrapCannotCreate) {
         m_alongside.abandon();
         m_alongside_ready = false;
@@ -153,8 +154,9 @@ int WrapThenEncrypt::encrypt()
 {
     const CompanyOutput& company = m_companies.front();
     const int result = or_cannot_create(kEncryptionFailed, [&] {
-        return m_alongside_ready ? m_alongside.finish()
-                                 : encrypt_wrapped_file(company.key_file, m_wrap.destination, company.output);
+        return m_alongside_ready
+            ? m_alongside.finish()
+            : encrypt_wrapped_file(company.key_file, m_wrap.destination, company.output, nullptr, m_io);
     });
     if (result == kEncrypted)
         record_committed(m_record, company.output);
@@ -165,7 +167,8 @@ CompaniesEncryption WrapThenEncrypt::encrypt_all()
 {
     CompaniesEncryption outcome;
     or_cannot_create(kEncryptionFailed, [&] {
-        outcome = m_alongside_ready ? m_alongside.finish_all() : encrypt_for_companies(m_companies, m_wrap.destination);
+        outcome = m_alongside_ready ? m_alongside.finish_all()
+                                    : encrypt_for_companies(m_companies, m_wrap.destination, nullptr, m_io);
         return outcome.result;
     });
     for (const std::string& output : outcome.committed)

@@ -21,7 +21,7 @@ struct WrapRequest {
 // Wraps a source: wrap_file's checks, messages and results. A destination that is the source
 // itself is refused first (kWrapRefused, after the message). A record, when given, learns the
 // source and the wrapped file.
-int wrap_source(const WrapRequest& request, RunRecord* record = nullptr);
+int wrap_source(const WrapRequest& request, RunRecord* record = nullptr, IoPolicy& io = system_io());
 
 // What a source for wrapping type `type` must be (inspect_source); a failure shows its message.
 SourceInspection inspect_wrapping_source(int type, const std::string& source);
@@ -46,9 +46,11 @@ struct EncryptionRequest {
 class WrapThenEncrypt {
 public:
     // A record, when given, learns the source, the key files and each output once it is in place.
-    WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record = nullptr);
+    WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record = nullptr,
+                    IoPolicy& io = system_io());
     // One package per company, beside the wrapped file: its path, "-", the company and ".enc".
-    WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files, RunRecord* record = nullptr);
+    WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files, RunRecord* record = nullptr,
+                    IoPolicy& io = system_io());
 
     // What reading the company key files gave: 1 when all were read, else the reader's negative
     // code for the first that is not a company key file (key_file_failed() names it).
@@ -73,6 +75,7 @@ private:
     EncryptionAlongside m_alongside;
     bool m_alongside_ready = false;
     RunRecord* m_record = nullptr;
+    IoPolicy& m_io;
 };
 
 } // namespace kestrane

@@ -82,11 +82,11 @@ InformationField package_information(const std::string& version)
 // Writes the package file of the sized files; the destination is replaced only when all of it was
 // written.
 int write_listed_files(const std::vector<ListedFile>& files, uint32_t length, const std::string& version,
-                       const std::string& destination)
+                       const std::string& destination, IoPolicy& io)
 {
     // Until finish() commits, the package lives in a temporary file beside the destination; any
     // early return below discards it.
-    TaggedFileWriter writer(destination);
+    TaggedFileWriter writer(destination, FileAccess::Default, {}, io);
     if (!writer.begin(tags::kPackage, tags::kPlain, package_information(version), length))
         return kPackCannotCreate;
     uint8_t count_field[kCountFieldSize];
@@ -107,8 +107,8 @@ int write_listed_files(const std::vector<ListedFile>& files, uint32_t length, co
 
 } // namespace
 
-int pack_files(const std::string& version, const std::string& source_directory,
-               std::vector<std::string> names, const std::string& destination)
+int pack_files(const std::string& version, const std::string& source_directory, std::vector<std::string> names,
+               const std::string& destination, IoPolicy& io)
 {
     if (version.empty())
         return kPackVersionMissing;
@@ -121,7 +121,7 @@ int pack_files(const std::string& version, const std::string& source_directory,
     if (!length)
         return kPackPayloadTooLarge;
     return or_cannot_create(kPackCannotCreate,
-                            [&] { return write_listed_files(*files, *length, version, destination); });
+                            [&] { return write_listed_files(*files, *length, version, destination, io); });
 }
 
 } // namespace kestrane

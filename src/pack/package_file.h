@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/io_policy.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,7 +34,7 @@ inline constexpr int kPackPayloadTooLarge = -5;
 // written and an existing destination stays as it was. Checks, in order: empty version (-1, shows
 // "Input version"), version too long (-3), every listed file opened and sized (-4), payload size
 // (-5); then the destination is written (-2 on a failed create or write, -4 on a failed read).
-int pack_files(const std::string& version, const std::string& source_directory,
-               std::vector<std::string> names, const std::string& destination);
+int pack_files(const std::string& version, const std::string& source_directory, std::vector<std::string> names,
+               const std::string& destination, IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -111,11 +111,11 @@ int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Pro
 // was written.
 int write_wrapped_payload(InputFile& source, const std::string& source_path, const std::string& destination_path,
                           std::string_view type_tag, std::string_view model_tag, const std::string& version,
-                          const TaggedFileWriter::Observer& observer)
+                          const TaggedFileWriter::Observer& observer, IoPolicy& io)
 {
     const uint64_t size = source.size();
     // Until finish() commits, the output lives beside the destination; an early return drops it.
-    TaggedFileWriter writer(destination_path, FileAccess::Default, observer);
+    TaggedFileWriter writer(destination_path, FileAccess::Default, observer, io);
     if (!writer.begin(type_tag, tags::kPlain, build_information_field(model_tag, version),
                       static_cast<uint32_t>(payload_length(type_tag, size))))
         return kWrapCannotCreate;
@@ -137,9 +137,9 @@ int check_fields(std::string_view type_tag, std::string_view model_tag, const st
 
 } // namespace
 
-int write_wrapped_file(const std::string& source_path, const std::string& destination_path,
-                       std::string_view type_tag, std::string_view model_tag, const std::string& version,
-                       const TaggedFileWriter::Observer& observer)
+int write_wrapped_file(const std::string& source_path, const std::string& destination_path, std::string_view type_tag,
+                       std::string_view model_tag, const std::string& version,
+                       const TaggedFileWriter::Observer& observer, IoPolicy& io)
 {
     if (type_tag.size() > layout::kTagSize)
         return kWrapFieldTooLong;
@@ -156,20 +156,20 @@ int write_wrapped_file(const std::string& source_path, const std::string& destin
         return kWrapNotBrandFile;
 
     return or_cannot_create(kWrapCannotCreate, [&] {
-        return write_wrapped_payload(source, source_path, destination_path, type_tag, model_tag, version, observer);
+        return write_wrapped_payload(source, source_path, destination_path, type_tag, model_tag, version, observer, io);
     });
 }
 
 int write_wrapped_stream(PayloadStream& stream, uint64_t size, const std::string& title,
                          const std::string& destination_path, std::string_view type_tag, std::string_view model_tag,
-                         const std::string& version, const TaggedFileWriter::Observer& observer)
+                         const std::string& version, const TaggedFileWriter::Observer& observer, IoPolicy& io)
 {
     if (const int checked = check_fields(type_tag, model_tag, version); checked != kWrapOk)
         return checked;
     if (size > kMaxPayloadLength)
         return kWrapSourceTooLarge;
     return or_cannot_create(kWrapCannotCreate, [&] {
-        TaggedFileWriter writer(destination_path, FileAccess::Default, observer);
+        TaggedFileWriter writer(destination_path, FileAccess::Default, observer, io);
         if (!writer.begin(type_tag, tags::kPlain, build_information_field(model_tag, version),
                           static_cast<uint32_t>(size)))
             return kWrapCannotCreate;

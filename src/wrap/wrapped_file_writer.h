@@ -39,9 +39,9 @@ inline constexpr int kWrapSourceTooLarge = -7;
 // (-3), payload size (-7), brand first byte (-4); then the destination is written (-2 on a failed
 // create or write, or when the system runs short of memory or threads; -1 on a failed read, -5 on a
 // failed sealing, -6 when the source changed size, kOperationCancelled when the user cancelled).
-int write_wrapped_file(const std::string& source_path, const std::string& destination_path,
-                       std::string_view type_tag, std::string_view model_tag, const std::string& version,
-                       const TaggedFileWriter::Observer& observer = {});
+int write_wrapped_file(const std::string& source_path, const std::string& destination_path, std::string_view type_tag,
+                       std::string_view model_tag, const std::string& version,
+                       const TaggedFileWriter::Observer& observer = {}, IoPolicy& io = system_io());
 
 // A payload that arrives as a stream whose length is known before its first byte (a directory's
 // archive as the archiver writes it).
@@ -60,6 +60,7 @@ public:
 // same checks and results, and the destination is replaced only when the stream ended as announced.
 int write_wrapped_stream(PayloadStream& stream, uint64_t size, const std::string& title,
                          const std::string& destination_path, std::string_view type_tag, std::string_view model_tag,
-                         const std::string& version, const TaggedFileWriter::Observer& observer = {});
+                         const std::string& version, const TaggedFileWriter::Observer& observer = {},
+                         IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -53,6 +53,7 @@ inline constexpr int kWrapUnknownType = -1;
 // (`<destination>.XXXXXX.tmp`), which is removed again on every path. An observer
 // sees every byte of the wrapped file as it is written (to encrypt it on the way).
 Outcome wrap_file(unsigned type, const std::string& version, const std::string& source_path,
-                  const std::string& destination_path, const TaggedFileWriter::Observer& observer = {});
+                  const std::string& destination_path, const TaggedFileWriter::Observer& observer = {},
+                  IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -41,9 +41,10 @@ protected:
     }
 
     // Runs kestrane-cli in process with the arguments: its exit status; the messages in m_messages.
-    int run(const Lines& arguments, bool cancel = false)
+    int run(const Lines& arguments, bool cancel = false, int64_t write_limit = -1)
     {
-        const CommandStart start(ProgramKind::CommandLineOnly, arguments);
+        FaultyIo io(write_limit);
+        const CommandStart start(ProgramKind::CommandLineOnly, arguments, io);
         MessagePresenter previous;
         const int status = start.run(
             [&] {
@@ -153,9 +154,7 @@ TEST_F(SeveralCompanies, AllOrNothing)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         m_messages.clear();
-        set_output_write_limit_for_tests(c.write_limit);
-        const int status = run(c.arguments, c.cancel);
-        set_output_write_limit_for_tests(-1);
+        const int status = run(c.arguments, c.cancel, c.write_limit);
         EXPECT_EQ(status, c.exit_status);
         if (!c.message.empty()) {
             EXPECT_TRUE(std::any_of(m_messages.begin(), m_messages.end(), [&](const std::string& m) {

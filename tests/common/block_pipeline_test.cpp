@@ -78,9 +78,8 @@ TEST(BlockPipeline, FailedThreadStartEndsTheThreadsAlreadyStarted)
 {
     std::atomic<int> calls{0};
     const BlockPipeline::Consumer consumer = [&](const uint8_t*, size_t) { ++calls; };
-    set_thread_start_limit_for_tests(1);
-    EXPECT_THROW(BlockPipeline({consumer, consumer, consumer}, 64, 2), std::system_error);
-    set_thread_start_limit_for_tests(-1);
+    FaultyIo one_thread(-1, 1);
+    EXPECT_THROW(BlockPipeline({consumer, consumer, consumer}, 64, 2, one_thread), std::system_error);
 
     BlockPipeline pipeline({consumer, consumer}, 64, 2);
     pipeline.feed("x", 1);

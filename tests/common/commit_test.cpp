@@ -15,13 +15,13 @@ using namespace kestrane::test;
 
 namespace {
 
-class StepRecorder : public OutputPolicy {
+class StepRecorder : public IoPolicy {
 public:
     void step_done(OutputStep step) override { steps.push_back(step); }
     std::vector<OutputStep> steps;
 };
 
-class SignalAtRename : public OutputPolicy {
+class SignalAtRename : public IoPolicy {
 public:
     void before_rename() override { std::raise(SIGTERM); }
 };
@@ -55,7 +55,7 @@ TEST(Commit, TerminationWaitsForTheRename)
     EXPECT_EXIT(
         {
             SignalAtRename policy;
-            AtomicOutputFile output(destination, &policy);
+            AtomicOutputFile output(destination, policy);
             if (output.open() && output.write("new", 3))
                 output.commit();
             std::_Exit(0);
@@ -73,7 +73,7 @@ TEST(Commit, DataIsSyncedBeforeTheRename)
     TempDir dir;
     StepRecorder recorder;
     const Bytes data = pattern_bytes(3 << 20, 5);
-    AtomicOutputFile output(dir.file("file.bin"), &recorder);
+    AtomicOutputFile output(dir.file("file.bin"), recorder);
     const bool committed = output.open() && output.write(data.data(), data.size()) && output.commit();
     ASSERT_TRUE(committed);
     EXPECT_EQ(recorder.steps, (std::vector<OutputStep>{OutputStep::Synced, OutputStep::Renamed}));

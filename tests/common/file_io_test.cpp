@@ -49,12 +49,12 @@ TEST(AtomicOutputFile, WriteFailureSticksAndCommitRefuses)
     TempDir dir;
     const std::string path = dir.file("out");
     write_text(path, "old");
-    AtomicOutputFile output(path);
+    FaultyIo full_disk(10);
+    AtomicOutputFile output(path, full_disk);
     ASSERT_TRUE(output.open());
-    set_output_write_limit_for_tests(10);
     EXPECT_TRUE(output.write("12345", 5));
     EXPECT_FALSE(output.write("123456", 6));
-    set_output_write_limit_for_tests(-1);
+    full_disk.lift_write_limit();
     EXPECT_FALSE(output.write("1", 1)); // the first failure sticks
     EXPECT_FALSE(output.commit());
     EXPECT_EQ(read_bytes(path), bytes_of("old"));

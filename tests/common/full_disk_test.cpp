@@ -25,17 +25,10 @@ using namespace kestrane::test;
 
 namespace {
 
-// Lifts the write limit again whatever happens in the test.
-class WriteLimit {
-public:
-    explicit WriteLimit(int64_t bytes) { set_output_write_limit_for_tests(bytes); }
-    ~WriteLimit() { set_output_write_limit_for_tests(-1); }
-};
-
 struct Writer {
     const char* name;
-    // Writes `destination`, reading what it needs from `sources`; returns the writer's result.
-    std::function<int(const TempDir& sources, const std::string& destination)> write;
+    // Writes `destination` through `io`, reading what it needs from `sources`; returns the writer's result.
+    std::function<int(const TempDir& sources, const std::string& destination, IoPolicy& io)> write;
     int cannot_create;                // the result when the destination cannot be written
     std::vector<std::string> message; // what it shows then, when it shows anything
 };
@@ -62,31 +55,53 @@ void make_sources(const TempDir& sources)
 
 const Writer kWriters[] = {
     {"wrapped file",
-     [](const TempDir& s, const std::string& d) { return write_wrapped_file(s.file("viewer.cab"), d, "OCX0", "", "4.4"); },
-     kWrapCannotCreate, {}},
+     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+         return write_wrapped_file(s.file("viewer.cab"), d, "OCX0", "", "4.4", {}, io);
+     },
+     kWrapCannotCreate,
+     {}},
     {"sealed brand file",
-     [](const TempDir& s, const std::string& d) { return write_wrapped_file(s.file("brand.conf"), d, "BRD0", "", "1"); },
-     kWrapCannotCreate, {}},
-    {"directory wrap", [](const TempDir& s, const std::string& d) { return wrap_source({kWrapWebPage, "2.0", s.file("web"), d}); },
-     kWrapCannotCreate, {"Fail with error code[-2]"}},
+     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+         return write_wrapped_file(s.file("brand.conf"), d, "BRD0", "", "1", {}, io);
+     },
+     kWrapCannotCreate,
+     {}},
+    {"directory wrap",
+     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+         return wrap_source({kWrapWebPage, "2.0", s.file("web"), d}, nullptr, io);
+     },
+     kWrapCannotCreate,
+     {"Fail with error code[-2]"}},
     {"encrypted package ENCR",
-     [](const TempDir& s, const std::string& d) {
-         return encrypt_package(s.file("image.wrp"), d, "Acme", kAcmeKey, false);
+     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+         return encrypt_package(s.file("image.wrp"), d, "Acme", kAcmeKey, false, io);
      },
-     -2, {}},
+     -2,
+     {}},
     {"encrypted package ENC1",
-     [](const TempDir& s, const std::string& d) {
-         return encrypt_package(s.file("raw.wrp"), d, "Acme", kAcmeKey, true);
+     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+         return encrypt_package(s.file("raw.wrp"), d, "Acme", kAcmeKey, true, io);
      },
-     -2, {}},
+     -2,
+     {}},
     {"encryption of a wrapped file",
-     [](const TempDir& s, const std::string& d) { return encrypt_wrapped_file(s.file("acme.wrp"), s.file("image.wrp"), d); },
-     -1, {"encrypt_package() Failed with error [-2]"}},
+     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+         return encrypt_wrapped_file(s.file("acme.wrp"), s.file("image.wrp"), d, io);
+     },
+     -1,
+     {"encrypt_package() Failed with error [-2]"}},
     {"company key file",
-     [](const TempDir&, const std::string& d) { return write_company_key_file("0000A1B2C3D4E5F6", "Acme", d); }, -2, {}},
+     [](const TempDir&, const std::string& d, IoPolicy& io) {
+         return write_company_key_file("0000A1B2C3D4E5F6", "Acme", d, io);
+     },
+     -2,
+     {}},
     {"package file",
-     [](const TempDir& s, const std::string& d) { return pack_files("1.5.2", s.path(), {"image.wrp", "raw.wrp"}, d); },
-     kPackCannotCreate, {}},
+     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+         return pack_files("1.5.2", s.path(), {"image.wrp", "raw.wrp"}, d, io);
+     },
+     kPackCannotCreate,
+     {}},
 };
 
 class FullDisk : public testing::TestWithParam<Writer> {};
@@ -101,7 +116,7 @@ TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
     uint64_t total = 0;
     {
         TempDir out;
-        ASSERT_GT(writer.write(sources, out.file("out")), 0);
+        ASSERT_GT(writer.write(sources, out.file("out"), system_io()), 0);
         total = read_bytes(out.file("out")).size();
     }
     ASSERT_GT(total, 156u);
@@ -116,8 +131,8 @@ TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
         MessageRecorder messages;
         int result = 0;
         {
-            const WriteLimit full(static_cast<int64_t>(limit));
-            result = writer.write(sources, out.file("out"));
+            FaultyIo full(static_cast<int64_t>(limit));
+            result = writer.write(sources, out.file("out"), full);
         }
         EXPECT_EQ(result, writer.cannot_create);
         EXPECT_EQ(read_bytes(out.file("out")), old);
@@ -130,8 +145,9 @@ TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
     TempDir out;
     write_bytes(out.file("out"), old);
     MessageRecorder messages;
-    const WriteLimit exactly(static_cast<int64_t>(total));
-    EXPECT_GT(writer.write(sources, out.file("out")), 0) << writer.name << " does not fit into " << total << " bytes";
+    FaultyIo exactly(static_cast<int64_t>(total));
+    EXPECT_GT(writer.write(sources, out.file("out"), exactly), 0)
+        << writer.name << " does not fit into " << total << " bytes";
     EXPECT_EQ(read_bytes(out.file("out")).size(), total);
     EXPECT_EQ(out.entries(), std::vector<std::string>{"out"});
 }

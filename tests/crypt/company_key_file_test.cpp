@@ -111,9 +111,8 @@ TEST(CompanyKeyFile, UncreatableDestinationKeepsTheOldFile)
     EXPECT_EQ(write_company_key_file("0000010203040506", "Acme", dir.file("no/such/dir.wrp")), -2);
     const std::string path = dir.file("old.wrp");
     write_text(path, "old");
-    set_output_write_limit_for_tests(50);
-    EXPECT_EQ(write_company_key_file("0000010203040506", "Acme", path), -2);
-    set_output_write_limit_for_tests(-1);
+    FaultyIo full_disk(50);
+    EXPECT_EQ(write_company_key_file("0000010203040506", "Acme", path, full_disk), -2);
     EXPECT_EQ(read_bytes(path), bytes_of("old"));
 }
 

@@ -146,9 +146,8 @@ TEST(EncryptPackage, RefusedInputsWriteNothingAndKeepTheOldOutput)
     EXPECT_EQ(encrypt_package(dir.file("in"), dir.file("no/dir/out.enc"), "Acme", kCompanyKey, false), -2);
     EXPECT_EQ(encrypt_package(dir.file("in"), "", "Acme", kCompanyKey, false), -2);
 
-    set_output_write_limit_for_tests(300);
-    EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", kCompanyKey, false), -2);
-    set_output_write_limit_for_tests(-1);
+    FaultyIo full_disk(300);
+    EXPECT_EQ(encrypt_package(dir.file("in"), output, "Acme", kCompanyKey, false, full_disk), -2);
 
     EXPECT_EQ(read_bytes(output), bytes_of("previous package"));
     EXPECT_EQ(entries_in(dir), 2); // the input and the untouched old output, no leftovers

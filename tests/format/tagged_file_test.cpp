@@ -117,10 +117,9 @@ TEST(TaggedFile, FailedWriteKeepsTheExistingDestination)
     TempDir dir;
     const std::string path = dir.file("keep.wrp");
     write_text(path, "previous content");
-    set_output_write_limit_for_tests(100); // fails inside the information field
-    const int result = write_tagged_file(path, "RAW0", "PLAN", build_information_field("", "1"),
-                                         pattern_bytes(5000));
-    set_output_write_limit_for_tests(-1);
+    FaultyIo full_disk(100); // fails inside the information field
+    const int result = write_tagged_file(path, "RAW0", "PLAN", build_information_field("", "1"), pattern_bytes(5000),
+                                         FileAccess::Default, full_disk);
     EXPECT_EQ(result, -2);
     EXPECT_EQ(read_bytes(path), bytes_of("previous content"));
     EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files).size(), 1);

@@ -23,12 +23,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class ThreadStartLimit {
-public:
-    explicit ThreadStartLimit(int starts) { set_thread_start_limit_for_tests(starts); }
-    ~ThreadStartLimit() { set_thread_start_limit_for_tests(-1); }
-};
-
 class ResourceShortage : public IsolatedSettings {
 protected:
     void SetUp() override
@@ -52,26 +46,40 @@ TEST_F(ResourceShortage, EveryJobFailsWithItsCannotCreateCode)
     const std::string out = m_work.file("out");
     struct Case {
         const char* job;
-        std::function<int()> run;
+        std::function<int(IoPolicy& io)> run;
         int result;
         Lines messages;
     };
     const Case cases[] = {
-        {"wrap", [&] { return wrap_source({kWrapOcx, "1.0", m_source, out}); }, kWrapCannotCreate,
+        {"wrap",
+         [&](IoPolicy& io) {
+             return wrap_source({kWrapOcx, "1.0", m_source, out}, nullptr, io);
+         },
+         kWrapCannotCreate,
          {"Fail with error code[-2]"}},
-        {"encrypt", [&] { return encrypt_wrapped_file(m_key, m_wrapped, out); }, kEncryptionFailed,
+        {"encrypt",
+         [&](IoPolicy& io) { return encrypt_wrapped_file(m_key, m_wrapped, out, io); },
+         kEncryptionFailed,
          {"encrypt_package() Failed with error [-2]"}},
         {"generate",
-         [&] { return generate_company_key_file({.digits = "0A0B0C0D0E0F", .company_name = "Beta", .destination = out}); },
-         kKeyGenerationCannotCreate, {"Fail with Error code[-2]"}},
-        {"pack", [&] { return pack_listed_packages(PackingJob{m_work.path(), {}, "1.0", out}); },
-         kPackCannotCreate, {"Fail with error[-2]"}},
+         [&](IoPolicy& io) {
+             return generate_company_key_file({.digits = "0A0B0C0D0E0F", .company_name = "Beta", .destination = out},
+                                              io);
+         },
+         kKeyGenerationCannotCreate,
+         {"Fail with Error code[-2]"}},
+        {"pack",
+         [&](IoPolicy& io) {
+             return pack_listed_packages(PackingJob{m_work.path(), {}, "1.0", out}, io);
+         },
+         kPackCannotCreate,
+         {"Fail with error[-2]"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.job);
         MessageRecorder recorder;
-        ThreadStartLimit no_threads(0);
-        EXPECT_EQ(c.run(), c.result);
+        FaultyIo no_threads(-1, 0);
+        EXPECT_EQ(c.run(no_threads), c.result);
         EXPECT_EQ(recorder.messages(), c.messages);
         EXPECT_EQ(m_work.entry_count(), 3u); // the key file, the source and the wrapped file
     }
@@ -84,8 +92,8 @@ TEST_F(ResourceShortage, PackageAlongsideFailsAloneWhenItsThreadCannotStart)
 {
     const std::string wrapped = m_source + ".wrp";
     MessageRecorder recorder;
-    ThreadStartLimit wrapping_threads(2);
-    WrapThenEncrypt job({kWrapOcx, "1.0", m_source, wrapped}, {m_key, ""});
+    FaultyIo wrapping_threads(-1, 2);
+    WrapThenEncrypt job({kWrapOcx, "1.0", m_source, wrapped}, {m_key, ""}, nullptr, wrapping_threads);
     EXPECT_EQ(job.wrap(), kWrapOk);
     EXPECT_EQ(job.encrypt(), kEncryptionFailed);
     EXPECT_EQ(recorder.messages(),

@@ -151,9 +151,8 @@ TEST(PackFiles, FailedWriteKeepsTheExistingDestination)
     write_bytes(dir.file("a.enc"), pattern_bytes(5000));
     const Bytes previous = bytes_of("an older package");
     write_bytes(dir.file("old.wrp"), previous);
-    set_output_write_limit_for_tests(1000);
-    const int result = pack_files("1.0", dir.path(), {"a.enc"}, dir.file("old.wrp"));
-    set_output_write_limit_for_tests(-1);
+    FaultyIo full_disk(1000);
+    const int result = pack_files("1.0", dir.path(), {"a.enc"}, dir.file("old.wrp"), full_disk);
     EXPECT_EQ(result, -2);
     EXPECT_EQ(read_bytes(dir.file("old.wrp")), previous);
     EXPECT_EQ(pack_files("1.0", dir.path(), {"a.enc"}, dir.file("missing-dir/out.wrp")), -2);

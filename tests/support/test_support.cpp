@@ -419,4 +419,26 @@ void renew_md5_trailer(Bytes& file)
     return ::testing::AssertionSuccess();
 }
 
+bool FaultyIo::may_write(size_t count)
+{
+    int64_t left = m_bytes_left.load();
+    while (left >= 0) {
+        if (left < static_cast<int64_t>(count)) {
+            m_bytes_left.store(0);
+            return false;
+        }
+        if (m_bytes_left.compare_exchange_weak(left, left - static_cast<int64_t>(count)))
+            return true;
+    }
+    return true;
+}
+
+bool FaultyIo::may_start_thread()
+{
+    int left = m_starts_left.load();
+    while (left > 0 && !m_starts_left.compare_exchange_weak(left, left - 1)) {
+    }
+    return left != 0;
+}
+
 } // namespace kestrane::test

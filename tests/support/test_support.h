@@ -1,10 +1,13 @@
 #pragma once
 
+#include "common/io_policy.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -119,5 +122,22 @@ Bytes unseal_block_raw(const uint8_t* block);
 Bytes plain_tagged_bytes(const std::string& type, const Bytes& payload, const std::string& version = "1.0");
 // Sets the last 16 bytes of a plain tagged file to OpenSSL's MD5 of the bytes before them.
 void renew_md5_trailer(Bytes& file);
+
+// I/O that fails as a full disk does after `write_limit` bytes written in all (every write that
+// would pass it, and every write after it), and as a system out of threads does after
+// `thread_starts` thread starts. A negative value sets no limit.
+class FaultyIo : public IoPolicy {
+public:
+    explicit FaultyIo(int64_t write_limit, int thread_starts = -1)
+        : m_bytes_left(write_limit), m_starts_left(thread_starts)
+    {}
+    bool may_write(size_t count) override;
+    bool may_start_thread() override;
+    void lift_write_limit() { m_bytes_left.store(-1); }
+
+private:
+    std::atomic<int64_t> m_bytes_left;
+    std::atomic<int> m_starts_left;
+};
 
 } // namespace kestrane::test

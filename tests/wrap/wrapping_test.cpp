@@ -167,9 +167,8 @@ TEST(WriteWrappedFile, FailedWriteLeavesNothingAndKeepsTheOldFile)
     write_bytes(dir.file("src"), bytes_of("[" + std::string(4999, 'b')));
     write_bytes(dir.file("out.wrp"), bytes_of("previous"));
     for (const char* type_tag : {"RAW0", "BRD0"}) {
-        set_output_write_limit_for_tests(3000);
-        const int result = write_wrapped_file(dir.file("src"), dir.file("out.wrp"), type_tag, "", "1");
-        set_output_write_limit_for_tests(-1);
+        FaultyIo full_disk(3000);
+        const int result = write_wrapped_file(dir.file("src"), dir.file("out.wrp"), type_tag, "", "1", {}, full_disk);
         EXPECT_EQ(result, -2) << type_tag;
         EXPECT_EQ(read_bytes(dir.file("out.wrp")), bytes_of("previous"));
         EXPECT_EQ(dir.entry_count(), 2u);
