@@ -2,7 +2,7 @@
 
 #include "cli/console.h"
 #include "common/text_format.h"
-#include "ops/path_names.h"
+#include "common/path_rules.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -4,7 +4,7 @@
 #include "cli/info_report.h"
 #include "common/paths.h"
 #include "common/text_format.h"
-#include "ops/path_names.h"
+#include "common/path_rules.h"
 
 #include <QFile>
 #include <QJsonArray>

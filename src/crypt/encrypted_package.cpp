@@ -3,7 +3,7 @@
 #include "common/block_stream.h"
 #include "common/progress.h"
 #include "crypt/package_fan_out.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 #include "format/tagged_layout.h"
 
 #include <algorithm>

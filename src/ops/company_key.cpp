@@ -2,7 +2,7 @@
 
 #include "common/paths.h"
 #include "crypt/company_key_file.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
 #include "ops/output_names.h"
 
 #include "crypt/encrypted_package.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 #include "format/tagged_layout.h"
 
 namespace kestrane {

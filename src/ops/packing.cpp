@@ -3,7 +3,7 @@
 #include "common/messages.h"
 #include "common/resource_failures.h"
 #include "common/text_format.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 #include "ops/company_key.h"
 #include "ops/encryption.h"
 #include "ops/input_protection.h"

@@ -5,7 +5,7 @@
 #include "common/progress.h"
 #include "common/resource_failures.h"
 #include "format/little_endian.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 #include "format/tagged_file_writer.h"
 #include "format/tagged_layout.h"
 

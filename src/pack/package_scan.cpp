@@ -3,7 +3,7 @@
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "crypt/package_checks.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 #include "format/tagged_layout.h"
 
 #include <QDir>

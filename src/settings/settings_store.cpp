@@ -1,6 +1,6 @@
 #include "settings/settings_store.h"
 
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 #include "common/paths.h"
 #include "common/program_directory.h"
 

@@ -3,7 +3,7 @@
 #include "common/messages.h"
 #include "common/program_directory.h"
 #include "ops/company_key.h"
-#include "ops/path_names.h"
+#include "common/path_rules.h"
 #include "ops/remembered_settings.h"
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"

@@ -3,7 +3,7 @@
 #include "common/paths.h"
 #include "common/program_directory.h"
 #include "common/progress.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -5,7 +5,7 @@
 #include "common/progress.h"
 #include "common/resource_failures.h"
 #include "crypt/sealing.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include "fuzz_support.h"
 
 #include "common/messages.h"
-#include "format/path_rules.h"
+#include "common/path_rules.h"
 #include "format/tagged_header_reader.h"
 #include "pack/package_file.h"
 #include "pack/package_scan.h"
