@@ -1,6 +1,13 @@
 #pragma once
 
-// The longest texts the files' fields hold (the version, the company name), which the front ends'
-// fields take: layout::kVersionMaxLength, package::kMaxCompanyName.
-#include "crypt/encrypted_package.h"
-#include "format/tagged_layout.h"
+#include <cstddef>
+
+namespace kestrane {
+
+// The longest texts the files' fields hold, in bytes, which the front ends' fields take: a version
+// (the tagged file's two version fields) and a company name (an encrypted package's field).
+// ops/field_limits.cpp checks them against the formats.
+inline constexpr size_t kVersionFieldLimit = 20;
+inline constexpr size_t kCompanyNameFieldLimit = 16;
+
+} // namespace kestrane

@@ -21,8 +21,8 @@ QPushButton* new_button(const char* text, const char* id, QWidget* owner);
 QLabel* new_label(const char* text, QWidget* owner);
 
 // The longest texts the fields take, in bytes: what the files' fields hold.
-inline constexpr int kVersionFieldBytes = static_cast<int>(layout::kVersionMaxLength);    // 20
-inline constexpr int kCompanyNameFieldBytes = static_cast<int>(package::kMaxCompanyName); // 16
+inline constexpr int kVersionFieldBytes = static_cast<int>(kVersionFieldLimit);
+inline constexpr int kCompanyNameFieldBytes = static_cast<int>(kCompanyNameFieldLimit);
 
 // Makes an edit wide enough to show `count` characters like `sample` whole; by default the widest
 // one, so that any text of that many characters fits.
