@@ -89,14 +89,14 @@ void report_failure(const char* text, unsigned long code)
     std::fflush(stdout);
 }
 
-// Seals `full_chunks` chunks of 116 bytes, then the copied tail or the final partial chunk.
-int64_t seal(const uint8_t* source, uint64_t n, uint8_t* destination, uint64_t full_chunks_allowed)
+// Seals chunks of 116 bytes up to the sealed limit, then the copied tail or the final partial chunk.
+int64_t seal(const uint8_t* source, uint64_t n, uint8_t* destination)
 {
     using namespace sealing;
     SealingContext context;
     if (!context.ready())
         return kSealKeySetupFailed;
-    const uint64_t full_chunks = std::min<uint64_t>(n / kChunkSize, full_chunks_allowed);
+    const uint64_t full_chunks = std::min<uint64_t>(n / kChunkSize, kChunkLimit);
     for (uint64_t i = 0; i < full_chunks; ++i) {
         if (const unsigned long code = context.seal_chunk(source + i * kChunkSize, kChunkSize, destination + i * kBlockSize)) {
             report_failure("rsa_pkcs1_encrypt failed with error code %x\n", code);
@@ -105,7 +105,7 @@ int64_t seal(const uint8_t* source, uint64_t n, uint8_t* destination, uint64_t f
     }
     const uint64_t consumed = full_chunks * kChunkSize;
     const uint64_t produced = full_chunks * kBlockSize;
-    if (full_chunks == full_chunks_allowed) {
+    if (full_chunks == kChunkLimit) {
         // Past the sealed limit the rest travels unchanged; no empty block follows.
         std::memcpy(destination + produced, source + consumed, n - consumed);
         return static_cast<int64_t>(produced + n - consumed);
@@ -156,7 +156,7 @@ uint64_t seal_all_size(uint64_t n)
 
 int64_t seal_data(const uint8_t* source, uint8_t* destination, uint64_t n)
 {
-    return seal(source, n, destination, sealing::kChunkLimit);
+    return seal(source, n, destination);
 }
 
 int make_key_block(const CompanyKey& key, uint8_t* destination)
