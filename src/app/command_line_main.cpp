@@ -19,5 +19,6 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kestrane"));
 
     const kestrane::CommandStart start(kestrane::ProgramKind::CommandLineOnly, kestrane::program_arguments(argc, argv));
-    return start.run(kestrane::install_console_presenters, kestrane::console_version_prompt());
+    kestrane::ConsoleFrontEnd front(kestrane::console_version_prompt());
+    return start.run(front);
 }

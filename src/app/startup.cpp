@@ -3,10 +3,8 @@
 #include "cli/command_start.h"
 #include "cli/console.h"
 #include "common/termination.h"
-#include "ui/input_version_dialog.h"
+#include "ui/dialog_front_end.h"
 #include "ui/main_dialog.h"
-#include "ui/message_box_presenter.h"
-#include "ui/progress_dialog.h"
 #include "ui/widgets.h"
 
 #include <QApplication>
@@ -99,27 +97,10 @@ std::unique_ptr<QCoreApplication> make_application(char* program, bool windows_w
     return application;
 }
 
-std::optional<std::string> ask_version_in_dialog(const std::string& path)
-{
-    CInputVersionDlg dialog;
-    dialog.m_strPath = QString::fromStdString(path);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dialog.m_strVersion.toStdString();
-}
-
-void install_dialog_presenters()
-{
-    install_message_box_presenter();
-    install_progress_dialog_presenter();
-}
-
 // The main dialog, modal, until the user closes it.
-int run_main_dialog()
+int run_main_dialog(DialogFrontEnd& front)
 {
-    install_message_box_presenter();
-    install_progress_dialog_presenter();
-    CKestraneDlg dialog;
+    CKestraneDlg dialog(front);
     dialog.exec();
     return kExitSuccess;
 }
@@ -136,11 +117,12 @@ int run_kestrane(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Tev"));
 
     // Without a display the dialogs cannot open: the start then ends with the usage text.
-    if (start.opens_dialogs() && display)
-        return run_main_dialog();
-    if (display)
-        return start.run(install_dialog_presenters, ask_version_in_dialog);
-    return start.run(install_console_presenters, console_version_prompt());
+    if (display) {
+        DialogFrontEnd front;
+        return start.opens_dialogs() ? run_main_dialog(front) : start.run(front);
+    }
+    ConsoleFrontEnd front(console_version_prompt());
+    return start.run(front);
 }
 
 } // namespace kestrane

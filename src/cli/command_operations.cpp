@@ -1,7 +1,6 @@
 #include "cli/command_operations.h"
 
 #include "cli/console.h"
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "ops/company_key.h"
@@ -33,39 +32,39 @@ std::optional<unsigned> wrapping_type_of(const std::string& word)
 // The version: from the image name for kernel and bootloader images (emergency images are asked
 // for here, unlike in the dialog); for every other type the version option, even when empty, else
 // the question.
-std::optional<std::string> wrapping_version(unsigned type, const std::string& file_path,
-                                            const std::optional<std::string>& version, const VersionPrompt& ask_version)
+std::optional<std::string> wrapping_version(FrontEnd& front, unsigned type, const std::string& file_path,
+                                            const std::optional<std::string>& version)
 {
     if (type == kWrapKernel || type == kWrapBootloader)
-        return read_image_version(type, file_path);
+        return read_image_version(front, type, file_path);
     if (version)
         return version;
-    return ask_version ? ask_version(file_path) : std::nullopt;
+    return front.ask_version(file_path);
 }
 
-bool report_wrapping(const std::string& wrapping_word, int result)
+bool report_wrapping(FrontEnd& front, const std::string& wrapping_word, int result)
 {
     if (result <= 0) {
-        show_message(format_text("%s wrapping failed with error[%d]", wrapping_word.c_str(), result));
+        front.show_message(format_text("%s wrapping failed with error[%d]", wrapping_word.c_str(), result));
         return false;
     }
-    show_message("Wrapping success");
+    front.show_message("Wrapping success");
     return true;
 }
 
-bool report_encryption_after_wrapping(int result)
+bool report_encryption_after_wrapping(FrontEnd& front, int result)
 {
     if (result > 0) {
-        show_message("Encrypt success");
+        front.show_message("Encrypt success");
         return true;
     }
-    show_message(format_text("error occurs while encrypting after wrapping with error[%d]", result));
+    front.show_message(format_text("error occurs while encrypting after wrapping with error[%d]", result));
     return false;
 }
 
 } // namespace
 
-std::optional<CompanyKeys> gather_company_keys(const std::vector<std::string>& key_files,
+std::optional<CompanyKeys> gather_company_keys(FrontEnd& front, const std::vector<std::string>& key_files,
                                                const std::optional<std::string>& key_folder)
 {
     CompanyKeys keys;
@@ -77,10 +76,10 @@ std::optional<CompanyKeys> gather_company_keys(const std::vector<std::string>& k
     std::optional<FolderKeyFiles> found = company_key_files_in(*key_folder);
     if (found) {
         for (const std::string& other : found->others)
-            show_message(format_text("Not a company key file, skipped[path:%s]", other.c_str()));
+            front.show_message(format_text("Not a company key file, skipped[path:%s]", other.c_str()));
     }
     if (!found || found->key_files.empty()) {
-        show_message(format_text("No company key file in folder[path:%s]", key_folder->c_str()));
+        front.show_message(format_text("No company key file in folder[path:%s]", key_folder->c_str()));
         return std::nullopt;
     }
     for (CompanyKeyFile& key_file : found->key_files)
@@ -104,32 +103,32 @@ std::string duplicate_company_problem(const CompanyKeys& keys)
 namespace {
 
 // Tells the key files that are not company key files; true when there is none.
-bool all_key_files_read(const CompanyKeys& keys, bool with_error)
+bool all_key_files_read(FrontEnd& front, const CompanyKeys& keys, bool with_error)
 {
     for (const CompanyKeyFile& key_file : keys.key_files) {
         if (key_file.read())
             continue;
-        show_message(with_error ? format_text("invalid company key file[file:%s][error:%d]", key_file.path.c_str(),
-                                              key_file.result)
-                                : format_text("invalid company key file[file:%s]", key_file.path.c_str()));
+        front.show_message(with_error ? format_text("invalid company key file[file:%s][error:%d]",
+                                                    key_file.path.c_str(), key_file.result)
+                                      : format_text("invalid company key file[file:%s]", key_file.path.c_str()));
         return false;
     }
     return true;
 }
 
-bool encrypt_for_one_company(const std::string& file_path, const CompanyKeyFile& company_key,
+bool encrypt_for_one_company(FrontEnd& front, const std::string& file_path, const CompanyKeyFile& company_key,
                              const std::optional<std::string>& destination, RunRecord* record, IoPolicy& io)
 {
     const std::string output = destination ? *destination : encrypted_file_path(file_path, company_key.company_name);
-    return encrypt_wrapped_file(company_key, file_path, output, record, io) > 0;
+    return encrypt_wrapped_file(front, company_key, file_path, output, record, io) > 0;
 }
 
 // Several companies: every package beside the file, or in the folder `destination`.
-bool encrypt_for_several_companies(const std::string& file_path, const CompanyKeys& keys,
+bool encrypt_for_several_companies(FrontEnd& front, const std::string& file_path, const CompanyKeys& keys,
                                    const std::optional<std::string>& destination, RunRecord* record, IoPolicy& io)
 {
     if (destination && !is_directory(*destination)) {
-        show_message(
+        front.show_message(
             format_text("-dest must be a folder when encrypting for several companies[path:%s]", destination->c_str()));
         return false;
     }
@@ -140,71 +139,71 @@ bool encrypt_for_several_companies(const std::string& file_path, const CompanyKe
                              destination ? encrypted_file_path_in(*destination, file_path, company)
                                          : encrypted_file_path(file_path, company)});
     }
-    const CompaniesEncryption outcome = encrypt_for_companies(companies, file_path, record, io);
+    const CompaniesEncryption outcome = encrypt_for_companies(front, companies, file_path, record, io);
     for (const std::string& output : outcome.committed) {
-        show_message(format_text("Success to encrypt file. [path:%s]", output.c_str()));
-        show_message("Success encrypt");
+        front.show_message(format_text("Success to encrypt file. [path:%s]", output.c_str()));
+        front.show_message("Success encrypt");
     }
     return outcome.result > 0;
 }
 
 } // namespace
 
-bool run_encrypt_command(const std::string& file_path, const CompanyKeys& keys, const std::string& raw_arguments,
-                         const std::optional<std::string>& destination, RunRecord* record, IoPolicy& io)
+bool run_encrypt_command(FrontEnd& front, const std::string& file_path, const CompanyKeys& keys,
+                         const std::string& raw_arguments, const std::optional<std::string>& destination,
+                         RunRecord* record, IoPolicy& io)
 {
     if (file_path.empty()) {
-        show_message(format_text("invalid argument [%s]", raw_arguments.c_str()));
+        front.show_message(format_text("invalid argument [%s]", raw_arguments.c_str()));
         return false;
     }
-    if (!all_key_files_read(keys, false))
+    if (!all_key_files_read(front, keys, false))
         return false;
-    if (keys.several ? encrypt_for_several_companies(file_path, keys, destination, record, io)
-                     : encrypt_for_one_company(file_path, keys.key_files.front(), destination, record, io)) {
+    if (keys.several ? encrypt_for_several_companies(front, file_path, keys, destination, record, io)
+                     : encrypt_for_one_company(front, file_path, keys.key_files.front(), destination, record, io)) {
         if (!keys.several)
-            show_message("Success encrypt");
+            front.show_message("Success encrypt");
         return true;
     }
-    show_message(format_text("Encrypt file failed with error[%d]", kEncryptionFailed));
+    front.show_message(format_text("Encrypt file failed with error[%d]", kEncryptionFailed));
     return false;
 }
 
-bool run_wrap_command(const WrapCommand& command, IoPolicy& io)
+bool run_wrap_command(FrontEnd& front, const WrapCommand& command, IoPolicy& io)
 {
     if (command.file_path.empty()) {
-        show_message("Specify file path for wrapping");
+        front.show_message("Specify file path for wrapping");
         return false;
     }
     const std::string& word = command.wrapping_word;
     const std::optional<unsigned> type = wrapping_type_of(word);
     if (!type) {
-        show_message(format_text("Unknown wrapping type[%s]", word.c_str()));
+        front.show_message(format_text("Unknown wrapping type[%s]", word.c_str()));
         return false;
     }
-    const std::optional<std::string> version =
-        wrapping_version(*type, command.file_path, command.version, command.ask_version);
+    const std::optional<std::string> version = wrapping_version(front, *type, command.file_path, command.version);
     if (!version)
         return false;
 
     const WrapRequest request{*type, *version, command.file_path,
                               command.destination.value_or(wrapped_file_path(command.file_path))};
     // -dest could put the wrapped file into the directory being wrapped.
-    if (wrapping_types()[*type].directory && !outputs_outside_folder({request.destination}, request.source))
-        return report_wrapping(word, kWrapRefused);
+    if (wrapping_types()[*type].directory && !outputs_outside_folder(front, {request.destination}, request.source))
+        return report_wrapping(front, word, kWrapRefused);
     if (!command.keys)
-        return report_wrapping(word, wrap_source(request, command.record, io));
+        return report_wrapping(front, word, wrap_source(front, request, command.record, io));
     const CompanyKeys& keys = *command.keys;
-    WrapThenEncrypt job(request, keys.key_files, command.record, io);
-    if (!report_wrapping(word, job.wrap()) || !all_key_files_read(keys, true))
+    WrapThenEncrypt job(front, request, keys.key_files, command.record, io);
+    if (!report_wrapping(front, word, job.wrap()) || !all_key_files_read(front, keys, true))
         return false;
     if (!keys.several)
-        return report_encryption_after_wrapping(job.encrypt());
+        return report_encryption_after_wrapping(front, job.encrypt());
     const CompaniesEncryption outcome = job.encrypt_all();
     for (const std::string& output : outcome.committed) {
-        show_message(format_text("Success to encrypt file. [path:%s]", output.c_str()));
-        show_message("Encrypt success");
+        front.show_message(format_text("Success to encrypt file. [path:%s]", output.c_str()));
+        front.show_message("Encrypt success");
     }
-    return outcome.result > 0 || report_encryption_after_wrapping(outcome.result);
+    return outcome.result > 0 || report_encryption_after_wrapping(front, outcome.result);
 }
 
 bool run_info_command(const std::string& file_path, bool key_given, const std::string& key_file, std::FILE* out,
@@ -216,7 +215,7 @@ bool run_info_command(const std::string& file_path, bool key_given, const std::s
     return facts.passed();
 }
 
-bool run_genkey_command(const GenkeyCommand& command, std::FILE* out, IoPolicy& io)
+bool run_genkey_command(FrontEnd& front, const GenkeyCommand& command, std::FILE* out, IoPolicy& io)
 {
     // The digits are the company's secret: on a terminal the user sees them once; a log keeps
     // only where they are.
@@ -233,23 +232,24 @@ bool run_genkey_command(const GenkeyCommand& command, std::FILE* out, IoPolicy& 
             },
         .keep_existing_destination = !command.force,
     };
-    const int result = generate_company_key_file(request, io);
+    const int result = generate_company_key_file(front, request, io);
     if (result == kKeyFileExists)
-        show_message("-force replaces it");
+        front.show_message("-force replaces it");
     if (result == kKeyFileGenerated && request.draw_digits && !terminal)
-        show_message(format_text("Company key digits: not printed, they are in the key file[path:%s]",
-                                 command.destination.c_str()));
+        front.show_message(format_text("Company key digits: not printed, they are in the key file[path:%s]",
+                                       command.destination.c_str()));
     return result == kKeyFileGenerated;
 }
 
-bool run_pack_command(const std::string& directory, bool version_given, const std::string& version, bool dest_given,
-                      const std::string& destination, bool key_given, const std::string& key_file, RunRecord* record,
-                      IoPolicy& io)
+bool run_pack_command(FrontEnd& front, const std::string& directory, bool version_given, const std::string& version,
+                      bool dest_given, const std::string& destination, bool key_given, const std::string& key_file,
+                      RunRecord* record, IoPolicy& io)
 {
     const auto given = [](bool is_given, const std::string& value) {
         return is_given ? std::optional<std::string>(value) : std::nullopt;
     };
-    return pack_folder({directory, given(version_given, version), given(dest_given, destination),
+    return pack_folder(front,
+                       {directory, given(version_given, version), given(dest_given, destination),
                         given(key_given, key_file), record},
                        io)
         == kPackOk;

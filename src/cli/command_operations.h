@@ -13,7 +13,7 @@
 
 namespace kestrane {
 
-// The operations of command-line mode. Each tells every outcome through show_message and answers
+// The operations of command-line mode. Each tells every outcome to the front end and answers
 // whether it reached its success message ("Success encrypt"; "Wrapping success", or with a key
 // "Encrypt success").
 
@@ -28,7 +28,7 @@ struct CompanyKeys {
 // Reads the company key files. The files of the folder that are not company key files are named,
 // "Not a company key file, skipped[path:%s]"; nothing, after "No company key file in folder[path:%s]",
 // when the folder holds none or cannot be listed.
-std::optional<CompanyKeys> gather_company_keys(const std::vector<std::string>& key_files,
+std::optional<CompanyKeys> gather_company_keys(FrontEnd& front, const std::vector<std::string>& key_files,
                                                const std::optional<std::string>& key_folder);
 
 // What makes the key files a usage error: two of them name the same company, whose packages would
@@ -39,9 +39,9 @@ std::string duplicate_company_problem(const CompanyKeys& keys);
 // when given (a file for one -key, an existing folder for several companies), else beside the
 // file. `raw_arguments` is the command line as typed after the program name, shown when the file
 // argument is missing. A record, when given, learns what the run read and wrote.
-bool run_encrypt_command(const std::string& file_path, const CompanyKeys& keys, const std::string& raw_arguments,
-                         const std::optional<std::string>& destination = {}, RunRecord* record = nullptr,
-                         IoPolicy& io = system_io());
+bool run_encrypt_command(FrontEnd& front, const std::string& file_path, const CompanyKeys& keys,
+                         const std::string& raw_arguments, const std::optional<std::string>& destination = {},
+                         RunRecord* record = nullptr, IoPolicy& io = system_io());
 
 struct WrapCommand {
     std::string file_path;
@@ -50,12 +50,12 @@ struct WrapCommand {
     std::optional<CompanyKeys> keys;        // encrypt the wrapped file for these companies as well
     std::optional<std::string> destination; // the wrapped file; none: the file path + ".wrp"
     RunRecord* record = nullptr;            // learns what the run read and wrote
-    VersionPrompt ask_version = nullptr;    // the question when the version is neither given nor read
 };
 
 // Wraps a file or directory as the type named by the wrapping word, then, with keys, encrypts
-// the wrapped file for those companies beside the wrapped file.
-bool run_wrap_command(const WrapCommand& command, IoPolicy& io = system_io());
+// the wrapped file for those companies beside the wrapped file. A version neither given nor read
+// from the image is asked of the front end.
+bool run_wrap_command(FrontEnd& front, const WrapCommand& command, IoPolicy& io = system_io());
 
 // The operations a build server needs besides wrapping and encrypting. Each answers whether
 // everything it did succeeded.
@@ -76,12 +76,12 @@ struct GenkeyCommand {
 // Writes a company key file as the generator dialog does, from 12 key digits or "random" (which
 // draws them from the secure generator and prints them to `out` when it is a terminal; otherwise
 // a message says they are in the key file only). An existing destination is refused unless forced.
-bool run_genkey_command(const GenkeyCommand& command, std::FILE* out, IoPolicy& io = system_io());
+bool run_genkey_command(FrontEnd& front, const GenkeyCommand& command, std::FILE* out, IoPolicy& io = system_io());
 
 // Scans a directory of encrypted packages, packs the admitted ones and, with a company key file,
 // encrypts the package file for that company. A record, when given, learns what the run read and wrote.
-bool run_pack_command(const std::string& directory, bool version_given, const std::string& version, bool dest_given,
-                      const std::string& destination, bool key_given, const std::string& key_file,
+bool run_pack_command(FrontEnd& front, const std::string& directory, bool version_given, const std::string& version,
+                      bool dest_given, const std::string& destination, bool key_given, const std::string& key_file,
                       RunRecord* record = nullptr, IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -4,7 +4,6 @@
 #include "cli/console.h"
 #include "cli/run_manifest.h"
 #include "cli/verify_report.h"
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 
@@ -84,12 +83,14 @@ std::optional<std::string> full_path(const std::string& argument)
 // be made one ends the operation.
 class FullPaths {
 public:
+    explicit FullPaths(FrontEnd& front) : m_front(front) {}
+
     std::string operator()(const std::string& argument)
     {
         std::optional<std::string> path = full_path(argument);
         if (!path) {
             if (m_resolved)
-                show_message(format_text("Current directory unknown for path[%s]", argument.c_str()));
+                m_front.show_message(format_text("Current directory unknown for path[%s]", argument.c_str()));
             m_resolved = false;
             return {};
         }
@@ -98,6 +99,7 @@ public:
     bool resolved() const { return m_resolved; }
 
 private:
+    FrontEnd& m_front;
     bool m_resolved = true;
 };
 
@@ -121,7 +123,7 @@ std::vector<const char*> argument_vector(const std::vector<std::string>& argumen
 }
 
 // The company key files of an encryption, or the exit status that ends the start instead.
-std::variant<CompanyKeys, int> company_keys(const CommandLine& c, FullPaths& full,
+std::variant<CompanyKeys, int> company_keys(FrontEnd& front, const CommandLine& c, FullPaths& full,
                                             const std::function<int(const std::string&)>& usage_error)
 {
     std::vector<std::string> key_files;
@@ -130,7 +132,7 @@ std::variant<CompanyKeys, int> company_keys(const CommandLine& c, FullPaths& ful
     const std::optional<std::string> key_folder = given(c.key_folder, full);
     if (!full.resolved())
         return kExitFailure;
-    std::optional<CompanyKeys> keys = gather_company_keys(key_files, key_folder);
+    std::optional<CompanyKeys> keys = gather_company_keys(front, key_files, key_folder);
     if (!keys)
         return kExitFailure;
     if (const std::string problem = duplicate_company_problem(*keys); !problem.empty())
@@ -170,7 +172,7 @@ CommandStart::CommandStart(ProgramKind program, std::vector<std::string> argumen
         m_problem = "no operation";
 }
 
-int CommandStart::run(const std::function<void()>& install_presenters, const VersionPrompt& ask_version) const
+int CommandStart::run(FrontEnd& front) const
 {
     switch (m_operation) {
     case Operation::Help:
@@ -189,11 +191,10 @@ int CommandStart::run(const std::function<void()>& install_presenters, const Ver
         return kExitUsage;
     default:
         if (batch()) {
-            install_console_presenters();
-            return run_operation(refusing_version_prompt());
+            ConsoleFrontEnd headless(refusing_version_prompt());
+            return run_operation(headless);
         }
-        install_presenters();
-        return run_operation(ask_version);
+        return run_operation(front);
     }
 }
 
@@ -204,30 +205,30 @@ int CommandStart::usage_error(const std::string& problem) const
     return kExitUsage;
 }
 
-int CommandStart::run_operation(const VersionPrompt& ask_version) const
+int CommandStart::run_operation(FrontEnd& front) const
 {
     const OptionValue& manifest_path = m_command_line->manifest;
     if (!manifest_path.given)
-        return run_job(nullptr, ask_version);
-    FullPaths full;
+        return run_job(front, nullptr);
+    FullPaths full(front);
     const std::string path = full(manifest_path.value);
     std::optional<RunManifest> manifest;
     if (full.resolved())
-        manifest = RunManifest::start(m_program, path);
+        manifest = RunManifest::start(front, m_program, path);
     if (!manifest)
         return kExitFailure;
     // Written only once the whole operation succeeded, after its outputs are in place.
-    const int status = run_job(manifest->record(), ask_version);
+    const int status = run_job(front, manifest->record());
     if (status != kExitSuccess)
         return status;
-    return manifest->write(m_io) ? kExitSuccess : kExitFailure;
+    return manifest->write(front, m_io) ? kExitSuccess : kExitFailure;
 }
 
-int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) const
+int CommandStart::run_job(FrontEnd& front, RunRecord* record) const
 {
     const auto status = [](bool success) { return success ? kExitSuccess : kExitFailure; };
     const CommandLine& c = *m_command_line;
-    FullPaths full;
+    FullPaths full(front);
     switch (m_operation) {
     case Operation::Encrypt: {
         const std::string file = full(c.file_argument);
@@ -236,27 +237,26 @@ int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) c
         if (!full.resolved())
             return kExitFailure;
         std::variant<CompanyKeys, int> keys =
-            company_keys(c, full, [this](const std::string& problem) { return usage_error(problem); });
+            company_keys(front, c, full, [this](const std::string& problem) { return usage_error(problem); });
         if (const int* exit_status = std::get_if<int>(&keys))
             return *exit_status;
-        return status(run_encrypt_command(file, std::get<CompanyKeys>(keys),
+        return status(run_encrypt_command(front, file, std::get<CompanyKeys>(keys),
                                           typed_arguments(static_cast<int>(argv.size()), argv.data()), destination,
                                           record, m_io));
     }
     case Operation::Wrap: {
         WrapCommand command{full(c.file_argument), c.wrapping.value, given(c.version), {}, given(c.dest, full)};
         command.record = record;
-        command.ask_version = ask_version;
         if (!full.resolved())
             return kExitFailure;
         if (c.key.given || c.key_folder.given) {
             std::variant<CompanyKeys, int> keys =
-                company_keys(c, full, [this](const std::string& problem) { return usage_error(problem); });
+                company_keys(front, c, full, [this](const std::string& problem) { return usage_error(problem); });
             if (const int* exit_status = std::get_if<int>(&keys))
                 return *exit_status;
             command.keys = std::move(std::get<CompanyKeys>(keys));
         }
-        return status(run_wrap_command(command, m_io));
+        return status(run_wrap_command(front, command, m_io));
     }
     case Operation::Info: {
         const std::string file = full(c.info.value);
@@ -265,15 +265,15 @@ int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) c
     }
     case Operation::GenerateKey: {
         const std::string destination = full(c.file_argument);
-        return status(
-            full.resolved()
-            && run_genkey_command({c.genkey.value, given(c.company).value_or(""), destination, c.force}, stdout, m_io));
+        return status(full.resolved()
+                      && run_genkey_command(
+                          front, {c.genkey.value, given(c.company).value_or(""), destination, c.force}, stdout, m_io));
     }
     case Operation::Pack: {
         const std::string folder = full(c.pack.value);
         const std::string destination = full(c.dest.value);
         return status(full.resolved()
-                      && run_pack_command(folder, c.version.given, c.version.value, c.dest.given, destination,
+                      && run_pack_command(front, folder, c.version.given, c.version.value, c.dest.given, destination,
                                           c.key.given, c.key.value, record, m_io));
     }
     case Operation::Verify: {
@@ -285,12 +285,6 @@ int CommandStart::run_job(RunRecord* record, const VersionPrompt& ask_version) c
     default:
         return kExitFailure;
     }
-}
-
-void install_console_presenters()
-{
-    install_console_presenter();
-    install_console_progress();
 }
 
 } // namespace kestrane

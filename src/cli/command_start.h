@@ -5,7 +5,6 @@
 #include "ops/front_end.h"
 #include "ops/run_record.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,16 +33,16 @@ public:
     bool batch() const { return m_command_line && m_command_line->batch; }
 
     // Runs the start and answers the exit status: the usage text, the version, or one operation,
-    // after `install_presenters` has set up how its messages are shown (with -batch, the
-    // headless presenters instead). A wrapping asks `ask_version` for a version it is not given
-    // (with -batch, nobody: refusing_version_prompt). A start that would open the dialogs prints
-    // the usage text to standard error: the caller that can show them does so instead.
-    int run(const std::function<void()>& install_presenters, const VersionPrompt& ask_version) const;
+    // which tells `front` its messages and asks it for a version it is not given (with -batch,
+    // the headless front end that asks nobody: refusing_version_prompt). A start that would open
+    // the dialogs prints the usage text to standard error: the caller that can show them does so
+    // instead.
+    int run(FrontEnd& front) const;
 
 private:
-    int run_operation(const VersionPrompt& ask_version) const;
+    int run_operation(FrontEnd& front) const;
     // The operation itself; `record`, when given, learns what it read and wrote (-manifest).
-    int run_job(RunRecord* record, const VersionPrompt& ask_version) const;
+    int run_job(FrontEnd& front, RunRecord* record) const;
     // Prints the problem and the usage text to standard error: kExitUsage.
     int usage_error(const std::string& problem) const;
 
@@ -54,9 +53,5 @@ private:
     std::string m_problem; // why the arguments describe no start, when they do not
     IoPolicy& m_io;
 };
-
-// The headless presenters: messages printed, progress on a terminal. The question of the version
-// is console_version_prompt (cli/console.h).
-void install_console_presenters();
 
 } // namespace kestrane

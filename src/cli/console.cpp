@@ -1,6 +1,5 @@
 #include "cli/console.h"
 
-#include "common/messages.h"
 #include "common/progress.h"
 #include "common/text_format.h"
 
@@ -65,10 +64,22 @@ private:
 
 } // namespace
 
-void install_console_progress(std::FILE* err)
+ConsoleFrontEnd::ConsoleFrontEnd(VersionPrompt ask, std::FILE* out, std::FILE* err)
+    : m_ask(std::move(ask)), m_out(out), m_progress(is_terminal(err) ? std::make_unique<ConsoleProgress>(err) : nullptr)
+{}
+
+ConsoleFrontEnd::~ConsoleFrontEnd() = default;
+
+void ConsoleFrontEnd::show_message(const std::string& text, MessageIcon)
 {
-    if (is_terminal(err))
-        install_progress_presenter(std::make_shared<ConsoleProgress>(err));
+    std::fputs(printable_message(text).c_str(), m_out);
+    std::fputc('\n', m_out);
+    std::fflush(m_out);
+}
+
+std::optional<std::string> ConsoleFrontEnd::ask_version(const std::string& path)
+{
+    return m_ask ? m_ask(*this, path) : std::nullopt;
 }
 
 bool is_terminal(std::FILE* stream)
@@ -98,18 +109,9 @@ void print_line(std::FILE* out, std::string_view text)
     std::fflush(out);
 }
 
-void install_console_presenter(std::FILE* out)
-{
-    install_message_presenter([out](const std::string& text, MessageIcon) {
-        std::fputs(printable_message(text).c_str(), out);
-        std::fputc('\n', out);
-        std::fflush(out);
-    });
-}
-
 VersionPrompt console_version_prompt(std::FILE* in, std::FILE* err)
 {
-    return [in, err](const std::string& path) -> std::optional<std::string> {
+    return [in, err](FrontEnd& front, const std::string& path) -> std::optional<std::string> {
         const bool terminal = is_terminal(in);
         while (true) {
             if (terminal)
@@ -124,14 +126,14 @@ VersionPrompt console_version_prompt(std::FILE* in, std::FILE* err)
             }
             if (!line->empty())
                 return line;
-            show_message("Input version");
+            front.show_message("Input version");
         }
     };
 }
 
 VersionPrompt refusing_version_prompt(std::FILE* err)
 {
-    return [err](const std::string& path) -> std::optional<std::string> {
+    return [err](FrontEnd&, const std::string& path) -> std::optional<std::string> {
         print_line(err, format_text("-version is needed: -batch asks no question[path:%s]", path.c_str()));
         return std::nullopt;
     };

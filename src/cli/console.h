@@ -3,6 +3,9 @@
 #include "ops/front_end.h"
 
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,8 +28,27 @@ bool is_terminal(std::FILE* stream);
 // Prints `text`, escaped, and a line end; flushes.
 void print_line(std::FILE* out, std::string_view text);
 
-// Headless presenter: each message is printed to `out` as one line, exactly its text (escaped).
-void install_console_presenter(std::FILE* out = stdout);
+// How the headless front end asks for a version; it tells its messages to `front`. No value means
+// Cancel.
+using VersionPrompt = std::function<std::optional<std::string>(FrontEnd& front, const std::string& path)>;
+
+// The headless front end: each message is printed to `out` as one line, exactly its text
+// (escaped); long work shows "title: NN%" on one line of `err`, only when it is a terminal; a
+// version is asked through `ask`.
+class ConsoleFrontEnd : public FrontEnd {
+public:
+    explicit ConsoleFrontEnd(VersionPrompt ask, std::FILE* out = stdout, std::FILE* err = stderr);
+    ~ConsoleFrontEnd() override;
+
+    void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) override;
+    std::optional<std::string> ask_version(const std::string& path) override;
+    ProgressPresenter* progress() override { return m_progress.get(); }
+
+private:
+    VersionPrompt m_ask;
+    std::FILE* m_out;
+    std::unique_ptr<ProgressPresenter> m_progress;
+};
 
 // Headless "Input version" question: one line from `in`; end of input is Cancel; an empty line
 // shows "Input version" and asks again. A prompt goes to `err` when `in` is a terminal; when it
@@ -37,9 +59,6 @@ VersionPrompt console_version_prompt(std::FILE* in = stdin, std::FILE* err = std
 // The question of -batch: none. A missing version is Cancel, after a line on `err` that says
 // -version is needed.
 VersionPrompt refusing_version_prompt(std::FILE* err = stderr);
-
-// Headless progress: long work shows "title: NN%" on one line of `err`, only when it is a terminal.
-void install_console_progress(std::FILE* err = stderr);
 
 // The arguments after the program name as they would be typed: separated by spaces, an argument
 // that is empty or holds white space in double quotes.

@@ -1,7 +1,6 @@
 #include "cli/run_manifest.h"
 
 #include "cli/info_report.h"
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "ops/build_identity.h"
@@ -103,12 +102,12 @@ QByteArray manifest_document(const RunFacts& facts, ProgramKind program, int64_t
 
 } // namespace
 
-std::optional<RunManifest> RunManifest::start(ProgramKind program, const std::string& path)
+std::optional<RunManifest> RunManifest::start(FrontEnd& front, ProgramKind program, const std::string& path)
 {
     // Known before the run: a manifest there could not be written after it, or would replace a
     // directory, a FIFO or a device.
     if (!is_representable_path(path) || !replaceable_by_file(path)) {
-        show_message(format_text("Could not write manifest[path:%s]", path.c_str()));
+        front.show_message(format_text("Could not write manifest[path:%s]", path.c_str()));
         return std::nullopt;
     }
     const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
@@ -116,18 +115,18 @@ std::optional<RunManifest> RunManifest::start(ProgramKind program, const std::st
         return RunManifest(program, path, QDateTime::currentSecsSinceEpoch());
     const std::optional<int64_t> seconds = source_date_epoch(epoch);
     if (!seconds) {
-        show_message(format_text("SOURCE_DATE_EPOCH is not a time in seconds[value:%s]", epoch));
+        front.show_message(format_text("SOURCE_DATE_EPOCH is not a time in seconds[value:%s]", epoch));
         return std::nullopt;
     }
     return RunManifest(program, path, *seconds);
 }
 
-bool RunManifest::write(IoPolicy& io) const
+bool RunManifest::write(FrontEnd& front, IoPolicy& io) const
 {
     const std::optional<RunFacts> facts = gather_run_facts(m_record);
     if (!facts
         || !commit_manifest(m_record.manifest_path(), manifest_document(*facts, m_program, m_time).toStdString(), io)) {
-        show_message(format_text("Could not write manifest[path:%s]", m_record.manifest_path().c_str()));
+        front.show_message(format_text("Could not write manifest[path:%s]", m_record.manifest_path().c_str()));
         return false;
     }
     return true;

@@ -16,7 +16,7 @@ public:
     // Nothing, after the message that says why, when SOURCE_DATE_EPOCH is set but is no time, or
     // the path cannot name a file to write (not UTF-8; a directory, FIFO or device is there):
     // checked before the operation runs. Otherwise the time is SOURCE_DATE_EPOCH, else now.
-    static std::optional<RunManifest> start(ProgramKind program, const std::string& path);
+    static std::optional<RunManifest> start(FrontEnd& front, ProgramKind program, const std::string& path);
 
     // What the operation feeds.
     RunRecord* record() { return &m_record; }
@@ -24,7 +24,7 @@ public:
     // After the operation succeeded: reads every recorded file and puts the manifest in place.
     // False, after "Could not write manifest[path:%s]", when a file could not be read or the
     // manifest not written.
-    bool write(IoPolicy& io = system_io()) const;
+    bool write(FrontEnd& front, IoPolicy& io = system_io()) const;
 
 private:
     RunManifest(ProgramKind program, const std::string& path, int64_t time)

@@ -3,7 +3,6 @@
 #include "common/termination.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace kestrane {
 namespace {
@@ -11,27 +10,10 @@ namespace {
 constexpr auto kShowAfter = std::chrono::milliseconds(500);
 constexpr auto kUpdateEvery = std::chrono::milliseconds(50);
 
-std::mutex g_mutex;
-std::shared_ptr<ProgressPresenter> g_presenter;
-
-std::shared_ptr<ProgressPresenter> current_presenter()
-{
-    std::lock_guard lock(g_mutex);
-    return g_presenter;
-}
-
 } // namespace
 
-std::shared_ptr<ProgressPresenter> install_progress_presenter(std::shared_ptr<ProgressPresenter> presenter)
-{
-    std::lock_guard lock(g_mutex);
-    std::swap(g_presenter, presenter);
-    return presenter;
-}
-
-Progress::Progress(std::string title, uint64_t total)
-    : m_title(std::move(title)), m_total(total), m_started(Clock::now()), m_last_update(m_started),
-      m_front(current_presenter())
+Progress::Progress(std::string title, uint64_t total, ProgressPresenter* presenter)
+    : m_title(std::move(title)), m_total(total), m_started(Clock::now()), m_last_update(m_started), m_front(presenter)
 {
 }
 

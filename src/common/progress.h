@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 namespace kestrane {
@@ -29,14 +28,12 @@ public:
     virtual bool shows_at_once() const { return false; }
 };
 
-// Installs a presenter (none: progress is not shown) and returns the one it replaces.
-std::shared_ptr<ProgressPresenter> install_progress_presenter(std::shared_ptr<ProgressPresenter> presenter);
-
 // One piece of long work, reported from the thread that does it.
 class Progress {
 public:
-    // `total` bytes of work; 0 when the amount is not known.
-    Progress(std::string title, uint64_t total);
+    // `total` bytes of work; 0 when the amount is not known. Shown by `presenter`, which outlives
+    // the work; none: not shown.
+    Progress(std::string title, uint64_t total, ProgressPresenter* presenter);
     ~Progress();
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
@@ -56,8 +53,8 @@ private:
     uint64_t m_done = 0;
     Clock::time_point m_started;
     Clock::time_point m_last_update;
-    std::shared_ptr<ProgressPresenter> m_front;     // the presenter when the work began
-    std::shared_ptr<ProgressPresenter> m_presenter; // set once shown
+    ProgressPresenter* m_front;               // the presenter the work was handed
+    ProgressPresenter* m_presenter = nullptr; // set once shown
 };
 
 } // namespace kestrane

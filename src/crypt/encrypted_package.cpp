@@ -83,7 +83,7 @@ int stream_input(InputFile& input, PackageFanOut& fan_out, uint64_t left, Progre
 } // namespace
 
 PackagesOutcome encrypt_packages(const std::string& input_path, const std::vector<PackageOrder>& orders, bool use_enc1,
-                                 IoPolicy& io)
+                                 IoPolicy& io, ProgressPresenter* presenter)
 {
     InputFile input;
     if (!input.open(input_path))
@@ -106,7 +106,7 @@ PackagesOutcome encrypt_packages(const std::string& input_path, const std::vecto
         return packages.opened;
     if (!packages.fan_out->feed(header, sizeof header))
         return {kEncryptBuilderFailed, std::nullopt};
-    Progress progress("Encrypting " + last_path_component(input_path), n);
+    Progress progress("Encrypting " + last_path_component(input_path), n, presenter);
     if (const int streamed = stream_input(input, *packages.fan_out, n - sizeof header, progress);
         streamed != kEncryptOk)
         return {streamed, std::nullopt};

@@ -5,6 +5,7 @@
 #include "common/file_io.h"
 #include "common/io_policy.h"
 #include "common/non_copyable.h"
+#include "common/progress.h"
 #include "crypt/package_checks.h"
 #include "crypt/package_encoder.h"
 
@@ -48,9 +49,10 @@ struct PackagesOutcome {
 
 // encrypt_package for several companies at once: the input is read and checked once, the packages
 // are written side by side, each with its own key. All or nothing: every package is committed only
-// when all are complete; on any failure none is, and existing outputs stay as they were.
+// when all are complete; on any failure none is, and existing outputs stay as they were. Long work
+// is shown by `progress` (none: not shown).
 PackagesOutcome encrypt_packages(const std::string& input_path, const std::vector<PackageOrder>& orders, bool use_enc1,
-                                 IoPolicy& io = system_io());
+                                 IoPolicy& io = system_io(), ProgressPresenter* progress = nullptr);
 
 // The output an encryption proposes for an input: the input path, "-", the company name and ".enc"
 // (".pkg" for a package file, type tag "PKG0").

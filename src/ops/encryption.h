@@ -2,6 +2,7 @@
 
 #include "common/io_policy.h"
 #include "ops/company_key.h"
+#include "ops/front_end.h"
 #include "ops/run_record.h"
 
 #include <optional>
@@ -26,17 +27,17 @@ bool use_new_encrypt_mode(const std::string& type_tag);
 // (not a company key file), "Company name error" (a company name over 16 bytes),
 // "encrypt_package() Failed with error [%d]" (the encryption's code); on success it shows
 // nothing: the caller tells it. kEncrypted or kEncryptionFailed.
-int encrypt_for_company(const std::string& key_file, const std::string& input, const std::string& output,
-                        IoPolicy& io = system_io());
-int encrypt_for_company(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
-                        IoPolicy& io = system_io());
+int encrypt_for_company(FrontEnd& front, const std::string& key_file, const std::string& input,
+                        const std::string& output, IoPolicy& io = system_io());
+int encrypt_for_company(FrontEnd& front, const CompanyKeyFile& key_file, const std::string& input,
+                        const std::string& output, IoPolicy& io = system_io());
 
 // The same, with "Success to encrypt file. [path:%s]" after a success: how the main dialog and the
 // command line encrypt a file. A record, when given, learns the input, the key file and the output.
-int encrypt_wrapped_file(const std::string& key_file, const std::string& input, const std::string& output,
-                         IoPolicy& io = system_io());
-int encrypt_wrapped_file(const CompanyKeyFile& key_file, const std::string& input, const std::string& output,
-                         RunRecord* record = nullptr, IoPolicy& io = system_io());
+int encrypt_wrapped_file(FrontEnd& front, const std::string& key_file, const std::string& input,
+                         const std::string& output, IoPolicy& io = system_io());
+int encrypt_wrapped_file(FrontEnd& front, const CompanyKeyFile& key_file, const std::string& input,
+                         const std::string& output, RunRecord* record = nullptr, IoPolicy& io = system_io());
 
 // One company of a run that encrypts one input for several: its key file, read once, and its
 // package.
@@ -56,16 +57,17 @@ struct CompaniesEncryption {
 // are written side by side and committed together, all or nothing. The checks and failure messages
 // of encrypt_for_company, then, when one company's package failed, "No package written: the
 // encryption for company[%s] failed" (otherwise "No package written"). Silent on success.
-CompaniesEncryption encrypt_for_companies(const std::vector<CompanyOutput>& companies, const std::string& input,
-                                          RunRecord* record = nullptr, IoPolicy& io = system_io());
+CompaniesEncryption encrypt_for_companies(FrontEnd& front, const std::vector<CompanyOutput>& companies,
+                                          const std::string& input, RunRecord* record = nullptr,
+                                          IoPolicy& io = system_io());
 
 // Tells the outcome of writing packages for several companies as encrypt_for_companies does.
-CompaniesEncryption report_companies_encryption(const PackagesOutcome& outcome,
+CompaniesEncryption report_companies_encryption(FrontEnd& front, const PackagesOutcome& outcome,
                                                 const std::vector<CompanyOutput>& companies);
 
 // Tells the result of writing an encrypted package as encrypt_wrapped_file does: its success
 // message and kEncrypted, or its failure message with the code and kEncryptionFailed.
-int report_wrapped_file_encryption(int package_result, const std::string& output);
+int report_wrapped_file_encryption(FrontEnd& front, int package_result, const std::string& output);
 
 // A file chosen to be encrypted: the version in its header and the output proposed for it.
 struct EncryptionSource {
@@ -74,6 +76,7 @@ struct EncryptionSource {
 };
 
 // Nothing, after "Path[%s] is invalid", when `input` is not a file that can be read.
-std::optional<EncryptionSource> inspect_encryption_source(const std::string& input, const std::string& company_name);
+std::optional<EncryptionSource> inspect_encryption_source(FrontEnd& front, const std::string& input,
+                                                          const std::string& company_name);
 
 } // namespace kestrane

@@ -8,7 +8,7 @@
 
 namespace kestrane {
 
-EncryptionAlongside::EncryptionAlongside(IoPolicy& io) : m_io(io) {}
+EncryptionAlongside::EncryptionAlongside(FrontEnd& front, IoPolicy& io) : m_front(front), m_io(io) {}
 
 EncryptionAlongside::~EncryptionAlongside()
 {
@@ -93,12 +93,12 @@ PackagesOutcome EncryptionAlongside::finish_packages()
 
 int EncryptionAlongside::finish()
 {
-    return report_wrapped_file_encryption(finish_packages().result, output_path());
+    return report_wrapped_file_encryption(m_front, finish_packages().result, output_path());
 }
 
 CompaniesEncryption EncryptionAlongside::finish_all()
 {
-    return report_companies_encryption(finish_packages(), m_companies);
+    return report_companies_encryption(m_front, finish_packages(), m_companies);
 }
 
 } // namespace kestrane

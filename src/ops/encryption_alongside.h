@@ -21,7 +21,8 @@ class PackageFollower;
 // check it.
 class EncryptionAlongside : NonCopyable {
 public:
-    explicit EncryptionAlongside(IoPolicy& io = system_io());
+    // The outcome is told to `front`.
+    explicit EncryptionAlongside(FrontEnd& front, IoPolicy& io = system_io());
     ~EncryptionAlongside();
 
     // Prepares one package per company, each with its company's key. False, silently, when a file
@@ -48,6 +49,7 @@ private:
     std::vector<CompanyOutput> m_companies;
     std::vector<PackageOrder> m_orders; // until the follower takes them
     std::unique_ptr<PackageFollower> m_follower;
+    FrontEnd& m_front;
     IoPolicy& m_io;
     bool m_prepared = false;
     bool m_ran_short = false; // the system ran short of memory or threads for the packages

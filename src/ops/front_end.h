@@ -1,14 +1,31 @@
 #pragma once
 
-#include <functional>
+#include "common/progress.h"
+
 #include <optional>
 #include <string>
 
 namespace kestrane {
 
-// How a wrapping without a version asks the front end for one: the "Input version" dialog in the
-// GUI, a line prompt on a headless command line, none with -batch, a scripted answer in tests. No
-// value means Cancel. An empty prompt cancels every question.
-using VersionPrompt = std::function<std::optional<std::string>(const std::string& path)>;
+enum class MessageIcon { None, Exclamation };
+
+// Everything an operation asks of the front end that runs it: the GUI's message boxes, progress
+// window and "Input version" dialog; the command line's printed lines, progress on a terminal and
+// line prompt; a test's recording fake. It is handed to each operation, and reaches the work
+// below as the progress presenter alone: the core itself shows nothing.
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
+
+    // Shows one outcome, and returns once it is seen (a message box is modal).
+    virtual void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) = 0;
+
+    // The version for a wrapping of `path` that has none given or read; no value means Cancel.
+    virtual std::optional<std::string> ask_version(const std::string& path) = 0;
+
+    // Where long work reports how far it is and learns of a Cancel; none: it is not shown (a
+    // termination signal still ends it).
+    virtual ProgressPresenter* progress() = 0;
+};
 
 } // namespace kestrane

@@ -1,6 +1,5 @@
 #include "ops/input_protection.h"
 
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 
@@ -49,18 +48,18 @@ std::optional<std::string> special_output_refusal(const std::vector<std::string>
     return std::nullopt;
 }
 
-bool passes(const std::optional<std::string>& refusal)
+bool passes(FrontEnd& front, const std::optional<std::string>& refusal)
 {
     if (refusal)
-        show_message(*refusal);
+        front.show_message(*refusal);
     return !refusal;
 }
 
 } // namespace
 
-bool outputs_are_files(const std::vector<std::string>& outputs)
+bool outputs_are_files(FrontEnd& front, const std::vector<std::string>& outputs)
 {
-    return passes(special_output_refusal(outputs));
+    return passes(front, special_output_refusal(outputs));
 }
 
 std::optional<std::string> input_overwrite_refusal(const std::vector<std::string>& outputs,
@@ -77,12 +76,13 @@ std::optional<std::string> input_overwrite_refusal(const std::vector<std::string
     return std::nullopt;
 }
 
-bool outputs_spare_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs)
+bool outputs_spare_inputs(FrontEnd& front, const std::vector<std::string>& outputs,
+                          const std::vector<std::string>& inputs)
 {
-    return passes(input_overwrite_refusal(outputs, inputs));
+    return passes(front, input_overwrite_refusal(outputs, inputs));
 }
 
-bool outputs_outside_folder(const std::vector<std::string>& outputs, const std::string& folder)
+bool outputs_outside_folder(FrontEnd& front, const std::vector<std::string>& outputs, const std::string& folder)
 {
     std::error_code error;
     const std::filesystem::path root = std::filesystem::weakly_canonical(folder, error);
@@ -91,7 +91,7 @@ bool outputs_outside_folder(const std::vector<std::string>& outputs, const std::
     for (const std::string& output : outputs) {
         const std::filesystem::path place = std::filesystem::weakly_canonical(output, error);
         if (!error && std::mismatch(root.begin(), root.end(), place.begin(), place.end()).first == root.end())
-            return passes(overwrite_refusal(output));
+            return passes(front, overwrite_refusal(output));
     }
     return true;
 }

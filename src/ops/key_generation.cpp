@@ -2,7 +2,6 @@
 
 #include "ops/input_protection.h"
 
-#include "common/messages.h"
 #include "common/resource_failures.h"
 #include "common/text_format.h"
 #include "crypt/company_key_file.h"
@@ -45,38 +44,38 @@ bool is_usable_company_name(const std::string& name)
 }
 
 // The refusals, in the order the user meets them; true when the request passes.
-bool request_fields_pass(const KeyFileRequest& request)
+bool request_fields_pass(FrontEnd& front, const KeyFileRequest& request)
 {
     if (request.destination.empty()) {
-        show_message("Select target path");
+        front.show_message("Select target path");
         return false;
     }
     if (request.company_name.empty()) {
-        show_message("Input brand");
+        front.show_message("Input brand");
         return false;
     }
     // The name travels in the 16-byte company field of every package made with the key.
     if (request.company_name.size() > package::kMaxCompanyName || !is_usable_company_name(request.company_name)) {
-        show_message("Company name error");
+        front.show_message("Company name error");
         return false;
     }
     return true;
 }
 
-int write_key_file(const std::string& digits, const KeyFileRequest& request, IoPolicy& io)
+int write_key_file(FrontEnd& front, const std::string& digits, const KeyFileRequest& request, IoPolicy& io)
 {
     if (digits.size() != kCompanyKeyDigits) {
-        show_message("Invalid vid");
+        front.show_message("Invalid vid");
         return kKeyFileRequestRefused;
     }
     const int result = or_cannot_create(kKeyGenerationCannotCreate, [&] {
         return write_company_key_file("0000" + digits, request.company_name, request.destination, io);
     });
     if (result < 0) {
-        show_message(format_text("Fail with Error code[%d]", result));
+        front.show_message(format_text("Fail with Error code[%d]", result));
         return result;
     }
-    show_message("Success");
+    front.show_message("Success");
     return kKeyFileGenerated;
 }
 
@@ -89,34 +88,34 @@ bool destination_taken(const std::string& destination)
     return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
 }
 
-int generate(const KeyFileRequest& request, IoPolicy& io)
+int generate(FrontEnd& front, const KeyFileRequest& request, IoPolicy& io)
 {
-    if (!request_fields_pass(request))
+    if (!request_fields_pass(front, request))
         return kKeyFileRequestRefused;
     if (request.keep_existing_destination && destination_taken(request.destination)) {
-        show_message(format_text("Company key file exists[path:%s]", request.destination.c_str()));
+        front.show_message(format_text("Company key file exists[path:%s]", request.destination.c_str()));
         return kKeyFileExists;
     }
-    if (!outputs_are_files({request.destination}))
+    if (!outputs_are_files(front, {request.destination}))
         return kKeyFileRequestRefused;
     if (!request.draw_digits)
-        return write_key_file(request.digits, request, io);
+        return write_key_file(front, request.digits, request, io);
     const std::optional<std::string> drawn = draw_key_digits();
     if (!drawn) {
         // The message has always shown -1 here.
-        show_message(format_text("Fail with Error code[%d]", -1));
+        front.show_message(format_text("Fail with Error code[%d]", -1));
         return kKeyDigitsNotDrawn;
     }
     if (request.digits_drawn)
         request.digits_drawn(*drawn);
-    return write_key_file(*drawn, request, io);
+    return write_key_file(front, *drawn, request, io);
 }
 
 } // namespace
 
-int generate_company_key_file(const KeyFileRequest& request, IoPolicy& io)
+int generate_company_key_file(FrontEnd& front, const KeyFileRequest& request, IoPolicy& io)
 {
-    return or_cannot_create(kKeyGenerationCannotCreate, [&] { return generate(request, io); });
+    return or_cannot_create(kKeyGenerationCannotCreate, [&] { return generate(front, request, io); });
 }
 
 } // namespace kestrane

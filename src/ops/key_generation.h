@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/io_policy.h"
+#include "ops/front_end.h"
 
 #include <cstddef>
 #include <functional>
@@ -41,6 +42,6 @@ inline constexpr int kKeyFileExists = -4;
 // "Input brand", "Company name error" (over 16 bytes, not UTF-8, a control character, "/" or a
 // backslash), "Company key file exists[path:%s]", "Invalid vid", "Fail with Error code[%d]", or
 // "Success".
-int generate_company_key_file(const KeyFileRequest& request, IoPolicy& io = system_io());
+int generate_company_key_file(FrontEnd& front, const KeyFileRequest& request, IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -1,6 +1,5 @@
 #include "ops/packing.h"
 
-#include "common/messages.h"
 #include "common/resource_failures.h"
 #include "common/text_format.h"
 #include "common/path_rules.h"
@@ -23,38 +22,39 @@ std::vector<std::string> listed_file_paths(const PackingJob& job)
     return paths;
 }
 
-int report_packing(int result)
+int report_packing(FrontEnd& front, int result)
 {
     if (result > 0)
-        show_message("Success");
+        front.show_message("Success");
     else
-        show_message(format_text("Fail with error[%d]", result));
+        front.show_message(format_text("Fail with error[%d]", result));
     return result;
 }
 
 // Neither the package file nor its encryption may replace a listed package or the key file.
-bool outputs_spare_packing_inputs(const PackingJob& job, const std::string& key_file, const std::string& encrypted)
+bool outputs_spare_packing_inputs(FrontEnd& front, const PackingJob& job, const std::string& key_file,
+                                  const std::string& encrypted)
 {
     std::vector<std::string> inputs = listed_file_paths(job);
     inputs.push_back(key_file);
-    if (!outputs_spare_inputs({job.destination, encrypted}, inputs)
-        || !outputs_spare_inputs({encrypted}, {job.destination})) {
-        report_packing(kPackRefused);
+    if (!outputs_spare_inputs(front, {job.destination, encrypted}, inputs)
+        || !outputs_spare_inputs(front, {encrypted}, {job.destination})) {
+        report_packing(front, kPackRefused);
         return false;
     }
     return true;
 }
 
 // A key of another company would make a package nobody can use: refused before anything is written.
-bool key_file_fits(const std::string& key_file, const std::string& packages_company)
+bool key_file_fits(FrontEnd& front, const std::string& key_file, const std::string& packages_company)
 {
     const std::optional<std::string> company = company_of_key_file(key_file);
     if (!company) {
-        show_message(format_text("invalid company key file[file:%s]", key_file.c_str()));
+        front.show_message(format_text("invalid company key file[file:%s]", key_file.c_str()));
         return false;
     }
     if (*company != packages_company) {
-        show_message(format_text("Doesn't match brand name with [%s]", packages_company.c_str()));
+        front.show_message(format_text("Doesn't match brand name with [%s]", packages_company.c_str()));
         return false;
     }
     return true;
@@ -62,7 +62,7 @@ bool key_file_fits(const std::string& key_file, const std::string& packages_comp
 
 // The listed packages and the key file are the inputs of a packing run, the package file and its
 // encryption its outputs.
-bool plan_packing(RunRecord& record, const PackingJob& job, const std::optional<std::string>& key_file,
+bool plan_packing(FrontEnd& front, RunRecord& record, const PackingJob& job, const std::optional<std::string>& key_file,
                   const std::string& encrypted)
 {
     std::vector<RecordedInput> inputs;
@@ -73,7 +73,7 @@ bool plan_packing(RunRecord& record, const PackingJob& job, const std::optional<
         inputs.push_back({*key_file, InputRole::KeyFile});
         outputs.push_back(encrypted);
     }
-    return record.plan(outputs, inputs);
+    return record.plan(front, outputs, inputs);
 }
 
 // The job of packing every package the scan lists, under the version and destination asked for or
@@ -90,27 +90,27 @@ PackingJob packing_job_of(const PackRequest& request, const std::vector<HeaderSu
 }
 
 // The whole job; pack_folder guards it.
-int scan_pack_and_encrypt(const PackRequest& request, IoPolicy& io)
+int scan_pack_and_encrypt(FrontEnd& front, const PackRequest& request, IoPolicy& io)
 {
-    const std::optional<std::vector<HeaderSummary>> packages = scan_folder_for_packing(request.folder);
+    const std::optional<std::vector<HeaderSummary>> packages = scan_folder_for_packing(front, request.folder);
     if (!packages || packages->empty())
         return kPackNothingToPack;
     const PackingJob job = packing_job_of(request, *packages);
     const std::string& company = packages->front().company_name;
-    if (request.key_file && !key_file_fits(*request.key_file, company))
+    if (request.key_file && !key_file_fits(front, *request.key_file, company))
         return kPackKeyFileRefused;
     const std::string output = encrypted_package_file_path(job.destination, company);
-    if (request.key_file && !outputs_spare_packing_inputs(job, *request.key_file, output))
+    if (request.key_file && !outputs_spare_packing_inputs(front, job, *request.key_file, output))
         return kPackRefused;
-    if (request.record && !plan_packing(*request.record, job, request.key_file, output))
-        return report_packing(kPackRefused);
-    if (const int packed = pack_listed_packages(job, io); packed <= 0)
+    if (request.record && !plan_packing(front, *request.record, job, request.key_file, output))
+        return report_packing(front, kPackRefused);
+    if (const int packed = pack_listed_packages(front, job, io); packed <= 0)
         return packed;
     record_committed(request.record, job.destination);
     if (!request.key_file)
         return kPackOk;
     // The package file is encrypted as any file is, with the key file as it is now.
-    if (encrypt_wrapped_file(*request.key_file, job.destination, output, io) != kEncrypted)
+    if (encrypt_wrapped_file(front, *request.key_file, job.destination, output, io) != kEncrypted)
         return kPackNotEncrypted;
     record_committed(request.record, output);
     return kPackOk;
@@ -118,11 +118,11 @@ int scan_pack_and_encrypt(const PackRequest& request, IoPolicy& io)
 
 } // namespace
 
-std::optional<std::vector<HeaderSummary>> scan_folder_for_packing(const std::string& folder)
+std::optional<std::vector<HeaderSummary>> scan_folder_for_packing(FrontEnd& front, const std::string& folder)
 {
     PackageSources sources = find_package_sources(folder);
     for (const std::string& message : sources.messages)
-        show_message(message);
+        front.show_message(message);
     return std::move(sources.packages);
 }
 
@@ -141,20 +141,21 @@ std::string package_file_name(const HeaderSummary& package)
     return last_path_component(package.path);
 }
 
-int pack_listed_packages(const PackingJob& job, IoPolicy& io)
+int pack_listed_packages(FrontEnd& front, const PackingJob& job, IoPolicy& io)
 {
-    if (!outputs_spare_inputs({job.destination}, listed_file_paths(job)))
-        return report_packing(kPackRefused);
-    const int result = or_cannot_create(
-        kPackCannotCreate, [&] { return pack_files(job.version, job.folder, job.package_names, job.destination, io); });
+    if (!outputs_spare_inputs(front, {job.destination}, listed_file_paths(job)))
+        return report_packing(front, kPackRefused);
+    const int result = or_cannot_create(kPackCannotCreate, [&] {
+        return pack_files(job.version, job.folder, job.package_names, job.destination, io, front.progress());
+    });
     if (result == kPackVersionMissing)
-        show_message("Input version");
-    return report_packing(result);
+        front.show_message("Input version");
+    return report_packing(front, result);
 }
 
-int pack_folder(const PackRequest& request, IoPolicy& io)
+int pack_folder(FrontEnd& front, const PackRequest& request, IoPolicy& io)
 {
-    return or_cannot_create(kPackCannotCreate, [&] { return scan_pack_and_encrypt(request, io); });
+    return or_cannot_create(kPackCannotCreate, [&] { return scan_pack_and_encrypt(front, request, io); });
 }
 
 } // namespace kestrane

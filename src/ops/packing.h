@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ops/front_end.h"
 #include "ops/run_record.h"
 #include "pack/package_file.h"
 #include "pack/package_scan.h"
@@ -12,7 +13,7 @@ namespace kestrane {
 
 // Scans a folder as the package builder does: the encrypted packages that may travel together (the
 // scan tells what it leaves out); none at all when the folder is not a directory.
-std::optional<std::vector<HeaderSummary>> scan_folder_for_packing(const std::string& folder);
+std::optional<std::vector<HeaderSummary>> scan_folder_for_packing(FrontEnd& front, const std::string& folder);
 
 // The version a package file of `packages` takes unless told otherwise: the kernel package's, if
 // one is listed.
@@ -39,7 +40,7 @@ inline constexpr int kPackRefused = 0;
 
 // Packs the job's packages into its destination and tells the outcome: "Success", or "Fail with
 // error[%d]" with pack_files' code (after "Input version" when the version is empty). pack_files' result, or kPackRefused.
-int pack_listed_packages(const PackingJob& job, IoPolicy& io = system_io());
+int pack_listed_packages(FrontEnd& front, const PackingJob& job, IoPolicy& io = system_io());
 
 struct PackRequest {
     std::string folder;
@@ -60,6 +61,6 @@ inline constexpr int kPackNotEncrypted = -12;
 // The whole job of the command line: scans the folder, checks the company key file against the
 // packages' company before anything is written, packs, then encrypts the package file for that
 // company (destination + "-" + company + ".pkg"). kPackOk when all of it succeeded.
-int pack_folder(const PackRequest& request, IoPolicy& io = system_io());
+int pack_folder(FrontEnd& front, const PackRequest& request, IoPolicy& io = system_io());
 
 } // namespace kestrane

@@ -34,15 +34,15 @@ std::string full_path_of(const std::string& path)
 
 } // namespace
 
-bool RunRecord::plan(const std::vector<std::string>& outputs, const std::vector<RecordedInput>& inputs)
+bool RunRecord::plan(FrontEnd& front, const std::vector<std::string>& outputs, const std::vector<RecordedInput>& inputs)
 {
     std::vector<std::string> taken = outputs;
     for (const RecordedInput& input : inputs)
         taken.push_back(input.path);
-    if (!outputs_spare_inputs({m_manifest_path}, taken))
+    if (!outputs_spare_inputs(front, {m_manifest_path}, taken))
         return false;
     for (const RecordedInput& input : inputs) {
-        if (input.role == InputRole::Source && !outputs_outside_folder({m_manifest_path}, input.path))
+        if (input.role == InputRole::Source && !outputs_outside_folder(front, {m_manifest_path}, input.path))
             return false;
     }
     for (const RecordedInput& input : inputs) {
@@ -55,9 +55,10 @@ bool RunRecord::plan(const std::vector<std::string>& outputs, const std::vector<
     return true;
 }
 
-bool plan_run(RunRecord* record, const std::vector<std::string>& outputs, const std::vector<RecordedInput>& inputs)
+bool plan_run(FrontEnd& front, RunRecord* record, const std::vector<std::string>& outputs,
+              const std::vector<RecordedInput>& inputs)
 {
-    return !record || record->plan(outputs, inputs);
+    return !record || record->plan(front, outputs, inputs);
 }
 
 void record_committed(RunRecord* record, const std::string& output)

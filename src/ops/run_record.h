@@ -3,6 +3,7 @@
 #include "common/io_policy.h"
 #include "format/tagged_header_reader.h"
 #include "format/tagged_layout.h" // the tags an output's header fields are compared with
+#include "ops/front_end.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,7 +35,7 @@ public:
     const std::string& manifest_path() const { return m_manifest_path; }
     // Keeps the inputs (once each). False, after "Output would overwrite an input[path:MANIFEST]",
     // when the manifest is one of `outputs` or `inputs` or lies inside an input directory.
-    bool plan(const std::vector<std::string>& outputs, const std::vector<RecordedInput>& inputs);
+    bool plan(FrontEnd& front, const std::vector<std::string>& outputs, const std::vector<RecordedInput>& inputs);
     void committed(const std::string& output) { m_outputs.push_back(output); }
 
     const std::vector<RecordedInput>& inputs() const { return m_inputs; }
@@ -47,7 +48,8 @@ private:
 };
 
 // The same for an operation that may run without a record: true, and nothing kept, without one.
-bool plan_run(RunRecord* record, const std::vector<std::string>& outputs, const std::vector<RecordedInput>& inputs);
+bool plan_run(FrontEnd& front, RunRecord* record, const std::vector<std::string>& outputs,
+              const std::vector<RecordedInput>& inputs);
 void record_committed(RunRecord* record, const std::string& output);
 
 // A recorded file as it is once the run's outputs are in place.

@@ -1,6 +1,5 @@
 #include "ops/wrapping_jobs.h"
 
-#include "common/messages.h"
 #include "common/resource_failures.h"
 #include "common/text_format.h"
 #include "ops/encryption.h"
@@ -14,57 +13,61 @@ namespace kestrane {
 namespace {
 
 // Shows the wrapping's message and returns its code.
-int report_wrapping(const Outcome& outcome)
+int report_wrapping(FrontEnd& front, const Outcome& outcome)
 {
-    show_message(outcome.message);
+    front.show_message(outcome.message);
     return outcome.code;
 }
 
 // A wrapping that finds the system short of memory or threads tells nothing of its own.
-int wrap_and_report(const WrapRequest& request, IoPolicy& io, const TaggedFileWriter::Observer& observer = {})
+int wrap_and_report(FrontEnd& front, const WrapRequest& request, IoPolicy& io,
+                    const TaggedFileWriter::Observer& observer = {})
 {
-    return report_wrapping(wrap_file(request.type, request.version, request.source, request.destination, observer, io));
+    return report_wrapping(
+        front,
+        wrap_file(request.type, request.version, request.source, request.destination, observer, io, front.progress()));
 }
 
 } // namespace
 
-int wrap_source(const WrapRequest& request, RunRecord* record, IoPolicy& io)
+int wrap_source(FrontEnd& front, const WrapRequest& request, RunRecord* record, IoPolicy& io)
 {
-    if (!outputs_spare_inputs({request.destination}, {request.source})
-        || !plan_run(record, {request.destination}, {{request.source, InputRole::Source}}))
+    if (!outputs_spare_inputs(front, {request.destination}, {request.source})
+        || !plan_run(front, record, {request.destination}, {{request.source, InputRole::Source}}))
         return kWrapRefused;
-    const int result = or_cannot_create(kWrapCannotCreate, [&] { return wrap_and_report(request, io); });
+    const int result = or_cannot_create(kWrapCannotCreate, [&] { return wrap_and_report(front, request, io); });
     if (result > 0)
         record_committed(record, request.destination);
     return result;
 }
 
-SourceInspection inspect_wrapping_source(int type, const std::string& source)
+SourceInspection inspect_wrapping_source(FrontEnd& front, int type, const std::string& source)
 {
     SourceInspection inspection = inspect_source(type, source);
     if (!inspection.ok)
-        show_message(inspection.message);
+        front.show_message(inspection.message);
     return inspection;
 }
 
-bool check_wrapping_source_kind(const std::string& source, SourceKind expected)
+bool check_wrapping_source_kind(FrontEnd& front, const std::string& source, SourceKind expected)
 {
     if (check_source_kind(source, expected))
         return true;
-    show_message(format_text("Path[%s] is invalid", source.c_str()));
+    front.show_message(format_text("Path[%s] is invalid", source.c_str()));
     return false;
 }
 
-std::optional<std::string> read_image_version(unsigned type, const std::string& source)
+std::optional<std::string> read_image_version(FrontEnd& front, unsigned type, const std::string& source)
 {
-    SourceInspection inspection = inspect_wrapping_source(static_cast<int>(type), source);
+    SourceInspection inspection = inspect_wrapping_source(front, static_cast<int>(type), source);
     if (!inspection.ok)
         return std::nullopt;
     return std::move(inspection.version);
 }
 
-WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record, IoPolicy& io)
-    : m_wrap(std::move(wrap)), m_alongside(io), m_record(record), m_io(io)
+WrapThenEncrypt::WrapThenEncrypt(FrontEnd& front, WrapRequest wrap, EncryptionRequest encryption, RunRecord* record,
+                                 IoPolicy& io)
+    : m_front(front), m_wrap(std::move(wrap)), m_alongside(front, io), m_record(record), m_io(io)
 {
     CompanyKeyFile key_file = load_company_key_file(encryption.key_file);
     std::string output = encryption.output.empty() ? encrypted_file_path(m_wrap.destination, key_file.company_name)
@@ -72,9 +75,9 @@ WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption,
     m_companies.push_back({std::move(key_file), std::move(output)});
 }
 
-WrapThenEncrypt::WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files, RunRecord* record,
-                                 IoPolicy& io)
-    : m_wrap(std::move(wrap)), m_alongside(io), m_record(record), m_io(io)
+WrapThenEncrypt::WrapThenEncrypt(FrontEnd& front, WrapRequest wrap, std::vector<CompanyKeyFile> key_files,
+                                 RunRecord* record, IoPolicy& io)
+    : m_front(front), m_wrap(std::move(wrap)), m_alongside(front, io), m_record(record), m_io(io)
 {
     for (CompanyKeyFile& key_file : key_files) {
         std::string output = encrypted_file_path(m_wrap.destination, key_file.company_name);
@@ -117,8 +120,9 @@ int WrapThenEncrypt::wrap()
         inputs.push_back(company.key_file.path);
         recorded.push_back({company.key_file.path, InputRole::KeyFile});
     }
-    if (!outputs_spare_inputs(outputs, inputs) || !outputs_spare_inputs(packages, {m_wrap.destination})
-        || !plan_run(m_record, outputs, recorded))
+    if (!outputs_spare_inputs(m_front, outputs, inputs)
+        || !outputs_spare_inputs(m_front, packages, {m_wrap.destination})
+        || !plan_run(m_front, m_record, outputs, recorded))
         return kWrapRefused;
     const int result = or_cannot_create(kWrapCannotCreate, [this] {
         m_alongside_ready = m_alongside.prepare(m_companies);
@@ -131,7 +135,7 @@ int WrapThenEncrypt::wrap()
 
 int WrapThenEncrypt::wrap_alone()
 {
-    return wrap_and_report(m_wrap, m_io);
+    return wrap_and_report(m_front, m_wrap, m_io);
 }
 
 // The package written alongside takes room of its own. When the wrapped file found none, the
@@ -140,14 +144,14 @@ int WrapThenEncrypt::wrap_alone()
 // only when that try stands.
 int WrapThenEncrypt::wrap_with_package_alongside()
 {
-    const Outcome outcome =
-        wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination, m_alongside.observer(), m_io);
+    const Outcome outcome = wrap_file(m_wrap.type, m_wrap.version, m_wrap.source, m_wrap.destination,
+                                      m_alongside.observer(), m_io, m_front.progress());
     if (outcome.code == kWrapCannotCreate) {
         m_alongside.abandon();
         m_alongside_ready = false;
         return wrap_alone();
     }
-    return report_wrapping(outcome);
+    return report_wrapping(m_front, outcome);
 }
 
 int WrapThenEncrypt::encrypt()
@@ -156,7 +160,7 @@ int WrapThenEncrypt::encrypt()
     const int result = or_cannot_create(kEncryptionFailed, [&] {
         return m_alongside_ready
             ? m_alongside.finish()
-            : encrypt_wrapped_file(company.key_file, m_wrap.destination, company.output, nullptr, m_io);
+            : encrypt_wrapped_file(m_front, company.key_file, m_wrap.destination, company.output, nullptr, m_io);
     });
     if (result == kEncrypted)
         record_committed(m_record, company.output);
@@ -168,7 +172,7 @@ CompaniesEncryption WrapThenEncrypt::encrypt_all()
     CompaniesEncryption outcome;
     or_cannot_create(kEncryptionFailed, [&] {
         outcome = m_alongside_ready ? m_alongside.finish_all()
-                                    : encrypt_for_companies(m_companies, m_wrap.destination, nullptr, m_io);
+                                    : encrypt_for_companies(m_front, m_companies, m_wrap.destination, nullptr, m_io);
         return outcome.result;
     });
     for (const std::string& output : outcome.committed)

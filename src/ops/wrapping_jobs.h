@@ -2,6 +2,7 @@
 
 #include "ops/company_key.h"
 #include "ops/encryption_alongside.h"
+#include "ops/front_end.h"
 #include "ops/run_record.h"
 #include "wrap/source_checks.h"
 
@@ -21,17 +22,17 @@ struct WrapRequest {
 // Wraps a source: wrap_file's checks, messages and results. A destination that is the source
 // itself is refused first (kWrapRefused, after the message). A record, when given, learns the
 // source and the wrapped file.
-int wrap_source(const WrapRequest& request, RunRecord* record = nullptr, IoPolicy& io = system_io());
+int wrap_source(FrontEnd& front, const WrapRequest& request, RunRecord* record = nullptr, IoPolicy& io = system_io());
 
 // What a source for wrapping type `type` must be (inspect_source); a failure shows its message.
-SourceInspection inspect_wrapping_source(int type, const std::string& source);
+SourceInspection inspect_wrapping_source(FrontEnd& front, int type, const std::string& source);
 
 // Whether a source is of the kind its wrapping type takes; shows "Path[%s] is invalid" when not.
-bool check_wrapping_source_kind(const std::string& source, SourceKind expected);
+bool check_wrapping_source_kind(FrontEnd& front, const std::string& source, SourceKind expected);
 
 // The version a kernel, bootloader or emergency image carries in its image name, as its wrapping
 // takes it; nothing, after the message that says why, when the image does not qualify.
-std::optional<std::string> read_image_version(unsigned type, const std::string& source);
+std::optional<std::string> read_image_version(FrontEnd& front, unsigned type, const std::string& source);
 
 // What follows a wrapping: the encryption of the wrapped file for the company of a company key file.
 struct EncryptionRequest {
@@ -46,11 +47,11 @@ struct EncryptionRequest {
 class WrapThenEncrypt {
 public:
     // A record, when given, learns the source, the key files and each output once it is in place.
-    WrapThenEncrypt(WrapRequest wrap, EncryptionRequest encryption, RunRecord* record = nullptr,
+    WrapThenEncrypt(FrontEnd& front, WrapRequest wrap, EncryptionRequest encryption, RunRecord* record = nullptr,
                     IoPolicy& io = system_io());
     // One package per company, beside the wrapped file: its path, "-", the company and ".enc".
-    WrapThenEncrypt(WrapRequest wrap, std::vector<CompanyKeyFile> key_files, RunRecord* record = nullptr,
-                    IoPolicy& io = system_io());
+    WrapThenEncrypt(FrontEnd& front, WrapRequest wrap, std::vector<CompanyKeyFile> key_files,
+                    RunRecord* record = nullptr, IoPolicy& io = system_io());
 
     // What reading the company key files gave: 1 when all were read, else the reader's negative
     // code for the first that is not a company key file (key_file_failed() names it).
@@ -70,6 +71,7 @@ private:
     int wrap_with_package_alongside();
     const CompanyKeyFile* unread_key_file() const;
 
+    FrontEnd& m_front;
     WrapRequest m_wrap;
     std::vector<CompanyOutput> m_companies;
     EncryptionAlongside m_alongside;

@@ -82,7 +82,7 @@ InformationField package_information(const std::string& version)
 // Writes the package file of the sized files; the destination is replaced only when all of it was
 // written.
 int write_listed_files(const std::vector<ListedFile>& files, uint32_t length, const std::string& version,
-                       const std::string& destination, IoPolicy& io)
+                       const std::string& destination, IoPolicy& io, ProgressPresenter* presenter)
 {
     // Until finish() commits, the package lives in a temporary file beside the destination; any
     // early return below discards it.
@@ -96,7 +96,7 @@ int write_listed_files(const std::vector<ListedFile>& files, uint32_t length, co
     uint64_t total = 0;
     for (const ListedFile& file : files)
         total += file.size;
-    Progress progress("Packing " + last_path_component(destination), total);
+    Progress progress("Packing " + last_path_component(destination), total, presenter);
     for (const ListedFile& file : files) {
         const int result = append_listed_file(writer, file, progress);
         if (result != kPackOk)
@@ -108,7 +108,7 @@ int write_listed_files(const std::vector<ListedFile>& files, uint32_t length, co
 } // namespace
 
 int pack_files(const std::string& version, const std::string& source_directory, std::vector<std::string> names,
-               const std::string& destination, IoPolicy& io)
+               const std::string& destination, IoPolicy& io, ProgressPresenter* progress)
 {
     if (version.empty())
         return kPackVersionMissing;
@@ -121,7 +121,7 @@ int pack_files(const std::string& version, const std::string& source_directory, 
     if (!length)
         return kPackPayloadTooLarge;
     return or_cannot_create(kPackCannotCreate,
-                            [&] { return write_listed_files(*files, *length, version, destination, io); });
+                            [&] { return write_listed_files(*files, *length, version, destination, io, progress); });
 }
 
 } // namespace kestrane

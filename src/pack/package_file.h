@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/io_policy.h"
+#include "common/progress.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,8 +34,8 @@ inline constexpr int kPackPayloadTooLarge = -5;
 // `destination`. The files are streamed, never held whole in memory. On any failure no package is
 // written and an existing destination stays as it was. Checks, in order: empty version (-1, shows
 // "Input version"), version too long (-3), every listed file opened and sized (-4), payload size
-// (-5); then the destination is written (-2 on a failed create or write, -4 on a failed read).
+// (-5); then the destination is written, shown by `progress` (none: not shown) (-2 on a failed create or write, -4 on a failed read).
 int pack_files(const std::string& version, const std::string& source_directory, std::vector<std::string> names,
-               const std::string& destination, IoPolicy& io = system_io());
+               const std::string& destination, IoPolicy& io = system_io(), ProgressPresenter* progress = nullptr);
 
 } // namespace kestrane

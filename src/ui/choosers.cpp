@@ -1,40 +1,36 @@
 #include "ui/choosers.h"
 
-#include "common/messages.h"
 #include "common/text_format.h"
 #include "ops/company_key.h"
+#include "ui/dialog_front_end.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
 
-#include <utility>
-
 namespace kestrane {
 namespace {
-
-Chooser& current_chooser()
-{
-    static Chooser chooser;
-    return chooser;
-}
 
 // A folder chooser refuses a typed path that is not a folder with the program's own message (and
 // stays open), in place of the toolkit's.
 class FileDialog : public QFileDialog {
 public:
-    using QFileDialog::QFileDialog;
+    FileDialog(FrontEnd& front, QWidget* parent, const QString& caption) : QFileDialog(parent, caption), m_front(front)
+    {}
 
     void accept() override
     {
         const QStringList chosen = selectedFiles();
         if (fileMode() == QFileDialog::Directory && !chosen.isEmpty() && !QFileInfo(chosen.first()).isDir()) {
-            show_not_a_folder(QDir::toNativeSeparators(chosen.first()));
+            show_not_a_folder(m_front, QDir::toNativeSeparators(chosen.first()));
             return;
         }
         QFileDialog::accept();
     }
+
+private:
+    FrontEnd& m_front;
 };
 
 QString qt_patterns(const QString& patterns)
@@ -67,9 +63,9 @@ QStringList to_qt_name_filters(const QString& filter)
     return result;
 }
 
-std::optional<QString> choose_with_file_dialog(const ChooserRequest& request)
+std::optional<QString> choose_with_file_dialog(FrontEnd& front, const ChooserRequest& request)
 {
-    FileDialog dialog(request.parent, request.title);
+    FileDialog dialog(front, request.parent, request.title);
     const QStringList filters = to_qt_name_filters(request.filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
@@ -113,18 +109,6 @@ std::optional<QString> choose_with_file_dialog(const ChooserRequest& request)
     return QDir::toNativeSeparators(chosen.first());
 }
 
-std::optional<QString> choose_path(const ChooserRequest& request)
-{
-    // Copy first: a chooser may install another one while it runs.
-    const Chooser chooser = current_chooser();
-    return chooser ? chooser(request) : choose_with_file_dialog(request);
-}
-
-Chooser install_chooser(Chooser chooser)
-{
-    return std::exchange(current_chooser(), std::move(chooser));
-}
-
 ChooserRequest select_file_request(ChooserKind kind, QWidget* parent, const QString& initial, const QString& filter)
 {
     ChooserRequest request;
@@ -136,17 +120,17 @@ ChooserRequest select_file_request(ChooserKind kind, QWidget* parent, const QStr
     return request;
 }
 
-void show_not_a_folder(const QString& path)
+void show_not_a_folder(FrontEnd& front, const QString& path)
 {
-    show_message(format_text("\"%s\" 폴더 경로는 잘못되었습니다.", path.toStdString().c_str()));
+    front.show_message(format_text("\"%s\" 폴더 경로는 잘못되었습니다.", path.toStdString().c_str()));
 }
 
-std::optional<QString> choose_company_key_file(QWidget* parent, const QString& current)
+std::optional<QString> choose_company_key_file(DialogFrontEnd& front, QWidget* parent, const QString& current)
 {
     const std::optional<QString> chosen =
-        choose_path(select_file_request(ChooserKind::OpenFile, parent, current, kWrpFileFilter));
+        front.choose_path(select_file_request(ChooserKind::OpenFile, parent, current, kWrpFileFilter));
     if (chosen && !company_of_key_file(chosen->toStdString())) {
-        show_message("Not company key file");
+        front.show_message("Not company key file");
         return std::nullopt;
     }
     return chosen;

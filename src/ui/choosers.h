@@ -2,15 +2,17 @@
 
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 class QWidget;
 
 namespace kestrane {
 
-// File and folder choosers. The dialogs ask through choose_path(); the program shows a
-// QFileDialog, tests install a chooser that answers from a script.
+class DialogFrontEnd;
+class FrontEnd;
+
+// File and folder choosers. The dialogs ask their front end (DialogFrontEnd::choose_path): the
+// program shows a QFileDialog, tests answer from a script.
 enum class ChooserKind {
     OpenFile, // an existing file
     SaveFile, // a file that need not exist yet
@@ -36,23 +38,16 @@ inline const QString kWrpFileFilter = QStringLiteral("Wrp file(*.wrp)|*.wrp|All 
 // A request titled "Select file".
 ChooserRequest select_file_request(ChooserKind kind, QWidget* parent, const QString& initial, const QString& filter);
 
-// The chosen full path, or nothing when the user cancelled.
-using Chooser = std::function<std::optional<QString>(const ChooserRequest&)>;
-
-std::optional<QString> choose_path(const ChooserRequest& request);
-
 // Asks for a company key file starting from `current`: nothing when cancelled, or (after "Not
 // company key file") when the chosen file is not one.
-std::optional<QString> choose_company_key_file(QWidget* parent, const QString& current);
+std::optional<QString> choose_company_key_file(DialogFrontEnd& front, QWidget* parent, const QString& current);
 
 // "\"%s\" 폴더 경로는 잘못되었습니다.": a path given for a folder is not one.
-void show_not_a_folder(const QString& path);
+void show_not_a_folder(FrontEnd& front, const QString& path);
 
-// Installs a chooser and returns the one it replaces. An empty chooser restores the QFileDialog.
-Chooser install_chooser(Chooser chooser);
-
-// The QFileDialog chooser itself.
-std::optional<QString> choose_with_file_dialog(const ChooserRequest& request);
+// The QFileDialog chooser itself: the chosen full path, or nothing when the user cancelled. A
+// folder chooser refuses a typed path that is not a folder through `front`.
+std::optional<QString> choose_with_file_dialog(FrontEnd& front, const ChooserRequest& request);
 
 // "Wrp file(*.wrp)|*.wrp|All files|*.*|" as Qt's filter list: "Wrp file(*.wrp)" (a name that ends
 // with its patterns in parentheses is kept as it is) and "All files (*)". Several patterns of one

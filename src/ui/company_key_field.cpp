@@ -1,19 +1,20 @@
 #include "ui/company_key_field.h"
 
-#include "common/messages.h"
+#include "common/path_rules.h"
 #include "common/program_directory.h"
 #include "ops/company_key.h"
-#include "common/path_rules.h"
 #include "ops/remembered_settings.h"
 #include "ui/choosers.h"
 #include "ui/dialog_data.h"
+#include "ui/dialog_front_end.h"
 
 #include <utility>
 
 namespace kestrane {
 
-CompanyKeyField::CompanyKeyField(QString& keyFile, QString& companyName, std::function<void(bool)> updateData)
-    : m_keyFile(keyFile), m_companyName(companyName), m_updateData(std::move(updateData))
+CompanyKeyField::CompanyKeyField(DialogFrontEnd& front, QString& keyFile, QString& companyName,
+                                 std::function<void(bool)> updateData)
+    : m_front(front), m_keyFile(keyFile), m_companyName(companyName), m_updateData(std::move(updateData))
 {}
 
 void CompanyKeyField::LoadStored(const char* fallbackName)
@@ -31,7 +32,7 @@ bool CompanyKeyField::LoadCompanyName()
     if (!company) {
         m_companyName.clear();
         m_updateData(false);
-        show_message("Could not load vid from vid.wrp");
+        m_front.show_message("Could not load vid from vid.wrp");
         return false;
     }
     m_companyName = QString::fromStdString(*company);
@@ -42,7 +43,7 @@ bool CompanyKeyField::LoadCompanyName()
 bool CompanyKeyField::Browse(QWidget* chooserParent)
 {
     m_updateData(true);
-    const std::optional<QString> chosen = choose_company_key_file(chooserParent, m_keyFile);
+    const std::optional<QString> chosen = choose_company_key_file(m_front, chooserParent, m_keyFile);
     if (!chosen)
         return false;
     m_keyFile = *chosen;

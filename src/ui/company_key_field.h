@@ -8,12 +8,16 @@ class QWidget;
 
 namespace kestrane {
 
+class DialogFrontEnd;
+
 // The company-key field of the main dialog and the encrypt-file dialog: the company key file's
 // path, the company name read from it, and the chooser behind its button. The dialog owns both
-// strings and its data exchange; the field works on them through `updateData`.
+// strings and its data exchange; the field works on them through `updateData`, and shows its
+// messages and chooser through the dialog's front end.
 class CompanyKeyField {
 public:
-    CompanyKeyField(QString& keyFile, QString& companyName, std::function<void(bool save)> updateData);
+    CompanyKeyField(DialogFrontEnd& front, QString& keyFile, QString& companyName,
+                    std::function<void(bool save)> updateData);
 
     // The company key file stored in the settings, else `fallbackName` in the program directory,
     // and its company name.
@@ -34,6 +38,7 @@ private:
     // Stores the current key file in the settings once loaded.
     bool LoadAndStore();
 
+    DialogFrontEnd& m_front;
     QString& m_keyFile;
     QString& m_companyName;
     std::function<void(bool)> m_updateData;

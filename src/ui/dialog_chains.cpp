@@ -5,20 +5,21 @@
 
 namespace kestrane {
 
-int run_encrypt_file_dialog(QWidget* parent, const QString& preset_source, const QString& required_company)
+int run_encrypt_file_dialog(DialogFrontEnd& front, QWidget* parent, const QString& preset_source,
+                            const QString& required_company)
 {
-    CEncryptFileDlg dialog(parent);
+    CEncryptFileDlg dialog(front, parent);
     dialog.m_strPresetSource = preset_source;
     dialog.m_strRequiredCompany = required_company;
     return dialog.exec();
 }
 
-bool run_generate_company_key(QWidget* parent)
+bool run_generate_company_key(DialogFrontEnd& front, QWidget* parent)
 {
-    CGenerateKeyDlg generator(parent);
+    CGenerateKeyDlg generator(front, parent);
     if (generator.exec() != QDialog::Accepted)
         return false;
-    run_encrypt_file_dialog(parent, generator.m_strDestPath);
+    run_encrypt_file_dialog(front, parent, generator.m_strDestPath);
     return true;
 }
 

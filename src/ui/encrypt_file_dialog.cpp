@@ -1,12 +1,12 @@
 #include "ui/encrypt_file_dialog.h"
 
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "ops/encryption.h"
 #include "ui/choosers.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_data.h"
+#include "ui/dialog_front_end.h"
 #include "ui/dialog_keys.h"
 #include "ui/running_job.h"
 #include "ui/widgets.h"
@@ -19,11 +19,11 @@
 
 namespace kestrane {
 
-CEncryptFileDlg::CEncryptFileDlg(QWidget* parent)
-    : KestraneDialog(parent), m_keyFileEdit(new_edit(ids::encrypt::kKeyFileEdit, this)),
+CEncryptFileDlg::CEncryptFileDlg(DialogFrontEnd& front, QWidget* parent)
+    : KestraneDialog(front, parent), m_keyFileEdit(new_edit(ids::encrypt::kKeyFileEdit, this)),
       m_companyEdit(new_edit(ids::encrypt::kCompanyEdit, this)),
       m_sourceEdit(new_edit(ids::encrypt::kSourceEdit, this)), m_destEdit(new_edit(ids::encrypt::kDestEdit, this)),
-      m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
+      m_keyField(front, m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Encrypt file"));
     make_read_only(m_companyEdit);
@@ -84,7 +84,8 @@ void CEncryptFileDlg::OnInitDialog()
 void CEncryptFileDlg::SetSource(const QString& path)
 {
     UpdateData(true);
-    const std::optional<EncryptionSource> source = inspect_encryption_source(to_std(path), to_std(m_strCompanyName));
+    const std::optional<EncryptionSource> source =
+        inspect_encryption_source(m_front, to_std(path), to_std(m_strCompanyName));
     if (!source)
         return;
     m_strSource = path;
@@ -109,18 +110,19 @@ void CEncryptFileDlg::OnBrowseSource()
 {
     UpdateData(true);
     if (m_strCompanyName.isEmpty()) {
-        show_message("Input brand name");
+        m_front.show_message("Input brand name");
         return;
     }
-    if (const auto chosen = choose_path(select_file_request(ChooserKind::OpenFile, this, m_strSource, kWrpFileFilter)))
+    if (const auto chosen =
+            m_front.choose_path(select_file_request(ChooserKind::OpenFile, this, m_strSource, kWrpFileFilter)))
         SetSource(*chosen);
 }
 
 void CEncryptFileDlg::OnBrowseDest()
 {
     UpdateData(true);
-    const auto chosen =
-        choose_path(select_file_request(ChooserKind::SaveFile, this, m_strDest, QStringLiteral("Src File|*||")));
+    const auto chosen = m_front.choose_path(
+        select_file_request(ChooserKind::SaveFile, this, m_strDest, QStringLiteral("Src File|*||")));
     if (!chosen)
         return;
     m_strDest = *chosen;
@@ -131,21 +133,22 @@ void CEncryptFileDlg::OnEncrypt()
 {
     UpdateData(true);
     if (!m_strRequiredCompany.isEmpty() && m_strRequiredCompany != m_strCompanyName) {
-        show_message(format_text("Doesn't match brand name with [%s]", to_std(m_strRequiredCompany).c_str()));
+        m_front.show_message(format_text("Doesn't match brand name with [%s]", to_std(m_strRequiredCompany).c_str()));
         return;
     }
     const std::string source = to_std(m_strSource);
     if (!path_exists(source)) {
-        show_message("don't exists file");
+        m_front.show_message("don't exists file");
         return;
     }
     if (to_std(m_strCompanyName).size() > kCompanyNameFieldBytes) {
-        show_message("Brand error");
+        m_front.show_message("Brand error");
         return;
     }
-    if (run_job([&] { return encrypt_for_company(to_std(m_strKeyFile), source, to_std(m_strDest)); }) != kEncrypted)
+    if (run_job([&] { return encrypt_for_company(m_front, to_std(m_strKeyFile), source, to_std(m_strDest)); })
+        != kEncrypted)
         return;
-    show_message("Success to encrypt file for tev");
+    m_front.show_message("Success to encrypt file for tev");
     accept();
 }
 

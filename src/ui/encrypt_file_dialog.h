@@ -16,7 +16,7 @@ namespace kestrane {
 class CEncryptFileDlg : public KestraneDialog {
     Q_OBJECT
 public:
-    explicit CEncryptFileDlg(QWidget* parent = nullptr);
+    explicit CEncryptFileDlg(DialogFrontEnd& front, QWidget* parent = nullptr);
 
     // The company key file used when none is stored in the settings, in the program directory. Its
     // hyphen is the dialog's own: the main dialog falls back to "vid_tev.wrp", with an underscore.

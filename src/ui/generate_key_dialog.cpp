@@ -4,6 +4,7 @@
 #include "ui/choosers.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_data.h"
+#include "ui/dialog_front_end.h"
 #include "ui/dialog_keys.h"
 #include "ui/running_job.h"
 #include "ui/widgets.h"
@@ -15,8 +16,8 @@
 
 namespace kestrane {
 
-CGenerateKeyDlg::CGenerateKeyDlg(QWidget* parent)
-    : KestraneDialog(parent), m_keyEdit(new_edit(ids::generate_key::kKeyEdit, this)),
+CGenerateKeyDlg::CGenerateKeyDlg(DialogFrontEnd& front, QWidget* parent)
+    : KestraneDialog(front, parent), m_keyEdit(new_edit(ids::generate_key::kKeyEdit, this)),
       m_destEdit(new_edit(ids::generate_key::kDestEdit, this)),
       m_companyEdit(new_edit(ids::generate_key::kCompanyEdit, this)),
       m_generate(new_button("Generate", ids::generate_key::kGenerateButton, this))
@@ -89,7 +90,7 @@ void CGenerateKeyDlg::OnSelectPath()
     ChooserRequest request =
         select_file_request(ChooserKind::SaveFile, this, m_strDestPath, QStringLiteral("Dest File(*.wrp)|*.wrp||"));
     request.default_suffix = QStringLiteral("wrp");
-    if (const auto chosen = choose_path(request)) {
+    if (const auto chosen = m_front.choose_path(request)) {
         m_strDestPath = *chosen;
         UpdateData(false);
     }
@@ -103,7 +104,7 @@ void CGenerateKeyDlg::OnGenerate()
     const std::string digits = m_strKey.toLatin1().toStdString();
     const KeyFileRequest request{
         .digits = digits, .company_name = to_std(m_strCompanyName), .destination = to_std(m_strDestPath)};
-    if (run_job([&] { return generate_company_key_file(request); }) == kKeyFileGenerated)
+    if (run_job([&] { return generate_company_key_file(m_front, request); }) == kKeyFileGenerated)
         accept();
 }
 

@@ -15,7 +15,7 @@ namespace kestrane {
 class CGenerateKeyDlg : public KestraneDialog {
     Q_OBJECT
 public:
-    explicit CGenerateKeyDlg(QWidget* parent = nullptr);
+    explicit CGenerateKeyDlg(DialogFrontEnd& front, QWidget* parent = nullptr);
 
     QString m_strKey;         // edit 1000
     QString m_strDestPath;    // edit 1001

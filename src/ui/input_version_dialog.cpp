@@ -1,7 +1,7 @@
 #include "ui/input_version_dialog.h"
 
-#include "common/messages.h"
 #include "ui/control_ids.h"
+#include "ui/dialog_front_end.h"
 #include "ui/dialog_keys.h"
 #include "ui/widgets.h"
 
@@ -12,8 +12,8 @@
 
 namespace kestrane {
 
-CInputVersionDlg::CInputVersionDlg(QWidget* parent)
-    : QDialog(parent), m_pathEdit(new QLineEdit(this)), m_versionEdit(new QLineEdit(this))
+CInputVersionDlg::CInputVersionDlg(DialogFrontEnd& front, QWidget* parent)
+    : QDialog(parent), m_front(front), m_pathEdit(new QLineEdit(this)), m_versionEdit(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Input version"));
     m_pathEdit->setObjectName(QString::fromLatin1(ids::input_version::kPathEdit));
@@ -50,7 +50,7 @@ void CInputVersionDlg::OnWrapping()
 {
     const QString version = m_versionEdit->text();
     if (version.isEmpty()) {
-        show_message("Input version");
+        m_front.show_message("Input version");
         return;
     }
     m_strVersion = version;

@@ -6,7 +6,7 @@
 
 namespace kestrane {
 
-KestraneDialog::KestraneDialog(QWidget* parent) : QDialog(parent) {}
+KestraneDialog::KestraneDialog(DialogFrontEnd& front, QWidget* parent) : QDialog(parent), m_front(front) {}
 
 KestraneDialog::~KestraneDialog()
 {

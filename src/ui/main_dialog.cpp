@@ -1,6 +1,5 @@
 #include "ui/main_dialog.h"
 
-#include "common/messages.h"
 #include "common/paths.h"
 #include "common/text_format.h"
 #include "ops/encryption.h"
@@ -11,6 +10,7 @@
 #include "ui/choosers.h"
 #include "ui/dialog_chains.h"
 #include "ui/dialog_data.h"
+#include "ui/dialog_front_end.h"
 #include "ui/folder_chooser.h"
 #include "ui/packaging_files_dialog.h"
 #include "ui/program_version.h"
@@ -125,17 +125,18 @@ void CKestraneDlg::OnBrowseSourcePath()
     UpdateData(true);
     const int type = SelectedType();
     if (type < 0) {
-        show_message("Select file type");
+        m_front.show_message("Select file type");
         return;
     }
     const QString initial =
         m_strSourcePath.isEmpty() ? QString::fromStdString(read_source_path_setting()) : m_strSourcePath;
     if (wrapping_types()[static_cast<size_t>(type)].directory) {
-        if (const std::optional<QString> folder = choose_folder(nullptr, initial))
+        if (const std::optional<QString> folder = choose_folder(m_front, nullptr, initial))
             ChooseSourcePath(*folder);
         return;
     }
-    if (const std::optional<QString> chosen = choose_path(select_file_request(ChooserKind::OpenFile, this, initial, source_filter(type))))
+    if (const std::optional<QString> chosen =
+            m_front.choose_path(select_file_request(ChooserKind::OpenFile, this, initial, source_filter(type))))
         ChooseSourcePath(*chosen);
 }
 
@@ -143,7 +144,7 @@ void CKestraneDlg::ChooseSourcePath(const QString& path)
 {
     UpdateData(true);
     const std::string native = to_std(path);
-    const SourceInspection inspection = inspect_wrapping_source(m_cbType->currentIndex(), native);
+    const SourceInspection inspection = inspect_wrapping_source(m_front, m_cbType->currentIndex(), native);
     if (!inspection.ok)
         return;
     if (!inspection.version_editable) {
@@ -153,7 +154,7 @@ void CKestraneDlg::ChooseSourcePath(const QString& path)
         m_versionEdit->setEnabled(true);
     }
     UpdateData(false);
-    if (!check_wrapping_source_kind(native, inspection.expected))
+    if (!check_wrapping_source_kind(m_front, native, inspection.expected))
         return;
     UpdateData(true);
     m_strSourcePath = path;
@@ -188,14 +189,15 @@ void CKestraneDlg::OnBrowseSource()
 {
     UpdateData(true);
     const ChooserRequest request = select_file_request(ChooserKind::OpenFile, nullptr, m_strSource, kWrpFileFilter);
-    if (const std::optional<QString> chosen = choose_path(request))
+    if (const std::optional<QString> chosen = m_front.choose_path(request))
         ChooseSourceFile(*chosen);
 }
 
 void CKestraneDlg::ChooseSourceFile(const QString& path)
 {
     UpdateData(true);
-    const std::optional<EncryptionSource> source = inspect_encryption_source(to_std(path), to_std(m_strCompanyName));
+    const std::optional<EncryptionSource> source =
+        inspect_encryption_source(m_front, to_std(path), to_std(m_strCompanyName));
     if (!source)
         return;
     m_strSource = path;
@@ -208,33 +210,34 @@ void CKestraneDlg::OnEncrypt()
 {
     UpdateData(true);
     if (!path_exists(to_std(m_strSource))) {
-        show_message("don't exists file");
+        m_front.show_message("don't exists file");
         return;
     }
     if (to_std(m_strCompanyName).size() > kCompanyNameFieldBytes) {
-        show_message("Company name error");
+        m_front.show_message("Company name error");
         return;
     }
-    run_job([this] { return encrypt_wrapped_file(to_std(m_strKeyFile), to_std(m_strSource), to_std(m_strDest)); });
+    run_job(
+        [this] { return encrypt_wrapped_file(m_front, to_std(m_strKeyFile), to_std(m_strSource), to_std(m_strDest)); });
 }
 
 bool CKestraneDlg::CheckWrapInput(bool checkVersionLength)
 {
     UpdateData(true);
     if (SelectedType() < 0) {
-        show_message("Select file type");
+        m_front.show_message("Select file type");
         return false;
     }
     if (m_strSourcePath.isEmpty()) {
-        show_message("Select source file");
+        m_front.show_message("Select source file");
         return false;
     }
     if (m_strVersion.isEmpty()) {
-        show_message("Input version");
+        m_front.show_message("Input version");
         return false;
     }
     if (checkVersionLength && to_std(m_strVersion).size() > kVersionFieldBytes) {
-        show_message("Invalid version length(max 20)");
+        m_front.show_message("Invalid version length(max 20)");
         return false;
     }
     return true;
@@ -250,7 +253,7 @@ void CKestraneDlg::OnWrap()
 {
     if (!CheckWrapInput(true))
         return;
-    run_job([this] { return wrap_source(WrapRequestOfFields()); });
+    run_job([this] { return wrap_source(m_front, WrapRequestOfFields()); });
     RefreshCompanyKey();
 }
 
@@ -262,7 +265,7 @@ void CKestraneDlg::OnWrapAndEncrypt()
     const WrapRequest request = WrapRequestOfFields();
     // The package is named after the company the dialog shows.
     run_job([&] {
-        WrapThenEncrypt job(request,
+        WrapThenEncrypt job(m_front, request,
                             {to_std(m_strKeyFile), encrypted_file_path(request.destination, to_std(m_strCompanyName))});
         if (job.wrap() > 0)
             job.encrypt();
@@ -271,22 +274,22 @@ void CKestraneDlg::OnWrapAndEncrypt()
 
 void CKestraneDlg::OnGenerateCompanyKey()
 {
-    if (run_generate_company_key(this))
+    if (run_generate_company_key(m_front, this))
         RefreshCompanyKey();
 }
 
 void CKestraneDlg::OnPackagingFiles()
 {
-    CPackagingFilesDlg packaging(this);
+    CPackagingFilesDlg packaging(m_front, this);
     if (packaging.exec() != QDialog::Accepted)
         return;
-    run_encrypt_file_dialog(this, packaging.m_strDestFile, packaging.m_strCompanyName);
+    run_encrypt_file_dialog(m_front, this, packaging.m_strDestFile, packaging.m_strCompanyName);
     RefreshCompanyKey();
 }
 
 void CKestraneDlg::OnSetting()
 {
-    CSettingDlg setting(this);
+    CSettingDlg setting(m_front, this);
     if (setting.exec() == QDialog::Accepted)
         UpdateModeLabel();
 }

@@ -24,7 +24,7 @@ struct WrapRequest;
 class CKestraneDlg : public KestraneDialog {
     Q_OBJECT
 public:
-    explicit CKestraneDlg(QWidget* parent = nullptr);
+    explicit CKestraneDlg(DialogFrontEnd& front, QWidget* parent = nullptr);
 
     static constexpr int kCollapsedHeight = 270;
     // The company key file used when none is stored in the settings, in the program directory. Its

@@ -22,8 +22,9 @@
 namespace kestrane {
 
 // The window's layout: its groups, controls, menus and the handlers they are connected to.
-CKestraneDlg::CKestraneDlg(QWidget* parent)
-    : KestraneDialog(parent), m_keyField(m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
+CKestraneDlg::CKestraneDlg(DialogFrontEnd& front, QWidget* parent)
+    : KestraneDialog(front, parent),
+      m_keyField(front, m_strKeyFile, m_strCompanyName, [this](bool save) { UpdateData(save); })
 {
     setWindowTitle(QStringLiteral("Kestrane"));
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);

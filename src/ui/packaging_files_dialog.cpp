@@ -1,10 +1,10 @@
 #include "ui/packaging_files_dialog.h"
 
-#include "common/messages.h"
 #include "ops/packing.h"
 #include "ui/choosers.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_data.h"
+#include "ui/dialog_front_end.h"
 #include "ui/folder_chooser.h"
 #include "ui/running_job.h"
 #include "ui/widgets.h"
@@ -33,7 +33,7 @@ QString from_std(const std::string& text)
 
 } // namespace
 
-CPackagingFilesDlg::CPackagingFilesDlg(QWidget* parent) : KestraneDialog(parent)
+CPackagingFilesDlg::CPackagingFilesDlg(DialogFrontEnd& front, QWidget* parent) : KestraneDialog(front, parent)
 {
     setWindowTitle(QStringLiteral("Packaging files"));
 
@@ -185,7 +185,7 @@ void CPackagingFilesDlg::RebuildRows()
 void CPackagingFilesDlg::OnBrowsePath()
 {
     UpdateData(true);
-    const std::optional<QString> folder = choose_folder(nullptr, m_strPath);
+    const std::optional<QString> folder = choose_folder(m_front, nullptr, m_strPath);
     if (!folder)
         return;
     UpdateData(true);
@@ -193,7 +193,7 @@ void CPackagingFilesDlg::OnBrowsePath()
     UpdateData(false);
 
     FieldsToForm();
-    scan_package_sources(m_form, to_std(*folder));
+    scan_package_sources(m_front, m_form, to_std(*folder));
     pick_package_version(m_form);
     update_package_destination(m_form);
     FormToFields();
@@ -206,7 +206,7 @@ void CPackagingFilesDlg::OnBrowseDest()
     UpdateData(true);
     const ChooserRequest request =
         select_file_request(ChooserKind::SaveFile, this, m_strDestFile, QStringLiteral("Dest File|*||"));
-    if (const std::optional<QString> chosen = choose_path(request)) {
+    if (const std::optional<QString> chosen = m_front.choose_path(request)) {
         m_strDestFile = *chosen;
         UpdateData(false);
     }
@@ -218,7 +218,7 @@ void CPackagingFilesDlg::OnApply()
     if (m_strPath.isEmpty())
         return;
     if (m_strVersion.isEmpty()) {
-        show_message("Input version");
+        m_front.show_message("Input version");
         return;
     }
     FieldsToForm();
@@ -232,7 +232,7 @@ void CPackagingFilesDlg::OnPack()
     UpdateData(true);
     // The list shows the form's entries: those are packed, from the folder in the Path field.
     FieldsToForm();
-    run_job([this] { return pack_listed_packages(packing_job_of(m_form)); });
+    run_job([this] { return pack_listed_packages(m_front, packing_job_of(m_form)); });
     accept();
 }
 

@@ -21,7 +21,7 @@ namespace kestrane {
 class CPackagingFilesDlg : public KestraneDialog {
     Q_OBJECT
 public:
-    explicit CPackagingFilesDlg(QWidget* parent = nullptr);
+    explicit CPackagingFilesDlg(DialogFrontEnd& front, QWidget* parent = nullptr);
 
     QString m_strDestFile;    // edit 1001
     QString m_strPath;        // edit 1000

@@ -14,9 +14,9 @@ PackageListRow package_list_row(const HeaderSummary& entry)
             entry.model_tag,          entry.version,  entry.company_name};
 }
 
-void scan_package_sources(PackagingForm& form, const std::string& folder)
+void scan_package_sources(FrontEnd& front, PackagingForm& form, const std::string& folder)
 {
-    std::optional<std::vector<HeaderSummary>> found = scan_folder_for_packing(folder);
+    std::optional<std::vector<HeaderSummary>> found = scan_folder_for_packing(front, folder);
     if (!found)
         return;
     form.path = folder;

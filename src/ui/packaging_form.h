@@ -8,6 +8,8 @@
 
 namespace kestrane {
 
+class FrontEnd;
+
 // The fields of the packaging dialog and its list of admitted source entries. Widget-free: the
 // dialog copies these to and from its controls.
 struct PackagingForm {
@@ -31,8 +33,9 @@ PackageListRow package_list_row(const HeaderSummary& entry);
 
 // Scans `folder` (scan_folder_for_packing) and makes the packages found the form's entries, Path the
 // folder, Status "Success" or, when none was found, "Failed"; with entries, the company name is
-// theirs and the Dest file follows. A folder that is not a directory changes nothing.
-void scan_package_sources(PackagingForm& form, const std::string& folder);
+// theirs and the Dest file follows. A folder that is not a directory changes nothing. The scan's
+// messages go to `front`.
+void scan_package_sources(FrontEnd& front, PackagingForm& form, const std::string& folder);
 
 // Results of pick_package_version.
 inline constexpr int kVersionPicked = 1;

@@ -1,6 +1,5 @@
 #include "ui/progress_dialog.h"
 
-#include "common/progress.h"
 #include "ui/widgets.h"
 
 #include <QApplication>
@@ -10,8 +9,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <memory>
 
 namespace kestrane {
 
@@ -59,38 +56,29 @@ void ProgressWindow::closeEvent(QCloseEvent* event)
     event->ignore();
 }
 
-namespace {
-
-class ProgressDialogPresenter : public ProgressPresenter {
-public:
-    void start(const std::string& title) override
-    {
-        m_window = std::make_unique<ProgressWindow>(QString::fromStdString(title), QApplication::activeWindow());
-        m_window->show();
-        QCoreApplication::processEvents();
-    }
-
-    void update(int permille) override
-    {
-        if (!m_window)
-            return;
-        m_window->showProgress(permille);
-        QCoreApplication::processEvents();
-    }
-
-    void stop() override { m_window.reset(); }
-
-    bool cancel_requested() const override { return m_window && m_window->cancelRequested(); }
-
-private:
-    std::unique_ptr<ProgressWindow> m_window;
-};
-
-} // namespace
-
-void install_progress_dialog_presenter()
+void ProgressDialogPresenter::start(const std::string& title)
 {
-    install_progress_presenter(std::make_shared<ProgressDialogPresenter>());
+    m_window = std::make_unique<ProgressWindow>(QString::fromStdString(title), QApplication::activeWindow());
+    m_window->show();
+    QCoreApplication::processEvents();
+}
+
+void ProgressDialogPresenter::update(int permille)
+{
+    if (!m_window)
+        return;
+    m_window->showProgress(permille);
+    QCoreApplication::processEvents();
+}
+
+void ProgressDialogPresenter::stop()
+{
+    m_window.reset();
+}
+
+bool ProgressDialogPresenter::cancel_requested() const
+{
+    return m_window && m_window->cancelRequested();
 }
 
 } // namespace kestrane

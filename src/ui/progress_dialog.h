@@ -1,6 +1,10 @@
 #pragma once
 
+#include "common/progress.h"
+
 #include <QDialog>
+
+#include <memory>
 
 class QLabel;
 class QProgressBar;
@@ -33,8 +37,17 @@ private:
     bool m_cancelRequested = false;
 };
 
-// Makes long work show a ProgressWindow that keeps the windows painted while the work goes on, and
+// Shows long work in a ProgressWindow that keeps the windows painted while the work goes on, and
 // whose "Cancel" stops the work.
-void install_progress_dialog_presenter();
+class ProgressDialogPresenter : public ProgressPresenter {
+public:
+    void start(const std::string& title) override;
+    void update(int permille) override;
+    void stop() override;
+    bool cancel_requested() const override;
+
+private:
+    std::unique_ptr<ProgressWindow> m_window;
+};
 
 } // namespace kestrane

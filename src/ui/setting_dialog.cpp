@@ -1,10 +1,10 @@
 #include "ui/setting_dialog.h"
 
-#include "common/messages.h"
 #include "ops/build_identity.h"
 #include "ops/remembered_settings.h"
-#include "ui/program_version.h"
 #include "ui/control_ids.h"
+#include "ui/dialog_front_end.h"
+#include "ui/program_version.h"
 #include "ui/widgets.h"
 
 #include <QCheckBox>
@@ -27,8 +27,9 @@ QString to_qstring(std::string_view text)
 
 } // namespace
 
-CSettingDlg::CSettingDlg(QWidget* parent)
-    : QDialog(parent), m_useNewEncrypt(new QCheckBox(QStringLiteral("Use ENC1 encryption mode for ZIV/DOV"), this))
+CSettingDlg::CSettingDlg(DialogFrontEnd& front, QWidget* parent)
+    : QDialog(parent), m_front(front),
+      m_useNewEncrypt(new QCheckBox(QStringLiteral("Use ENC1 encryption mode for ZIV/DOV"), this))
 {
     setWindowTitle(QStringLiteral("Setting"));
     m_useNewEncrypt->setObjectName(QString::fromLatin1(ids::setting::kUseNewEncryptCheck));
@@ -89,10 +90,10 @@ void CSettingDlg::OnOK()
     UpdateData(false);
     if (!saved) {
         // The dialog stays open: the user may try again or cancel.
-        show_message("Could not save setting value", MessageIcon::Exclamation);
+        m_front.show_message("Could not save setting value", MessageIcon::Exclamation);
         return;
     }
-    show_message("Save setting value", MessageIcon::Exclamation);
+    m_front.show_message("Save setting value", MessageIcon::Exclamation);
     accept();
 }
 

@@ -6,13 +6,15 @@ class QCheckBox;
 
 namespace kestrane {
 
+class DialogFrontEnd;
+
 // Lets the user choose the encrypt mode. "Save" (id 1) stores the check box and ends with OK; when
 // the setting cannot be stored it says so and the dialog stays open. "Cancel" (id 2), Esc or the
 // close box end with Cancel and store nothing.
 class CSettingDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit CSettingDlg(QWidget* parent = nullptr);
+    explicit CSettingDlg(DialogFrontEnd& front, QWidget* parent = nullptr);
 
     int m_nUseNewEncrypt = 0; // check box 1034: 0 clear, 1 ticked
 
@@ -24,6 +26,7 @@ private:
     void OnInitDialog();
     void OnOK();
 
+    DialogFrontEnd& m_front;
     QCheckBox* m_useNewEncrypt;
 };
 

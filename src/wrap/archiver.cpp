@@ -129,12 +129,12 @@ bool exited_well(const QProcess& archiver)
 
 // Starts the prepared archiver and waits for it, shown as the archiving of `directory`: kWrapOk
 // when it ended (exited_well tells how), `not_started` when it did not start, kOperationCancelled.
-int run_archiver(QProcess& archiver, const std::string& directory, int not_started)
+int run_archiver(QProcess& archiver, const std::string& directory, int not_started, ProgressPresenter* presenter)
 {
     archiver.start();
     if (!archiver.waitForStarted(-1))
         return not_started;
-    Progress progress("Archiving " + last_path_component(directory), 0);
+    Progress progress("Archiving " + last_path_component(directory), 0, presenter);
     return wait_for_archiver(archiver, progress) ? kWrapOk : kOperationCancelled;
 }
 
@@ -164,21 +164,22 @@ std::string archiver_program()
     return system_archiver();
 }
 
-int archive_directory(const std::string& directory, const std::string& archive_path)
+int archive_directory(const std::string& directory, const std::string& archive_path, ProgressPresenter* progress)
 {
     // The archiver runs elsewhere: a relative path would name a file inside the source directory.
     const QString archive = QDir::toNativeSeparators(QFileInfo(to_qpath(archive_path)).absoluteFilePath());
     QProcess archiver;
     if (!prepare_archiver(archiver, directory, archive))
         return kWrapSourceUnreadable;
-    if (const int ran = run_archiver(archiver, directory, kWrapSourceUnreadable); ran != kWrapOk)
+    if (const int ran = run_archiver(archiver, directory, kWrapSourceUnreadable, progress); ran != kWrapOk)
         return ran;
     const QFileInfo written(archive);
     return exited_well(archiver) && written.isFile() && written.size() > 0 ? kWrapOk : kWrapSourceUnreadable;
 }
 
-ArchiveStream::ArchiveStream(std::string directory)
-    : m_directory(std::move(directory)), m_folder(QDir::tempPath() + QStringLiteral("/kestrane-XXXXXX"))
+ArchiveStream::ArchiveStream(std::string directory, ProgressPresenter* progress)
+    : m_directory(std::move(directory)), m_progress(progress),
+      m_folder(QDir::tempPath() + QStringLiteral("/kestrane-XXXXXX"))
 {}
 
 ArchiveStream::~ArchiveStream()
@@ -228,7 +229,7 @@ int ArchiveStream::start()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C")); // the totals line in English
     measure.setProcessEnvironment(environment);
-    if (const int ran = run_archiver(measure, m_directory, kArchiveNotStreamable); ran != kWrapOk)
+    if (const int ran = run_archiver(measure, m_directory, kArchiveNotStreamable, m_progress); ran != kWrapOk)
         return ran;
     static const QRegularExpression totals(QStringLiteral("^Total bytes written: (\\d+)"),
                                            QRegularExpression::MultilineOption);

@@ -46,7 +46,9 @@ private:
 // names, contents and modes only (not on Windows): entries sorted by name, times after the epoch
 // set to it, owner and group 0 by number, group and others' write permission dropped, no access
 // or change times (GNU format).
-int archive_directory(const std::string& directory, const std::string& archive_path);
+// Long work is shown by `progress` (none: not shown).
+int archive_directory(const std::string& directory, const std::string& archive_path,
+                      ProgressPresenter* progress = nullptr);
 
 // Results of ArchiveStream::start besides the wrap results.
 // The archiver did not tell the archive's size beforehand: archive into a temporary file instead.
@@ -60,7 +62,8 @@ inline constexpr int kArchiveNotStreamable = 2;
 // Windows.
 class ArchiveStream : public PayloadStream, NonCopyable {
 public:
-    explicit ArchiveStream(std::string directory);
+    // The first pass is shown by `progress` (none: not shown).
+    explicit ArchiveStream(std::string directory, ProgressPresenter* progress = nullptr);
     ~ArchiveStream() override;
 
     // Learns the archive's size, then starts the archiver on the FIFO. kWrapOk; kArchiveNotStreamable;
@@ -76,6 +79,7 @@ private:
     int stop_archiver(int result);
 
     std::string m_directory;
+    ProgressPresenter* m_progress;
     QTemporaryDir m_folder;
     QProcess m_archiver;
     int m_fifo = -1;

@@ -111,7 +111,7 @@ int seal_payload(InputFile& source, uint64_t size, TaggedFileWriter& writer, Pro
 // was written.
 int write_wrapped_payload(InputFile& source, const std::string& source_path, const std::string& destination_path,
                           std::string_view type_tag, std::string_view model_tag, const std::string& version,
-                          const TaggedFileWriter::Observer& observer, IoPolicy& io)
+                          const TaggedFileWriter::Observer& observer, IoPolicy& io, ProgressPresenter* presenter)
 {
     const uint64_t size = source.size();
     // Until finish() commits, the output lives beside the destination; an early return drops it.
@@ -119,7 +119,7 @@ int write_wrapped_payload(InputFile& source, const std::string& source_path, con
     if (!writer.begin(type_tag, tags::kPlain, build_information_field(model_tag, version),
                       static_cast<uint32_t>(payload_length(type_tag, size))))
         return kWrapCannotCreate;
-    Progress progress("Wrapping " + last_path_component(source_path), size);
+    Progress progress("Wrapping " + last_path_component(source_path), size, presenter);
     const int result = is_brand(type_tag) ? seal_payload(source, size, writer, progress)
                                           : copy_payload(source, size, writer, progress);
     if (result != kWrapOk)
@@ -139,7 +139,7 @@ int check_fields(std::string_view type_tag, std::string_view model_tag, const st
 
 int write_wrapped_file(const std::string& source_path, const std::string& destination_path, std::string_view type_tag,
                        std::string_view model_tag, const std::string& version,
-                       const TaggedFileWriter::Observer& observer, IoPolicy& io)
+                       const TaggedFileWriter::Observer& observer, IoPolicy& io, ProgressPresenter* progress)
 {
     if (type_tag.size() > layout::kTagSize)
         return kWrapFieldTooLong;
@@ -156,13 +156,15 @@ int write_wrapped_file(const std::string& source_path, const std::string& destin
         return kWrapNotBrandFile;
 
     return or_cannot_create(kWrapCannotCreate, [&] {
-        return write_wrapped_payload(source, source_path, destination_path, type_tag, model_tag, version, observer, io);
+        return write_wrapped_payload(source, source_path, destination_path, type_tag, model_tag, version, observer, io,
+                                     progress);
     });
 }
 
 int write_wrapped_stream(PayloadStream& stream, uint64_t size, const std::string& title,
                          const std::string& destination_path, std::string_view type_tag, std::string_view model_tag,
-                         const std::string& version, const TaggedFileWriter::Observer& observer, IoPolicy& io)
+                         const std::string& version, const TaggedFileWriter::Observer& observer, IoPolicy& io,
+                         ProgressPresenter* presenter)
 {
     if (const int checked = check_fields(type_tag, model_tag, version); checked != kWrapOk)
         return checked;
@@ -173,7 +175,7 @@ int write_wrapped_stream(PayloadStream& stream, uint64_t size, const std::string
         if (!writer.begin(type_tag, tags::kPlain, build_information_field(model_tag, version),
                           static_cast<uint32_t>(size)))
             return kWrapCannotCreate;
-        Progress progress(title, size);
+        Progress progress(title, size, presenter);
         if (const int copied = copy_stream(stream, size, writer, progress); copied != kWrapOk)
             return copied;
         return writer.finish() == kWriteOk ? kWrapOk : kWrapCannotCreate;

@@ -8,6 +8,7 @@
 namespace kestrane {
 
 class Progress;
+class ProgressPresenter;
 
 // A wrapped file is a tagged file (attribute "PLAN") whose type tag names the content, whose
 // information field carries the version (and the camera model for the dome types) and whose
@@ -33,7 +34,7 @@ inline constexpr int kWrapSourceChanged = -6;
 inline constexpr int kWrapSourceTooLarge = -7;
 // And kOperationCancelled (common/progress.h) when the user cancelled the work.
 
-// Writes the wrapped file; no messages. The source is streamed with bounded memory and the
+// Writes the wrapped file; no messages. Long work is shown by `progress` (none: not shown). The source is streamed with bounded memory and the
 // destination replaced atomically: on any failure no file is left and an existing destination
 // stays as it was. Checks, in order: type tag (-3), source opened (-1), model tag and version
 // (-3), payload size (-7), brand first byte (-4); then the destination is written (-2 on a failed
@@ -41,7 +42,8 @@ inline constexpr int kWrapSourceTooLarge = -7;
 // failed sealing, -6 when the source changed size, kOperationCancelled when the user cancelled).
 int write_wrapped_file(const std::string& source_path, const std::string& destination_path, std::string_view type_tag,
                        std::string_view model_tag, const std::string& version,
-                       const TaggedFileWriter::Observer& observer = {}, IoPolicy& io = system_io());
+                       const TaggedFileWriter::Observer& observer = {}, IoPolicy& io = system_io(),
+                       ProgressPresenter* progress = nullptr);
 
 // A payload that arrives as a stream whose length is known before its first byte (a directory's
 // archive as the archiver writes it).
@@ -61,6 +63,6 @@ public:
 int write_wrapped_stream(PayloadStream& stream, uint64_t size, const std::string& title,
                          const std::string& destination_path, std::string_view type_tag, std::string_view model_tag,
                          const std::string& version, const TaggedFileWriter::Observer& observer = {},
-                         IoPolicy& io = system_io());
+                         IoPolicy& io = system_io(), ProgressPresenter* progress = nullptr);
 
 } // namespace kestrane

@@ -16,25 +16,27 @@ namespace {
 // archiver can tell its size first; otherwise archived into a temporary archive of this run's own
 // beside the destination, which is then wrapped. A termination signal ends this as Cancel does.
 int wrap_directory(const std::string& directory, const std::string& destination, const WrappingType& type,
-                   const std::string& version, const TaggedFileWriter::Observer& observer, IoPolicy& io)
+                   const std::string& version, const TaggedFileWriter::Observer& observer, IoPolicy& io,
+                   ProgressPresenter* progress)
 {
     const TerminationAsCancel cancellable;
     {
-        ArchiveStream stream(directory);
+        ArchiveStream stream(directory, progress);
         const int started = stream.start();
         if (started != kArchiveNotStreamable) {
             if (started != kWrapOk)
                 return started;
             return write_wrapped_stream(stream, stream.size(), "Wrapping " + last_path_component(directory),
-                                        destination, type.type_tag, type.model_tag, version, observer, io);
+                                        destination, type.type_tag, type.model_tag, version, observer, io, progress);
         }
     }
     const TemporaryArchive archive(destination);
     if (!archive.created())
         return kWrapSourceUnreadable;
-    if (const int archived = archive_directory(directory, archive.path()); archived != kWrapOk)
+    if (const int archived = archive_directory(directory, archive.path(), progress); archived != kWrapOk)
         return archived;
-    return write_wrapped_file(archive.path(), destination, type.type_tag, type.model_tag, version, observer, io);
+    return write_wrapped_file(archive.path(), destination, type.type_tag, type.model_tag, version, observer, io,
+                              progress);
 }
 
 // The directory types need an existing directory: why a source is not one, or nothing.
@@ -67,7 +69,8 @@ const std::array<WrappingType, kWrappingTypeCount>& wrapping_types()
 }
 
 Outcome wrap_file(unsigned type, const std::string& version, const std::string& source_path,
-                  const std::string& destination_path, const TaggedFileWriter::Observer& observer, IoPolicy& io)
+                  const std::string& destination_path, const TaggedFileWriter::Observer& observer, IoPolicy& io,
+                  ProgressPresenter* progress)
 {
     if (source_path.empty())
         return {kWrapRefused, "Select src file"};
@@ -82,10 +85,10 @@ Outcome wrap_file(unsigned type, const std::string& version, const std::string& 
     if (wrapping.directory) {
         if (std::optional<std::string> refusal = non_directory_refusal(source_path))
             return {kWrapRefused, std::move(*refusal)};
-        result = wrap_directory(source_path, destination_path, wrapping, version, observer, io);
+        result = wrap_directory(source_path, destination_path, wrapping, version, observer, io, progress);
     } else {
         result = write_wrapped_file(source_path, destination_path, wrapping.type_tag, wrapping.model_tag, version,
-                                    observer, io);
+                                    observer, io, progress);
     }
     if (result < 0)
         return {result, format_text("Fail with error code[%d]", result)};

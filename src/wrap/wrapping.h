@@ -51,9 +51,10 @@ inline constexpr int kWrapUnknownType = -1;
 // kWrapRefused; kWrapUnknownType; the writer's negative code when writing failed. Directory types are
 // archived first into a temporary archive of the run's own beside the destination
 // (`<destination>.XXXXXX.tmp`), which is removed again on every path. An observer
-// sees every byte of the wrapped file as it is written (to encrypt it on the way).
+// sees every byte of the wrapped file as it is written (to encrypt it on the way). Long work is
+// shown by `progress` (none: not shown).
 Outcome wrap_file(unsigned type, const std::string& version, const std::string& source_path,
                   const std::string& destination_path, const TaggedFileWriter::Observer& observer = {},
-                  IoPolicy& io = system_io());
+                  IoPolicy& io = system_io(), ProgressPresenter* progress = nullptr);
 
 } // namespace kestrane

@@ -2,7 +2,6 @@
 // message an operation shows in between is the hook: the presenter changes the file there.
 
 #include "cli/command_operations.h"
-#include "common/messages.h"
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
 
@@ -24,25 +23,21 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // Records every message and runs `hook` when the message `trigger` is shown.
-class HookedPresenter {
+class HookedPresenter : public RecordingFrontEnd {
 public:
     HookedPresenter(std::string trigger, std::function<void()> hook)
         : m_trigger(std::move(trigger)), m_hook(std::move(hook))
+    {}
+    void show_message(const std::string& text, MessageIcon icon) override
     {
-        m_previous = install_message_presenter([this](const std::string& text, MessageIcon) {
-            m_messages.push_back(text);
-            if (text == m_trigger)
-                m_hook();
-        });
+        RecordingFrontEnd::show_message(text, icon);
+        if (text == m_trigger)
+            m_hook();
     }
-    ~HookedPresenter() { install_message_presenter(std::move(m_previous)); }
-    const Lines& messages() const { return m_messages; }
 
 private:
     std::string m_trigger;
     std::function<void()> m_hook;
-    MessagePresenter m_previous;
-    Lines m_messages;
 };
 
 class CheckThenUse : public testing::Test {
@@ -84,7 +79,7 @@ TEST_F(CheckThenUse, KeyFileGoneAfterItsCheck)
             else
                 ASSERT_EQ(truncate(m_key.c_str(), 100), 0);
         });
-        EXPECT_FALSE(run_pack_command(m_release, true, "1.0", true, destination, true, m_key));
+        EXPECT_FALSE(run_pack_command(presenter, m_release, true, "1.0", true, destination, true, m_key));
         EXPECT_EQ(presenter.messages(), (Lines{"Success", "Could not load vid from vid.wrp"}));
         EXPECT_FALSE(QFile::exists(QString::fromStdString(destination + "-Acme.pkg")));
         // The package file itself was finished before: whole, with its MD5 trailer.
@@ -106,7 +101,7 @@ TEST_F(CheckThenUse, PackageGoneBetweenScanAndPacking)
     const std::string duplicate = "Duplicate protect file[" + m_release + "/b.enc, " + first + "] major is [OCX0]";
     HookedPresenter presenter(duplicate, [&] { ASSERT_EQ(unlink(first.c_str()), 0); });
 
-    EXPECT_FALSE(run_pack_command(m_release, true, "1.0", true, destination, false, {}));
+    EXPECT_FALSE(run_pack_command(presenter, m_release, true, "1.0", true, destination, false, {}));
     EXPECT_EQ(presenter.messages(), (Lines{duplicate, "Fail with error[-4]"}));
     EXPECT_EQ(read_bytes(destination), bytes_of("old package file"));
     EXPECT_EQ(QDir(QString::fromStdString(m_dir.path())).entryList(QDir::Files | QDir::Hidden).size(), 2);

@@ -1,7 +1,6 @@
 // One wrapped file encrypted for several companies in one run (-key repeated, -keys FOLDER): each
 // package opens with its own company's key, and a run that fails for any company writes none.
 #include "cli/command_start.h"
-#include "common/messages.h"
 #include "common/progress.h"
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
@@ -11,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-
-#include <memory>
 
 using namespace kestrane;
 using namespace kestrane::test;
@@ -45,17 +42,12 @@ protected:
     {
         FaultyIo io(write_limit);
         const CommandStart start(ProgramKind::CommandLineOnly, arguments, io);
-        MessagePresenter previous;
-        const int status = start.run(
-            [&] {
-                previous = install_message_presenter(
-                    [this](const std::string& text, MessageIcon) { m_messages.push_back(text); });
-                if (cancel)
-                    install_progress_presenter(std::make_shared<CancellingPresenter>());
-            },
-            {});
-        install_message_presenter(std::move(previous));
-        install_progress_presenter(nullptr);
+        CancellingPresenter cancelling;
+        RecordingFrontEnd front;
+        if (cancel)
+            front.presenter = &cancelling;
+        const int status = start.run(front);
+        m_messages.insert(m_messages.end(), front.messages().begin(), front.messages().end());
         return status;
     }
 

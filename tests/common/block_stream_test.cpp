@@ -50,7 +50,7 @@ TEST(StreamBlocks, FeedsTheAnnouncedBytesInBlocksAndNoticesAChangedInput)
         std::vector<uint8_t> buffer(kBlock);
         Bytes fed;
         int blocks = 0;
-        Progress progress("Streaming input", c.announced);
+        Progress progress("Streaming input", c.announced, nullptr);
         const int result = stream_blocks(
             input, c.announced, progress, kResults, [&] { return std::span(buffer); },
             [&](const uint8_t* data, size_t count) {

@@ -4,7 +4,6 @@
 // and leave an existing destination byte for byte as it was; with exactly enough room it succeeds.
 
 #include "common/file_io.h"
-#include "common/messages.h"
 #include "crypt/company_key_file.h"
 #include "crypt/encrypted_package.h"
 #include "ops/encryption.h"
@@ -27,8 +26,9 @@ namespace {
 
 struct Writer {
     const char* name;
-    // Writes `destination` through `io`, reading what it needs from `sources`; returns the writer's result.
-    std::function<int(const TempDir& sources, const std::string& destination, IoPolicy& io)> write;
+    // Writes `destination` through `io`, reading what it needs from `sources` and telling `front`
+    // what it shows; returns the writer's result.
+    std::function<int(FrontEnd& front, const TempDir& sources, const std::string& destination, IoPolicy& io)> write;
     int cannot_create;                // the result when the destination cannot be written
     std::vector<std::string> message; // what it shows then, when it shows anything
 };
@@ -55,49 +55,49 @@ void make_sources(const TempDir& sources)
 
 const Writer kWriters[] = {
     {"wrapped file",
-     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+     [](FrontEnd&, const TempDir& s, const std::string& d, IoPolicy& io) {
          return write_wrapped_file(s.file("viewer.cab"), d, "OCX0", "", "4.4", {}, io);
      },
      kWrapCannotCreate,
      {}},
     {"sealed brand file",
-     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+     [](FrontEnd&, const TempDir& s, const std::string& d, IoPolicy& io) {
          return write_wrapped_file(s.file("brand.conf"), d, "BRD0", "", "1", {}, io);
      },
      kWrapCannotCreate,
      {}},
     {"directory wrap",
-     [](const TempDir& s, const std::string& d, IoPolicy& io) {
-         return wrap_source({kWrapWebPage, "2.0", s.file("web"), d}, nullptr, io);
+     [](FrontEnd& front, const TempDir& s, const std::string& d, IoPolicy& io) {
+         return wrap_source(front, {kWrapWebPage, "2.0", s.file("web"), d}, nullptr, io);
      },
      kWrapCannotCreate,
      {"Fail with error code[-2]"}},
     {"encrypted package ENCR",
-     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+     [](FrontEnd&, const TempDir& s, const std::string& d, IoPolicy& io) {
          return encrypt_package(s.file("image.wrp"), d, "Acme", kAcmeKey, false, io);
      },
      -2,
      {}},
     {"encrypted package ENC1",
-     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+     [](FrontEnd&, const TempDir& s, const std::string& d, IoPolicy& io) {
          return encrypt_package(s.file("raw.wrp"), d, "Acme", kAcmeKey, true, io);
      },
      -2,
      {}},
     {"encryption of a wrapped file",
-     [](const TempDir& s, const std::string& d, IoPolicy& io) {
-         return encrypt_wrapped_file(s.file("acme.wrp"), s.file("image.wrp"), d, io);
+     [](FrontEnd& front, const TempDir& s, const std::string& d, IoPolicy& io) {
+         return encrypt_wrapped_file(front, s.file("acme.wrp"), s.file("image.wrp"), d, io);
      },
      -1,
      {"encrypt_package() Failed with error [-2]"}},
     {"company key file",
-     [](const TempDir&, const std::string& d, IoPolicy& io) {
+     [](FrontEnd&, const TempDir&, const std::string& d, IoPolicy& io) {
          return write_company_key_file("0000A1B2C3D4E5F6", "Acme", d, io);
      },
      -2,
      {}},
     {"package file",
-     [](const TempDir& s, const std::string& d, IoPolicy& io) {
+     [](FrontEnd&, const TempDir& s, const std::string& d, IoPolicy& io) {
          return pack_files("1.5.2", s.path(), {"image.wrp", "raw.wrp"}, d, io);
      },
      kPackCannotCreate,
@@ -116,7 +116,8 @@ TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
     uint64_t total = 0;
     {
         TempDir out;
-        ASSERT_GT(writer.write(sources, out.file("out"), system_io()), 0);
+        RecordingFrontEnd quiet;
+        ASSERT_GT(writer.write(quiet, sources, out.file("out"), system_io()), 0);
         total = read_bytes(out.file("out")).size();
     }
     ASSERT_GT(total, 156u);
@@ -128,11 +129,11 @@ TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
                      + std::to_string(total) + " bytes");
         TempDir out;
         write_bytes(out.file("out"), old);
-        MessageRecorder messages;
+        RecordingFrontEnd messages;
         int result = 0;
         {
             FaultyIo full(static_cast<int64_t>(limit));
-            result = writer.write(sources, out.file("out"), full);
+            result = writer.write(messages, sources, out.file("out"), full);
         }
         EXPECT_EQ(result, writer.cannot_create);
         EXPECT_EQ(read_bytes(out.file("out")), old);
@@ -144,9 +145,9 @@ TEST_P(FullDisk, FailsCleanlyAtEveryEdgeAndFitsExactly)
 
     TempDir out;
     write_bytes(out.file("out"), old);
-    MessageRecorder messages;
+    RecordingFrontEnd messages;
     FaultyIo exactly(static_cast<int64_t>(total));
-    EXPECT_GT(writer.write(sources, out.file("out"), exactly), 0)
+    EXPECT_GT(writer.write(messages, sources, out.file("out"), exactly), 0)
         << writer.name << " does not fit into " << total << " bytes";
     EXPECT_EQ(read_bytes(out.file("out")).size(), total);
     EXPECT_EQ(out.entries(), std::vector<std::string>{"out"});

@@ -18,13 +18,6 @@ public:
     int stops = 0;
 };
 
-struct Installed {
-    Installed() : presenter(std::make_shared<RecordingPresenter>()) { previous = install_progress_presenter(presenter); }
-    ~Installed() { install_progress_presenter(previous); }
-    std::shared_ptr<RecordingPresenter> presenter;
-    std::shared_ptr<ProgressPresenter> previous;
-};
-
 void work_for(Progress& progress, std::chrono::milliseconds duration, uint64_t total)
 {
     const auto end = std::chrono::steady_clock::now() + duration;
@@ -40,23 +33,22 @@ void work_for(Progress& progress, std::chrono::milliseconds duration, uint64_t t
 
 TEST(Progress, QuickWorkShowsNothing)
 {
-    Installed installed;
+    RecordingPresenter seen;
     {
-        Progress progress("Wrapping a", 1000);
+        Progress progress("Wrapping a", 1000, &seen);
         work_for(progress, std::chrono::milliseconds(150), 1000);
     }
-    EXPECT_TRUE(installed.presenter->titles.empty());
-    EXPECT_EQ(installed.presenter->stops, 0);
+    EXPECT_TRUE(seen.titles.empty());
+    EXPECT_EQ(seen.stops, 0);
 }
 
 TEST(Progress, LongWorkIsShownAfterHalfASecondAndEnds)
 {
-    Installed installed;
+    RecordingPresenter seen;
     {
-        Progress progress("Encrypting big.bin", 1000);
+        Progress progress("Encrypting big.bin", 1000, &seen);
         work_for(progress, std::chrono::milliseconds(900), 1000);
     }
-    const RecordingPresenter& seen = *installed.presenter;
     ASSERT_EQ(seen.titles, std::vector<std::string>{"Encrypting big.bin"});
     ASSERT_FALSE(seen.updates.empty());
     EXPECT_GE(seen.updates.front(), 400); // nothing before half a second of 0.9 s
@@ -68,14 +60,14 @@ TEST(Progress, LongWorkIsShownAfterHalfASecondAndEnds)
 
 TEST(Progress, UnknownAmountIsReportedAsBusy)
 {
-    Installed installed;
+    RecordingPresenter seen;
     {
-        Progress progress("Archiving web", 0);
+        Progress progress("Archiving web", 0, &seen);
         for (int i = 0; i < 70; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             progress.tick();
         }
     }
-    ASSERT_FALSE(installed.presenter->updates.empty());
-    EXPECT_EQ(installed.presenter->updates.front(), -1);
+    ASSERT_FALSE(seen.updates.empty());
+    EXPECT_EQ(seen.updates.front(), -1);
 }

@@ -1,5 +1,6 @@
 #include "common/program_directory.h"
 #include "support/test_support.h"
+#include "ui/dialog_front_end.h"
 #include "ui/main_dialog.h"
 #include "ui/setting_dialog.h"
 
@@ -31,7 +32,8 @@ TEST(ApplicationIcon, ShownByTheWindowAndTheAboutBox)
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(profile.path()));
     set_program_directory(program.path());
 
-    CKestraneDlg window;
+    DialogFrontEnd front; // the window is not shown: nothing is asked of it
+    CKestraneDlg window(front);
     EXPECT_TRUE(is_kestrane_mark(window.windowIcon().pixmap(32, 32).toImage()));
     CAboutBoxDlg about;
     const auto* picture = about.findChild<QLabel*>();

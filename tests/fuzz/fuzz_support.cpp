@@ -1,7 +1,5 @@
 #include "fuzz_support.h"
 
-#include "common/messages.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
@@ -35,9 +33,6 @@ std::string make_scratch()
     }
     return pattern;
 }
-
-size_t g_messages = 0;
-std::string g_last_message;
 
 } // namespace
 
@@ -151,30 +146,6 @@ uint32_t u32_at(const Bytes& bytes, size_t offset)
     for (size_t i = 0; i < 4; ++i)
         value |= uint32_t{offset + i < bytes.size() ? bytes[offset + i] : uint8_t{0}} << (8 * i);
     return value;
-}
-
-void count_messages()
-{
-    install_message_presenter([](const std::string& text, MessageIcon) {
-        ++g_messages;
-        g_last_message = text;
-    });
-}
-
-size_t messages_shown()
-{
-    return g_messages;
-}
-
-const std::string& last_message()
-{
-    return g_last_message;
-}
-
-void reset_message_count()
-{
-    g_messages = 0;
-    g_last_message.clear();
 }
 
 void fail(const char* file, int line, const std::string& what)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ops/front_end.h"
+
 // Helpers shared by the fuzz targets: a private scratch folder, raw file writes, and a check that
 // stops the run (a finding) when a property of the code under test does not hold.
 
@@ -32,11 +34,30 @@ size_t entry_count(const std::string& directory);
 std::string cut_text(const Bytes& bytes, size_t offset, size_t count);
 uint32_t u32_at(const Bytes& bytes, size_t offset);
 
-// Installs a message presenter that counts the messages instead of showing them.
-void count_messages();
-size_t messages_shown();
-const std::string& last_message();
-void reset_message_count();
+// A front end that counts the messages instead of showing them, asks no question and shows no
+// progress.
+class CountingFrontEnd : public FrontEnd {
+public:
+    void show_message(const std::string& text, MessageIcon) override
+    {
+        ++m_shown;
+        m_last = text;
+    }
+    std::optional<std::string> ask_version(const std::string&) override { return std::nullopt; }
+    ProgressPresenter* progress() override { return nullptr; }
+
+    size_t shown() const { return m_shown; }
+    const std::string& last() const { return m_last; }
+    void reset()
+    {
+        m_shown = 0;
+        m_last.clear();
+    }
+
+private:
+    size_t m_shown = 0;
+    std::string m_last;
+};
 
 // A property that must hold; prints what failed and aborts (libFuzzer keeps the input).
 [[noreturn]] void fail(const char* file, int line, const std::string& what);

@@ -67,19 +67,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ImageName missing{};
     FUZZ_REQUIRE(read_image_name(scratch_path("absent"), missing) == -1, "a missing image was read");
 
-    count_messages();
+    CountingFrontEnd front;
     const int type = size > 0 ? static_cast<int>(data[0] % 12) - 1 : 0; // -1 .. 10: out of range too
-    reset_message_count();
-    const SourceInspection inspection = inspect_wrapping_source(type, path);
-    FUZZ_REQUIRE(messages_shown() == (inspection.ok ? 0u : 1u),
-                 std::to_string(messages_shown()) + " messages, last: " + last_message());
+    const SourceInspection inspection = inspect_wrapping_source(front, type, path);
+    FUZZ_REQUIRE(front.shown() == (inspection.ok ? 0u : 1u),
+                 std::to_string(front.shown()) + " messages, last: " + front.last());
     if (inspection.ok && (type == kWrapKernel || type == kWrapBootloader || type == kWrapEmergency)) {
         FUZZ_REQUIRE(!inspection.version_editable && inspection.version.size() <= 20, inspection.version);
         FUZZ_REQUIRE(inspection.expected == SourceKind::File, "an image is a file");
     }
-    reset_message_count();
-    FUZZ_REQUIRE(check_wrapping_source_kind(path, SourceKind::File) && messages_shown() == 0, "a file is a file");
-    FUZZ_REQUIRE(!check_wrapping_source_kind(path, SourceKind::Directory) && messages_shown() == 1,
+    front.reset();
+    FUZZ_REQUIRE(check_wrapping_source_kind(front, path, SourceKind::File) && front.shown() == 0, "a file is a file");
+    FUZZ_REQUIRE(!check_wrapping_source_kind(front, path, SourceKind::Directory) && front.shown() == 1,
                  "a file is no folder");
     return 0;
 }

@@ -1,6 +1,5 @@
 // Cancel, as the progress window's button asks for it: every job stops at its next block and
 // ends with kOperationCancelled after its usual failure message, leaving nothing behind.
-#include "common/messages.h"
 #include "common/progress.h"
 #include "crypt/company_key_file.h"
 #include "ops/encryption.h"
@@ -55,7 +54,7 @@ using Cancellation = IsolatedSettings;
 TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
 {
     const TempDir work;
-    const auto previous = install_progress_presenter(std::make_shared<CancellingPresenter>());
+    CancellingPresenter cancelling;
     const size_t big = 3 << 20; // three blocks
     write_bytes(work.file("viewer.cab"), pattern_bytes(big, 1));
     write_text(work.file("brand.conf"), "[" + std::string(big, 'b'));
@@ -79,31 +78,37 @@ TEST_F(Cancellation, EveryJobStopsLeavesNothingAndKeepsWhatExisted)
     const std::string cancelled_wrap = "Fail with error code[-20]";
     const struct {
         const char* job;
-        std::function<int()> run;
+        std::function<int(FrontEnd&)> run;
         int result;
         std::string message;
     } cases[] = {
-        {"wrap a file", [&] { return wrap_source(wrap(kWrapOcx, "viewer.cab")); }, kOperationCancelled, cancelled_wrap},
-        {"wrap a brand file", [&] { return wrap_source(wrap(kWrapBrand, "brand.conf")); }, kOperationCancelled,
-         cancelled_wrap},
-        {"wrap a folder", [&] { return wrap_source(wrap(kWrapWebPage, "web")); }, kOperationCancelled, cancelled_wrap},
+        {"wrap a file", [&](FrontEnd& front) { return wrap_source(front, wrap(kWrapOcx, "viewer.cab")); },
+         kOperationCancelled, cancelled_wrap},
+        {"wrap a brand file", [&](FrontEnd& front) { return wrap_source(front, wrap(kWrapBrand, "brand.conf")); },
+         kOperationCancelled, cancelled_wrap},
+        {"wrap a folder", [&](FrontEnd& front) { return wrap_source(front, wrap(kWrapWebPage, "web")); },
+         kOperationCancelled, cancelled_wrap},
         {"wrap with the package written alongside",
-         [&] {
-             return WrapThenEncrypt(wrap(kWrapOcx, "viewer.cab"), {work.file("acme.wrp"), ""}).wrap();
+         [&](FrontEnd& front) {
+             return WrapThenEncrypt(front, wrap(kWrapOcx, "viewer.cab"), {work.file("acme.wrp"), ""}).wrap();
          },
          kOperationCancelled, cancelled_wrap},
         {"encrypt",
-         [&] { return encrypt_wrapped_file(work.file("acme.wrp"), work.file("fw.wrp"), work.file("fw.wrp-Acme.enc")); },
+         [&](FrontEnd& front) {
+             return encrypt_wrapped_file(front, work.file("acme.wrp"), work.file("fw.wrp"),
+                                         work.file("fw.wrp-Acme.enc"));
+         },
          kEncryptionFailed, "encrypt_package() Failed with error [-20]"},
-        {"pack", [&] { return pack_listed_packages(packing); }, kOperationCancelled, "Fail with error[-20]"},
+        {"pack", [&](FrontEnd& front) { return pack_listed_packages(front, packing); }, kOperationCancelled,
+         "Fail with error[-20]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.job);
         const auto before = contents_of(work);
-        MessageRecorder recorder;
-        EXPECT_EQ(c.run(), c.result);
+        RecordingFrontEnd recorder;
+        recorder.presenter = &cancelling;
+        EXPECT_EQ(c.run(recorder), c.result);
         EXPECT_EQ(recorder.messages(), std::vector<std::string>{c.message});
         EXPECT_EQ(contents_of(work), before); // no output, no temporary file, nothing changed
     }
-    install_progress_presenter(previous);
 }

@@ -1,6 +1,5 @@
 #include "ops/encryption_alongside.h"
 
-#include "common/messages.h"
 #include "common/paths.h"
 #include "crypt/company_key_file.h"
 #include "ops/encryption.h"
@@ -28,7 +27,7 @@ protected:
     // Wraps `source` as `type` with the package written alongside; the package path, or "".
     std::string wrap_alongside(unsigned type, const std::string& source)
     {
-        EncryptionAlongside alongside;
+        EncryptionAlongside alongside(m_front);
         EXPECT_TRUE(alongside.prepare(key_file(), source + ".wrp-Acme.enc"));
         EXPECT_EQ(wrap_file(type, "3.1.4", source, source + ".wrp", alongside.observer()).code, 1);
         EXPECT_EQ(alongside.finish(), 1);
@@ -36,6 +35,7 @@ protected:
     }
 
     TempDir m_work;
+    RecordingFrontEnd m_front;
     const Bytes m_key = {0, 0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6};
 };
 
@@ -43,7 +43,6 @@ protected:
 
 TEST_F(EncryptionAlongsideTest, SameStructureAsWrapThenEncrypt)
 {
-    MessageRecorder recorder;
     // Bodies below, at and above the sealed 1044 bytes, and one of several MiB.
     for (const size_t size : {size_t{0}, size_t{100}, size_t{888}, size_t{889}, size_t{1024}, size_t{5'000'000}}) {
         SCOPED_TRACE(size);
@@ -53,7 +52,7 @@ TEST_F(EncryptionAlongsideTest, SameStructureAsWrapThenEncrypt)
         const Bytes wrapped = read_bytes(source + ".wrp");
         const Bytes fused = read_bytes(fused_path);
 
-        ASSERT_EQ(encrypt_wrapped_file(key_file(), source + ".wrp", m_work.file("sequential.enc")), 1);
+        ASSERT_EQ(encrypt_wrapped_file(m_front, key_file(), source + ".wrp", m_work.file("sequential.enc")), 1);
         const Bytes sequential = read_bytes(m_work.file("sequential.enc"));
 
         ASSERT_EQ(fused.size(), sequential.size());
@@ -71,7 +70,6 @@ TEST_F(EncryptionAlongsideTest, SameStructureAsWrapThenEncrypt)
 
 TEST_F(EncryptionAlongsideTest, RawTypeAndSettingChooseEnc1)
 {
-    MessageRecorder recorder;
     const std::string source = m_work.file("any.bin");
     write_bytes(source, pattern_bytes(3000, 2));
     const std::string raw = wrap_alongside(kWrapRaw, source);
@@ -86,9 +84,8 @@ TEST_F(EncryptionAlongsideTest, RawTypeAndSettingChooseEnc1)
 
 TEST_F(EncryptionAlongsideTest, NothingIsWrittenWhenTheWrapFails)
 {
-    MessageRecorder recorder;
     write_text(m_work.file("notbrand.conf"), "x");
-    EncryptionAlongside alongside;
+    EncryptionAlongside alongside(m_front);
     ASSERT_TRUE(alongside.prepare(key_file(), m_work.file("notbrand.conf.wrp-Acme.enc")));
     EXPECT_EQ(
         wrap_file(kWrapBrand, "1", m_work.file("notbrand.conf"), m_work.file("notbrand.conf.wrp"), alongside.observer())
@@ -100,7 +97,7 @@ TEST_F(EncryptionAlongsideTest, NothingIsWrittenWhenTheWrapFails)
 
 TEST_F(EncryptionAlongsideTest, UnusableKeyFilesAreLeftToTheSequentialPath)
 {
-    EncryptionAlongside alongside;
+    EncryptionAlongside alongside(m_front);
     EXPECT_FALSE(alongside.prepare(m_work.file("absent.wrp"), m_work.file("x.wrp")));
     ASSERT_EQ(write_company_key_file("0000C1C2C3C4C5C6", "Seventeen-chars!!", m_work.file("long.wrp")), 1);
     EXPECT_FALSE(alongside.prepare(m_work.file("long.wrp"), m_work.file("x.wrp")));

@@ -1,6 +1,5 @@
 #include "ops/encryption.h"
 
-#include "common/messages.h"
 #include "common/paths.h"
 #include "crypt/company_key_file.h"
 #include "settings/settings_store.h"
@@ -42,16 +41,16 @@ TEST_F(EncryptionTest, EncryptWrappedFileMessagesAndModes)
     write_bytes(work.file("fw.wrp"), firmware);
     write_bytes(work.file("raw.wrp"), raw);
 
-    MessageRecorder recorder;
+    RecordingFrontEnd recorder;
     const std::string out = work.file("fw.wrp-Acme.enc");
-    EXPECT_EQ(encrypt_wrapped_file(key_file, work.file("fw.wrp"), out), 1);
+    EXPECT_EQ(encrypt_wrapped_file(recorder, key_file, work.file("fw.wrp"), out), 1);
     EXPECT_TRUE(package_matches(read_bytes(out), firmware, "ENCR", "Acme", key));
 
-    EXPECT_EQ(encrypt_wrapped_file(key_file, work.file("raw.wrp"), work.file("raw.enc")), 1);
+    EXPECT_EQ(encrypt_wrapped_file(recorder, key_file, work.file("raw.wrp"), work.file("raw.enc")), 1);
     EXPECT_TRUE(package_matches(read_bytes(work.file("raw.enc")), raw, "ENC1", "Acme", key));
 
     write_encrypt_mode_setting(1); // seen by the next encryption at once
-    EXPECT_EQ(encrypt_wrapped_file(key_file, work.file("fw.wrp"), out), 1);
+    EXPECT_EQ(encrypt_wrapped_file(recorder, key_file, work.file("fw.wrp"), out), 1);
     EXPECT_TRUE(package_matches(read_bytes(out), firmware, "ENC1", "Acme", key));
 
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{
@@ -70,11 +69,11 @@ TEST_F(EncryptionTest, EncryptWrappedFileFailures)
     std::copy_n("ENCR", 4, encrypted.begin() + 4);
     write_bytes(work.file("fw.enc"), encrypted);
 
-    MessageRecorder recorder;
-    EXPECT_EQ(encrypt_wrapped_file(work.file("none.wrp"), work.file("fw.wrp"), work.file("o1")), -1);
-    EXPECT_EQ(encrypt_wrapped_file(work.file("long.wrp"), work.file("fw.wrp"), work.file("o2")), -1);
-    EXPECT_EQ(encrypt_wrapped_file(work.file("acme.wrp"), work.file("fw.enc"), work.file("o3")), -1);
-    EXPECT_EQ(encrypt_wrapped_file(work.file("acme.wrp"), work.file("missing"), work.file("o4")), -1);
+    RecordingFrontEnd recorder;
+    EXPECT_EQ(encrypt_wrapped_file(recorder, work.file("none.wrp"), work.file("fw.wrp"), work.file("o1")), -1);
+    EXPECT_EQ(encrypt_wrapped_file(recorder, work.file("long.wrp"), work.file("fw.wrp"), work.file("o2")), -1);
+    EXPECT_EQ(encrypt_wrapped_file(recorder, work.file("acme.wrp"), work.file("fw.enc"), work.file("o3")), -1);
+    EXPECT_EQ(encrypt_wrapped_file(recorder, work.file("acme.wrp"), work.file("missing"), work.file("o4")), -1);
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{
                                        "Could not load vid from vid.wrp",
                                        "Company name error",
@@ -107,7 +106,8 @@ TEST_F(EncryptionTest, TwoCompaniesAtOnceEachGetTheirOwnKey)
         start.arrive_and_wait();
         for (int round = 0; round < kRounds; ++round) {
             const std::string output = work.file(company.name + std::to_string(round) + ".enc");
-            EXPECT_EQ(encrypt_for_company(work.file(company.name + ".key"), work.file("fw.wrp"), output), 1);
+            RecordingFrontEnd front; // one each: a front end is not shared between threads
+            EXPECT_EQ(encrypt_for_company(front, work.file(company.name + ".key"), work.file("fw.wrp"), output), 1);
         }
     };
     std::thread first(encrypt_rounds, std::cref(companies[0]));

@@ -2,7 +2,6 @@
 // code and message and leaves no file behind; nothing crashes.
 
 #include "common/block_pipeline.h"
-#include "common/messages.h"
 #include "crypt/company_key_file.h"
 #include "ops/encryption.h"
 #include "ops/key_generation.h"
@@ -46,40 +45,40 @@ TEST_F(ResourceShortage, EveryJobFailsWithItsCannotCreateCode)
     const std::string out = m_work.file("out");
     struct Case {
         const char* job;
-        std::function<int(IoPolicy& io)> run;
+        std::function<int(FrontEnd& front, IoPolicy& io)> run;
         int result;
         Lines messages;
     };
     const Case cases[] = {
         {"wrap",
-         [&](IoPolicy& io) {
-             return wrap_source({kWrapOcx, "1.0", m_source, out}, nullptr, io);
+         [&](FrontEnd& front, IoPolicy& io) {
+             return wrap_source(front, {kWrapOcx, "1.0", m_source, out}, nullptr, io);
          },
          kWrapCannotCreate,
          {"Fail with error code[-2]"}},
         {"encrypt",
-         [&](IoPolicy& io) { return encrypt_wrapped_file(m_key, m_wrapped, out, io); },
+         [&](FrontEnd& front, IoPolicy& io) { return encrypt_wrapped_file(front, m_key, m_wrapped, out, io); },
          kEncryptionFailed,
          {"encrypt_package() Failed with error [-2]"}},
         {"generate",
-         [&](IoPolicy& io) {
-             return generate_company_key_file({.digits = "0A0B0C0D0E0F", .company_name = "Beta", .destination = out},
-                                              io);
+         [&](FrontEnd& front, IoPolicy& io) {
+             return generate_company_key_file(
+                 front, {.digits = "0A0B0C0D0E0F", .company_name = "Beta", .destination = out}, io);
          },
          kKeyGenerationCannotCreate,
          {"Fail with Error code[-2]"}},
         {"pack",
-         [&](IoPolicy& io) {
-             return pack_listed_packages(PackingJob{m_work.path(), {}, "1.0", out}, io);
+         [&](FrontEnd& front, IoPolicy& io) {
+             return pack_listed_packages(front, PackingJob{m_work.path(), {}, "1.0", out}, io);
          },
          kPackCannotCreate,
          {"Fail with error[-2]"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.job);
-        MessageRecorder recorder;
+        RecordingFrontEnd recorder;
         FaultyIo no_threads(-1, 0);
-        EXPECT_EQ(c.run(no_threads), c.result);
+        EXPECT_EQ(c.run(recorder, no_threads), c.result);
         EXPECT_EQ(recorder.messages(), c.messages);
         EXPECT_EQ(m_work.entry_count(), 3u); // the key file, the source and the wrapped file
     }
@@ -91,9 +90,9 @@ TEST_F(ResourceShortage, EveryJobFailsWithItsCannotCreateCode)
 TEST_F(ResourceShortage, PackageAlongsideFailsAloneWhenItsThreadCannotStart)
 {
     const std::string wrapped = m_source + ".wrp";
-    MessageRecorder recorder;
+    RecordingFrontEnd recorder;
     FaultyIo wrapping_threads(-1, 2);
-    WrapThenEncrypt job({kWrapOcx, "1.0", m_source, wrapped}, {m_key, ""}, nullptr, wrapping_threads);
+    WrapThenEncrypt job(recorder, {kWrapOcx, "1.0", m_source, wrapped}, {m_key, ""}, nullptr, wrapping_threads);
     EXPECT_EQ(job.wrap(), kWrapOk);
     EXPECT_EQ(job.encrypt(), kEncryptionFailed);
     EXPECT_EQ(recorder.messages(),

@@ -1,7 +1,6 @@
 #include "pack/package_file.h"
 
 #include "common/file_io.h"
-#include "common/messages.h"
 #include "format/little_endian.h"
 #include "support/test_support.h"
 

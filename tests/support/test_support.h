@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/io_policy.h"
+#include "ops/front_end.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -9,6 +10,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -138,6 +141,27 @@ public:
 private:
     std::atomic<int64_t> m_bytes_left;
     std::atomic<int> m_starts_left;
+};
+
+// A front end that records every message and its icon in order, answers the version question
+// from a script (Cancel when the script is spent), and shows progress through `presenter` when set.
+class RecordingFrontEnd : public FrontEnd {
+public:
+    void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) override;
+    std::optional<std::string> ask_version(const std::string& path) override;
+    ProgressPresenter* progress() override { return presenter; }
+
+    const std::vector<std::string>& messages() const { return m_messages; }
+    const std::vector<MessageIcon>& icons() const { return m_icons; }
+    void clear();
+
+    std::deque<std::optional<std::string>> versions; // the answers, in order
+    std::vector<std::string> asked;                  // the paths asked about
+    ProgressPresenter* presenter = nullptr;
+
+private:
+    std::vector<std::string> m_messages;
+    std::vector<MessageIcon> m_icons;
 };
 
 } // namespace kestrane::test

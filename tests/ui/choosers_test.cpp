@@ -1,7 +1,6 @@
 #include "ui/choosers.h"
-#include "ui/message_box_presenter.h"
+#include "ui/dialog_front_end.h"
 
-#include "common/messages.h"
 #include "dialog_test_support.h"
 
 #include <QAbstractButton>
@@ -34,6 +33,7 @@ TEST(Choosers, SaveChooserTakesANewFileAndAddsTheSuffix)
     request.initial_path = QString::fromStdString(dir.file("old.wrp"));
     request.filter = "Dest File(*.wrp)|*.wrp||";
     request.default_suffix = "wrp";
+    DialogFrontEnd front;
     when_modal_of_type_opens<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "Select file");
         EXPECT_EQ(dialog->nameFilters(), QStringList{"Dest File(*.wrp)"});
@@ -47,20 +47,19 @@ TEST(Choosers, SaveChooserTakesANewFileAndAddsTheSuffix)
         dialog->selectFile("new-key"); // does not exist yet
         static_cast<QDialog*>(dialog)->accept(); // as the dialog's own button does
     });
-    EXPECT_EQ(choose_path(request), QString::fromStdString(dir.file("new-key.wrp")));
+    EXPECT_EQ(front.choose_path(request), QString::fromStdString(dir.file("new-key.wrp")));
 
     request.kind = ChooserKind::OpenFile;
     when_modal_of_type_opens<QFileDialog>([&](QFileDialog* dialog) {
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
         dialog->reject();
     });
-    EXPECT_EQ(choose_path(request), std::nullopt);
+    EXPECT_EQ(front.choose_path(request), std::nullopt);
 }
 
 TEST(MessageBoxPresenter, OkOnlyApplicationTitleAndTheAskedIcon)
 {
-    const MessagePresenter previous = install_message_presenter({});
-    install_message_box_presenter();
+    DialogFrontEnd front;
     std::vector<QMessageBox::Icon> icons;
     for (const MessageIcon icon : {MessageIcon::None, MessageIcon::Exclamation}) {
         when_modal_of_type_opens<QMessageBox>([&](QMessageBox* box) {
@@ -70,10 +69,9 @@ TEST(MessageBoxPresenter, OkOnlyApplicationTitleAndTheAskedIcon)
             icons.push_back(box->icon());
             box->button(QMessageBox::Ok)->click();
         });
-        show_message("Path[/한글/<b>] is invalid", icon);
+        front.show_message("Path[/한글/<b>] is invalid", icon);
     }
     EXPECT_EQ(icons, (std::vector<QMessageBox::Icon>{QMessageBox::NoIcon, QMessageBox::Warning}));
-    install_message_presenter(previous);
 }
 
 TEST(Choosers, FolderChooserRefusesATypedPathThatIsNoFolderWithTheProgramsMessage)
@@ -83,7 +81,7 @@ TEST(Choosers, FolderChooserRefusesATypedPathThatIsNoFolderWithTheProgramsMessag
     ChooserRequest request;
     request.kind = ChooserKind::Folder;
     request.initial_path = QString::fromStdString(dir.path());
-    MessageRecorder recorder;
+    ScriptedFrontEnd front; // records the messages; the QFileDialog chooses
     when_modal_of_type_opens<QFileDialog>([&](QFileDialog* dialog) {
         auto* typed = dialog->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_TRUE(typed);
@@ -96,8 +94,8 @@ TEST(Choosers, FolderChooserRefusesATypedPathThatIsNoFolderWithTheProgramsMessag
         dialog->selectFile(QString::fromStdString(dir.path()));
         static_cast<QDialog*>(dialog)->accept();
     });
-    EXPECT_EQ(choose_path(request), QString::fromStdString(dir.path()));
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(front.DialogFrontEnd::choose_path(request), QString::fromStdString(dir.path()));
+    EXPECT_EQ(front.messages(),
               (std::vector<std::string>{"\"" + dir.file("no-such-folder") + "\" 폴더 경로는 잘못되었습니다.",
                                         "\"" + dir.file("a-file") + "\" 폴더 경로는 잘못되었습니다."}));
 }

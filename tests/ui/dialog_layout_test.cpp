@@ -6,7 +6,6 @@
 #include "ui/packaging_files_dialog.h"
 #include "ui/setting_dialog.h"
 
-#include "common/messages.h"
 #include "dialog_test_support.h"
 
 #include <QLineEdit>
@@ -51,19 +50,19 @@ bool shows_whole(QLineEdit* edit, const QString& text)
 
 TEST_F(DialogLayout, TabFollowsTheTemplateFromTheFirstControl)
 {
+    ScriptedFrontEnd front; // no company key file: reported, not shown
     const struct {
         std::function<std::unique_ptr<QDialog>()> make;
         std::string tab_order;
     } dialogs[] = {
-        {[] { return std::make_unique<CKestraneDlg>(); },
+        {[&] { return std::make_unique<CKestraneDlg>(front); },
          "1018 1019 1017 1007 1010 1008 1025 1024 1009 1023 1029 1027 1004 1026 1012 1003"},
-        {[] { return std::make_unique<CGenerateKeyDlg>(); }, "1001 1006 1000 1004 1002 1003"},
-        {[] { return std::make_unique<CEncryptFileDlg>(); }, "1007 1008 1004 1000 1005 1001 1006 1002 1003"},
-        {[] { return std::make_unique<CPackagingFilesDlg>(); },
+        {[&] { return std::make_unique<CGenerateKeyDlg>(front); }, "1001 1006 1000 1004 1002 1003"},
+        {[&] { return std::make_unique<CEncryptFileDlg>(front); }, "1007 1008 1004 1000 1005 1001 1006 1002 1003"},
+        {[&] { return std::make_unique<CPackagingFilesDlg>(front); },
          "1000 1001 1002 1003 1005 1006 1004 1007 1008 1009 1010"},
         {[] { return std::make_unique<CAboutBoxDlg>(); }, "1"},
     };
-    MessageRecorder recorder; // no company key file: reported, not shown
     for (const auto& d : dialogs) {
         const std::unique_ptr<QDialog> dialog = d.make();
         dialog->show();
@@ -78,18 +77,18 @@ TEST_F(DialogLayout, TabFollowsTheTemplateFromTheFirstControl)
 // 20 characters of a version, 16 of a company name; "W", the widest letter.
 TEST_F(DialogLayout, NameAndVersionEditsShowTheirLongestTextWhole)
 {
+    ScriptedFrontEnd front;
     using Make = std::function<std::unique_ptr<QDialog>()>;
-    const Make main = [] { return std::make_unique<CKestraneDlg>(); };
-    const Make packaging = [] { return std::make_unique<CPackagingFilesDlg>(); };
+    const Make main = [&] { return std::make_unique<CKestraneDlg>(front); };
+    const Make packaging = [&] { return std::make_unique<CPackagingFilesDlg>(front); };
     const std::tuple<Make, const char*, int> edits[] = {
         {main, ids::main_dialog::kVersionEdit, 20},
         {main, ids::main_dialog::kCompanyEdit, 16},
         {packaging, ids::packaging::kVersionEdit, 20},
         {packaging, ids::packaging::kCompanyEdit, 16},
-        {[] { return std::make_unique<CGenerateKeyDlg>(); }, ids::generate_key::kCompanyEdit, 16},
-        {[] { return std::make_unique<CEncryptFileDlg>(); }, ids::encrypt::kCompanyEdit, 16},
+        {[&] { return std::make_unique<CGenerateKeyDlg>(front); }, ids::generate_key::kCompanyEdit, 16},
+        {[&] { return std::make_unique<CEncryptFileDlg>(front); }, ids::encrypt::kCompanyEdit, 16},
     };
-    MessageRecorder recorder;
     for (const auto& [make, id, characters] : edits) {
         const std::unique_ptr<QDialog> dialog = make();
         dialog->show();

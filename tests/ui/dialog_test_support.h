@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scripted_front_end.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "ui/choosers.h"
@@ -18,42 +19,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <deque>
-#include <optional>
-#include <vector>
-
 namespace kestrane::test {
-
-// Answers the file and folder choosers from a script and records what they were asked.
-class ScriptedChooser {
-public:
-    ScriptedChooser()
-    {
-        m_previous = install_chooser([this](const ChooserRequest& request) -> std::optional<QString> {
-            requests.push_back(request);
-            if (m_answers.empty()) {
-                ADD_FAILURE() << "a chooser opened that the test did not expect";
-                return std::nullopt;
-            }
-            const std::optional<QString> answer = m_answers.front();
-            m_answers.pop_front();
-            return answer;
-        });
-    }
-    ~ScriptedChooser() { install_chooser(std::move(m_previous)); }
-    ScriptedChooser(const ScriptedChooser&) = delete;
-    ScriptedChooser& operator=(const ScriptedChooser&) = delete;
-
-    void choose(const std::string& path) { m_answers.push_back(QString::fromStdString(path)); }
-    void cancel() { m_answers.push_back(std::nullopt); }
-    bool all_answered() const { return m_answers.empty(); }
-
-    std::vector<ChooserRequest> requests;
-
-private:
-    std::deque<std::optional<QString>> m_answers;
-    Chooser m_previous;
-};
 
 // A control of a dialog by its id.
 template <typename T> T* child(QWidget* parent, const char* id)

@@ -3,10 +3,9 @@
 #include "ui/generate_key_dialog.h"
 
 #include "common/file_io.h"
-#include "common/messages.h"
 #include "crypt/company_key_file.h"
-#include "settings/settings_store.h"
 #include "dialog_test_support.h"
+#include "settings/settings_store.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -39,8 +38,8 @@ TEST_F(EncryptFileDialog, PresetSourceWithTheDefaultKeyFile)
     ASSERT_EQ(write_company_key_file("0000A1A2A3A4A5A6", "Acme", default_key), 1);
     const Bytes firmware = plain_tagged_bytes("FRM0", pattern_bytes(3000, 7));
     const std::string source = file("fw.wrp", firmware);
-    MessageRecorder recorder;
-    CEncryptFileDlg dialog;
+    ScriptedFrontEnd front;
+    CEncryptFileDlg dialog(front);
     dialog.m_strPresetSource = QString::fromStdString(source);
     when_modal_opens([&](QWidget* modal) {
         EXPECT_EQ(text(modal, ids::encrypt::kKeyFileEdit).toStdString(), default_key);
@@ -52,7 +51,7 @@ TEST_F(EncryptFileDialog, PresetSourceWithTheDefaultKeyFile)
         click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Success to encrypt file for tev"});
+    EXPECT_EQ(front.messages(), std::vector<std::string>{"Success to encrypt file for tev"});
     EXPECT_TRUE(package_matches(read_bytes(source + "-Acme.enc"), firmware, "ENCR", "Acme", kAcmeKey));
 }
 
@@ -61,12 +60,11 @@ TEST_F(EncryptFileDialog, NoKeyFileUntilOneIsSelectedThenRawIsEnc1)
     const Bytes raw = plain_tagged_bytes("RAW0", pattern_bytes(500, 3));
     const std::string source = file("raw.wrp", raw);
     const std::string not_a_key = file("fw.wrp", plain_tagged_bytes("FRM0", pattern_bytes(10, 1)));
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(not_a_key);
-    chooser.choose(acme);
-    chooser.choose(source);
-    CEncryptFileDlg dialog;
+    ScriptedFrontEnd front;
+    front.choose(not_a_key);
+    front.choose(acme);
+    front.choose(source);
+    CEncryptFileDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         EXPECT_EQ(text(modal, ids::encrypt::kCompanyEdit), "");
         click(modal, ids::encrypt::kBrowseSourceButton); // no company yet: refused before any chooser
@@ -81,20 +79,21 @@ TEST_F(EncryptFileDialog, NoKeyFileUntilOneIsSelectedThenRawIsEnc1)
         click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Could not load vid from vid.wrp", "Input brand name",
-                                                             "Not company key file", "Success to encrypt file for tev"}));
+    EXPECT_EQ(front.messages(),
+              (std::vector<std::string>{"Could not load vid from vid.wrp", "Input brand name", "Not company key file",
+                                        "Success to encrypt file for tev"}));
     EXPECT_EQ(read_key_file_path_setting("none"), acme); // stored once accepted
     EXPECT_TRUE(package_matches(read_bytes(source + "-Acme.enc"), raw, "ENC1", "Acme", kAcmeKey));
 
-    ASSERT_EQ(chooser.requests.size(), 3u);
-    for (const ChooserRequest& request : chooser.requests) {
+    ASSERT_EQ(front.requests.size(), 3u);
+    for (const ChooserRequest& request : front.requests) {
         EXPECT_EQ(request.kind, ChooserKind::OpenFile);
         EXPECT_EQ(request.title, "Select file");
         EXPECT_EQ(request.filter, "Wrp file(*.wrp)|*.wrp|All files|*.*|");
     }
-    EXPECT_EQ(chooser.requests[0].initial_path.toStdString(), default_key);
-    EXPECT_EQ(chooser.requests[1].initial_path.toStdString(), default_key);
-    EXPECT_EQ(chooser.requests[2].initial_path, "");
+    EXPECT_EQ(front.requests[0].initial_path.toStdString(), default_key);
+    EXPECT_EQ(front.requests[1].initial_path.toStdString(), default_key);
+    EXPECT_EQ(front.requests[2].initial_path, "");
 }
 
 TEST_F(EncryptFileDialog, RequiredCompanyAndPackageFile)
@@ -104,11 +103,10 @@ TEST_F(EncryptFileDialog, RequiredCompanyAndPackageFile)
     const std::string source = file("set-K1.0.wrp", package);
     const std::string upper_beta = m_work.file("upper-beta.wrp"); // letter case alone makes another company
     ASSERT_EQ(write_company_key_file("0000B1B2B3B4B5B6", "BETA", upper_beta), 1);
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(upper_beta);
-    chooser.choose(beta);
-    CEncryptFileDlg dialog;
+    ScriptedFrontEnd front;
+    front.choose(upper_beta);
+    front.choose(beta);
+    CEncryptFileDlg dialog(front);
     dialog.m_strPresetSource = QString::fromStdString(source);
     dialog.m_strRequiredCompany = "Beta";
     when_modal_opens([&](QWidget* modal) {
@@ -123,7 +121,7 @@ TEST_F(EncryptFileDialog, RequiredCompanyAndPackageFile)
         click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(front.messages(),
               (std::vector<std::string>{"Doesn't match brand name with [Beta]", "Doesn't match brand name with [Beta]",
                                         "Success to encrypt file for tev"}));
     EXPECT_FALSE(path_exists(source + "-Acme.pkg"));
@@ -145,11 +143,10 @@ TEST_F(EncryptFileDialog, EncryptChecksInOrderAndDestinationChooser)
     const std::string dest = m_work.file("out/new.enc");
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(m_work.file("out"))));
 
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(acme);
-    chooser.choose(dest);
-    CEncryptFileDlg dialog;
+    ScriptedFrontEnd front;
+    front.choose(acme);
+    front.choose(dest);
+    CEncryptFileDlg dialog(front);
     dialog.m_strPresetSource = QString::fromStdString(m_work.file("missing.wrp"));
     when_modal_opens([&](QWidget* modal) {
         EXPECT_EQ(text(modal, ids::encrypt::kCompanyEdit), "Seventeen-chars!!");
@@ -167,13 +164,14 @@ TEST_F(EncryptFileDialog, EncryptChecksInOrderAndDestinationChooser)
         click(modal, ids::encrypt::kEncryptButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(recorder.messages(),
-              (std::vector<std::string>{"Path[" + m_work.file("missing.wrp") + "] is invalid", "don't exists file", "Brand error", "encrypt_package() Failed with error [-1]",
+    EXPECT_EQ(front.messages(),
+              (std::vector<std::string>{"Path[" + m_work.file("missing.wrp") + "] is invalid", "don't exists file",
+                                        "Brand error", "encrypt_package() Failed with error [-1]",
                                         "Success to encrypt file for tev"}));
-    ASSERT_EQ(chooser.requests.size(), 2u);
-    EXPECT_EQ(chooser.requests[1].kind, ChooserKind::SaveFile);
-    EXPECT_EQ(chooser.requests[1].filter, "Src File|*||");
-    EXPECT_EQ(chooser.requests[1].initial_path.toStdString(), encrypted + "-Acme.enc");
+    ASSERT_EQ(front.requests.size(), 2u);
+    EXPECT_EQ(front.requests[1].kind, ChooserKind::SaveFile);
+    EXPECT_EQ(front.requests[1].filter, "Src File|*||");
+    EXPECT_EQ(front.requests[1].initial_path.toStdString(), encrypted + "-Acme.enc");
     EXPECT_FALSE(path_exists(encrypted + "-Acme.enc"));
     EXPECT_TRUE(package_matches(read_bytes(dest), firmware, "ENC1", "Acme", kAcmeKey));
 }
@@ -182,7 +180,7 @@ TEST_F(EncryptFileDialog, GenerateChainOpensTheEncryptDialogForTheNewKeyFile)
 {
     ASSERT_EQ(write_company_key_file("0000B1B2B3B4B5B6", "Beta", default_key), 1);
     const std::string dest = m_work.file("new.wrp");
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* modal) {
         child<QLineEdit>(modal, ids::encrypt::kDestEdit)->setText(QString::fromStdString(dest));
         QTest::keyClicks(child<QLineEdit>(modal, ids::encrypt::kSourceEdit), "0a0b0c0d0e0f");
@@ -194,21 +192,22 @@ TEST_F(EncryptFileDialog, GenerateChainOpensTheEncryptDialogForTheNewKeyFile)
         });
         click(modal, ids::encrypt::kEncryptButton);
     });
-    EXPECT_TRUE(run_generate_company_key(nullptr));
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Success", "Success to encrypt file for tev"}));
+    EXPECT_TRUE(run_generate_company_key(front, nullptr));
+    EXPECT_EQ(front.messages(), (std::vector<std::string>{"Success", "Success to encrypt file for tev"}));
     // The new company key file travels encrypted for the current company.
     EXPECT_TRUE(package_matches(read_bytes(dest + "-Beta.enc"), read_bytes(dest), "ENCR", "Beta", kBetaKey));
 
     when_modal_of_type_opens<CGenerateKeyDlg>(
         [&](CGenerateKeyDlg* modal) { click(modal, ids::encrypt::kCloseButton); });
-    EXPECT_FALSE(run_generate_company_key(nullptr));
+    EXPECT_FALSE(run_generate_company_key(front, nullptr));
 }
 
 TEST_F(EncryptFileDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
 {
     const std::string source = file("fw.wrp", plain_tagged_bytes("FRM0", pattern_bytes(300, 2)));
     write_key_file_path_setting(acme);
-    CEncryptFileDlg dialog;
+    ScriptedFrontEnd front;
+    CEncryptFileDlg dialog(front);
     dialog.m_strPresetSource = QString::fromStdString(source);
     when_modal_opens([&](QWidget* modal) {
         EXPECT_EQ(text(modal, ids::encrypt::kDestEdit).toStdString(), source + "-Acme.enc");

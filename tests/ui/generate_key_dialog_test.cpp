@@ -1,7 +1,6 @@
 #include "ui/generate_key_dialog.h"
 
 #include "common/file_io.h"
-#include "common/messages.h"
 #include "dialog_test_support.h"
 
 #include <QLineEdit>
@@ -33,7 +32,8 @@ void expect_key_file(const std::string& path, const std::string& key_hex, const 
 
 TEST_F(GenerateKeyDialog, GenerateIsEnabledExactlyAtTwelveDigits)
 {
-    CGenerateKeyDlg dialog;
+    ScriptedFrontEnd front;
+    CGenerateKeyDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         auto* key = child<QLineEdit>(modal, ids::generate_key::kKeyEdit);
         auto* generate = child<QPushButton>(modal, ids::generate_key::kGenerateButton);
@@ -57,7 +57,8 @@ TEST_F(GenerateKeyDialog, GenerateIsEnabledExactlyAtTwelveDigits)
 
 TEST_F(GenerateKeyDialog, MembersSetBeforeOpeningAreShown)
 {
-    CGenerateKeyDlg dialog;
+    ScriptedFrontEnd front;
+    CGenerateKeyDlg dialog(front);
     dialog.m_strKey = "0a0b0c0d0e0f";
     dialog.m_strDestPath = "/keys/acme.wrp";
     dialog.m_strCompanyName = "Acme";
@@ -75,11 +76,10 @@ TEST_F(GenerateKeyDialog, MembersSetBeforeOpeningAreShown)
 
 TEST_F(GenerateKeyDialog, ChecksInOrderThenBadDigitsThenSuccess)
 {
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
+    ScriptedFrontEnd front;
     const std::string dest = m_work.file("acme.wrp");
-    chooser.choose(dest);
-    CGenerateKeyDlg dialog;
+    front.choose(dest);
+    CGenerateKeyDlg dialog(front);
     dialog.m_strDestPath = "/start/here.wrp";
     when_modal_opens([&](QWidget* modal) {
         auto* key = child<QLineEdit>(modal, ids::generate_key::kKeyEdit);
@@ -102,10 +102,10 @@ TEST_F(GenerateKeyDialog, ChecksInOrderThenBadDigitsThenSuccess)
         generate->click();
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Select target path", "Input brand",
-                                                             "Fail with Error code[-1]", "Success"}));
-    ASSERT_EQ(chooser.requests.size(), 1u);
-    const ChooserRequest& request = chooser.requests[0];
+    EXPECT_EQ(front.messages(),
+              (std::vector<std::string>{"Select target path", "Input brand", "Fail with Error code[-1]", "Success"}));
+    ASSERT_EQ(front.requests.size(), 1u);
+    const ChooserRequest& request = front.requests[0];
     EXPECT_EQ(request.kind, ChooserKind::SaveFile);
     EXPECT_EQ(request.title, "Select file");
     EXPECT_EQ(request.filter, "Dest File(*.wrp)|*.wrp||");
@@ -117,12 +117,12 @@ TEST_F(GenerateKeyDialog, ChecksInOrderThenBadDigitsThenSuccess)
 
 TEST_F(GenerateKeyDialog, CompanyNameHoldsSixteenBytes)
 {
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     const std::string ascii = m_work.file("ascii.wrp");
     const std::string hangul = m_work.file("hangul.wrp");
     for (const auto& [dest, typed, kept] : {std::tuple{ascii, QString("ABCDEFGHIJKLMNOPQ"), std::string("ABCDEFGHIJKLMNOP")},
                                             std::tuple{hangul, QString("가나다라마바"), std::string("가나다라마")}}) {
-        CGenerateKeyDlg dialog;
+        CGenerateKeyDlg dialog(front);
         dialog.m_strDestPath = QString::fromStdString(dest);
         when_modal_opens([&](QWidget* modal) {
             QTest::keyClicks(child<QLineEdit>(modal, ids::generate_key::kKeyEdit), "A1a2B3b4C5c6");
@@ -133,5 +133,5 @@ TEST_F(GenerateKeyDialog, CompanyNameHoldsSixteenBytes)
         EXPECT_EQ(dialog.m_strCompanyName.toStdString(), kept);
         expect_key_file(dest, "a1a2b3b4c5c6", kept);
     }
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>(2, "Success"));
+    EXPECT_EQ(front.messages(), std::vector<std::string>(2, "Success"));
 }

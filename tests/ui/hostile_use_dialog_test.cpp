@@ -3,7 +3,6 @@
 #include "ui/encrypt_file_dialog.h"
 #include "ui/main_dialog.h"
 
-#include "common/messages.h"
 #include "crypt/company_key_file.h"
 #include "dialog_test_support.h"
 #include "settings/settings_store.h"
@@ -22,8 +21,8 @@ TEST_F(DialogTest, EncryptFileDialogKeepsTheKeyFileItEncryptsWith)
     const Bytes key_bytes = read_bytes(key);
     write_key_file_path_setting(key);
     const std::string source = file("fw.wrp", plain_tagged_bytes("FRM0", pattern_bytes(700, 2)));
-    MessageRecorder recorder;
-    CEncryptFileDlg dialog;
+    ScriptedFrontEnd front;
+    CEncryptFileDlg dialog(front);
     dialog.m_strPresetSource = QString::fromStdString(source);
     when_modal_opens([&](QWidget* modal) {
         child<QLineEdit>(modal, ids::encrypt::kDestEdit)->setText(QString::fromStdString(key));
@@ -31,7 +30,7 @@ TEST_F(DialogTest, EncryptFileDialogKeepsTheKeyFileItEncryptsWith)
         dialog.reject();
     });
     dialog.exec();
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Output would overwrite an input[path:" + key + "]"});
+    EXPECT_EQ(front.messages(), std::vector<std::string>{"Output would overwrite an input[path:" + key + "]"});
     EXPECT_EQ(read_bytes(key), key_bytes);
 }
 
@@ -41,10 +40,10 @@ TEST_F(DialogTest, MainDialogWrapsAVersionOfTwentyBytes)
     const std::string version(20, '7');
     const Bytes cabinet = pattern_bytes(900, 3);
     const std::string source = file("viewer.cab", cabinet);
-    MessageRecorder recorder;
-    CKestraneDlg dialog;
+    ScriptedFrontEnd front;
+    CKestraneDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
-        recorder.clear();
+        front.clear();
         child<QComboBox>(modal, ids::main_dialog::kTypeCombo)->setCurrentIndex(3); // OCX
         child<QLineEdit>(modal, ids::main_dialog::kSourcePathEdit)->setText(QString::fromStdString(source));
         child<QLineEdit>(modal, ids::main_dialog::kVersionEdit)->setText(QString::fromStdString(version));
@@ -52,8 +51,8 @@ TEST_F(DialogTest, MainDialogWrapsAVersionOfTwentyBytes)
         click(modal, ids::main_dialog::kCloseButton);
     });
     dialog.exec();
-    ASSERT_FALSE(recorder.messages().empty());
-    EXPECT_EQ(recorder.messages().front(), "wrapping file success. [path:" + source + ".wrp]");
+    ASSERT_FALSE(front.messages().empty());
+    EXPECT_EQ(front.messages().front(), "wrapping file success. [path:" + source + ".wrp]");
     const Bytes wrapped = read_bytes(source + ".wrp");
     ASSERT_EQ(wrapped.size(), 156 + cabinet.size());
     EXPECT_EQ(text_at(wrapped, 12, 8) + text_at(wrapped, 52, 12), version);

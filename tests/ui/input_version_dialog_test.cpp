@@ -1,6 +1,6 @@
 #include "ui/input_version_dialog.h"
 
-#include "common/messages.h"
+#include "scripted_front_end.h"
 #include "support/ui_test_support.h"
 #include "ui/control_ids.h"
 
@@ -15,8 +15,8 @@ using namespace kestrane::test;
 
 TEST(InputVersionDialog, EmptyVersionIsRefusedThenTypedVersionAccepted)
 {
-    MessageRecorder recorder;
-    CInputVersionDlg dialog;
+    ScriptedFrontEnd front;
+    CInputVersionDlg dialog(front);
     dialog.m_strPath = "/fw/web";
     when_modal_opens([&](QWidget* modal) {
         auto* path = modal->findChild<QLineEdit*>(ids::input_version::kPathEdit);
@@ -32,12 +32,13 @@ TEST(InputVersionDialog, EmptyVersionIsRefusedThenTypedVersionAccepted)
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.m_strVersion, "1.5.2");
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Input version"});
+    EXPECT_EQ(front.messages(), std::vector<std::string>{"Input version"});
 }
 
 TEST(InputVersionDialog, EnterAndEscapeChangeNothingCancelCancels)
 {
-    CInputVersionDlg dialog;
+    ScriptedFrontEnd front;
+    CInputVersionDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         auto* version = modal->findChild<QLineEdit*>(ids::input_version::kVersionEdit);
         QTest::keyClicks(version, "2.0");
@@ -53,7 +54,8 @@ TEST(InputVersionDialog, EnterAndEscapeChangeNothingCancelCancels)
 
 TEST(InputVersionDialog, LongVersionIsAcceptedHere)
 {
-    CInputVersionDlg dialog;
+    ScriptedFrontEnd front;
+    CInputVersionDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         QTest::keyClicks(modal->findChild<QLineEdit*>(ids::input_version::kVersionEdit), QString(25, '9'));
         modal->findChild<QPushButton*>(ids::input_version::kWrappingButton)->click();

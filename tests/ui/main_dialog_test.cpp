@@ -1,17 +1,16 @@
 #include "ui/main_dialog.h"
 
 #include "common/file_io.h"
-#include "common/messages.h"
 #include "common/progress.h"
 #include "crypt/company_key_file.h"
+#include "dialog_test_support.h"
+#include "package_test_files.h"
 #include "settings/settings_store.h"
 #include "ui/encrypt_file_dialog.h"
 #include "ui/generate_key_dialog.h"
 #include "ui/packaging_files_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/setting_dialog.h"
-#include "dialog_test_support.h"
-#include "package_test_files.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -87,11 +86,11 @@ protected:
 
     // In the main dialog: wraps the folder "web" as a web page of version 1.0 with `button`, the
     // progress window shown as in the program; once it shows, does `meanwhile` with it.
-    void wrap_web(QWidget* modal, const char* button, const std::function<void(ProgressWindow*)>& meanwhile)
+    void wrap_web(ScriptedFrontEnd& front, QWidget* modal, const char* button,
+                  const std::function<void(ProgressWindow*)>& meanwhile)
     {
-        install_progress_dialog_presenter();
-        ScriptedChooser chooser;
-        chooser.choose(make_web(m_work, "web", WebImage::LeftOut));
+        front.show_progress_windows();
+        front.choose(make_web(m_work, "web", WebImage::LeftOut));
         click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 0);
         click(modal, ids::main_dialog::kBrowseSourcePathButton);
@@ -103,13 +102,13 @@ protected:
         });
         click(modal, button);
         EXPECT_TRUE(shown);
-        install_progress_presenter(nullptr);
+        front.show_progress_windows(false);
     }
 
     // Runs the main dialog with `steps`, then closes it with "Close".
-    void run(const std::function<void(QWidget*)>& steps)
+    void run(DialogFrontEnd& front, const std::function<void(QWidget*)>& steps)
     {
-        CKestraneDlg dialog;
+        CKestraneDlg dialog(front);
         when_modal_opens([&](QWidget* modal) {
             steps(modal);
             click(modal, ids::main_dialog::kCloseButton);
@@ -122,10 +121,10 @@ protected:
 
 TEST_F(MainDialog, OpensCollapsedWithoutKeyFileAndIgnoresEnterAndEscape)
 {
-    MessageRecorder recorder;
-    run([&](QWidget* modal) {
+    ScriptedFrontEnd front;
+    run(front, [&](QWidget* modal) {
         EXPECT_EQ(modal->windowTitle(), "Kestrane(v1.2.3)");
-        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not load vid from vid.wrp"});
+        EXPECT_EQ(front.messages(), std::vector<std::string>{"Could not load vid from vid.wrp"});
         EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(), m_program.file("vid_tev.wrp"));
         EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "");
         EXPECT_EQ(child<QLabel>(modal, ids::main_dialog::kModeLabel)->text(), "Current Encrypt mode : ENCR");
@@ -179,7 +178,7 @@ TEST_F(MainDialog, OpensCollapsedWithoutKeyFileAndIgnoresEnterAndEscape)
         when_modal_of_type_opens<CAboutBoxDlg>([](CAboutBoxDlg* about) { click(about, ids::kOk); });
         command(modal, ids::main_dialog::kAboutCommand);
     });
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not load vid from vid.wrp"});
+    EXPECT_EQ(front.messages(), std::vector<std::string>{"Could not load vid from vid.wrp"});
 }
 
 TEST_F(MainDialog, KernelImageWrappedAndEncryptedThenAnExistingFileEncrypted)
@@ -195,13 +194,12 @@ TEST_F(MainDialog, KernelImageWrappedAndEncryptedThenAnExistingFileEncrypted)
     const std::string not_a_key = file("plain.wrp", plain_tagged_bytes("FRM0", pattern_bytes(40, 1)));
     write_source_path_setting(m_work.file("earlier.krn"));
 
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(kernel);
-    chooser.choose(package_path);
-    chooser.choose(not_a_key);
-    chooser.choose(beta);
-    run([&](QWidget* modal) {
+    ScriptedFrontEnd front;
+    front.choose(kernel);
+    front.choose(package_path);
+    front.choose(not_a_key);
+    front.choose(beta);
+    run(front, [&](QWidget* modal) {
         EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "Acme");
         click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 4); // Kernel
@@ -230,23 +228,23 @@ TEST_F(MainDialog, KernelImageWrappedAndEncryptedThenAnExistingFileEncrypted)
     });
     const std::string wrapped = kernel + ".wrp";
     const std::string encrypted = wrapped + "-Acme.enc";
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"wrapping file success. [path:" + wrapped + "]",
-                                                             "Success to encrypt file. [path:" + encrypted + "]",
-                                                             "Success to encrypt file. [path:" + package_path + "-Acme.pkg]",
-                                                             "Not company key file"}));
+    EXPECT_EQ(front.messages(),
+              (std::vector<std::string>{
+                  "wrapping file success. [path:" + wrapped + "]", "Success to encrypt file. [path:" + encrypted + "]",
+                  "Success to encrypt file. [path:" + package_path + "-Acme.pkg]", "Not company key file"}));
     EXPECT_EQ(read_source_path_setting(), kernel);
     EXPECT_EQ(read_key_file_path_setting("none"), beta);
-    ASSERT_EQ(chooser.requests.size(), 4u);
-    EXPECT_EQ(chooser.requests[0].kind, ChooserKind::OpenFile);
-    EXPECT_EQ(chooser.requests[0].title, "Select file");
-    EXPECT_EQ(chooser.requests[0].filter, "Kernel file(*.krn)|*.krn|All file|*.*|");
-    EXPECT_EQ(chooser.requests[0].initial_path.toStdString(), m_work.file("earlier.krn"));
-    EXPECT_NE(chooser.requests[0].parent, nullptr);
+    ASSERT_EQ(front.requests.size(), 4u);
+    EXPECT_EQ(front.requests[0].kind, ChooserKind::OpenFile);
+    EXPECT_EQ(front.requests[0].title, "Select file");
+    EXPECT_EQ(front.requests[0].filter, "Kernel file(*.krn)|*.krn|All file|*.*|");
+    EXPECT_EQ(front.requests[0].initial_path.toStdString(), m_work.file("earlier.krn"));
+    EXPECT_NE(front.requests[0].parent, nullptr);
     for (size_t i = 1; i < 4; ++i) {
-        EXPECT_EQ(chooser.requests[i].filter, "Wrp file(*.wrp)|*.wrp|All files|*.*|");
-        EXPECT_EQ(chooser.requests[i].parent, nullptr);
+        EXPECT_EQ(front.requests[i].filter, "Wrp file(*.wrp)|*.wrp|All files|*.*|");
+        EXPECT_EQ(front.requests[i].parent, nullptr);
     }
-    EXPECT_EQ(chooser.requests[3].initial_path.toStdString(), m_program.file("vid_tev.wrp"));
+    EXPECT_EQ(front.requests[3].initial_path.toStdString(), m_program.file("vid_tev.wrp"));
 
     EXPECT_TRUE(wrapped_as(wrapped, "FRM0", "", "1.2.3", &kernel_bytes));
     EXPECT_TRUE(package_matches(read_bytes(encrypted), read_bytes(wrapped), "ENCR", "Acme", kAcmeKey));
@@ -260,9 +258,9 @@ TEST_F(MainDialog, RefusalsInOrderAndNoEncryptionAfterAFailedWrap)
     const std::string wrapped = file("fw.wrp", plain_tagged_bytes("FRM0", pattern_bytes(300, 4)));
     const Bytes older = plain_tagged_bytes("BRD0", pattern_bytes(30, 5)); // a wrap refused with 0 leaves it
     write_bytes(brand + ".wrp", older);
-    MessageRecorder recorder;
-    run([&](QWidget* modal) {
-        recorder.clear();
+    ScriptedFrontEnd front;
+    run(front, [&](QWidget* modal) {
+        front.clear();
         click(modal, ids::main_dialog::kToggleButton);
         for (const char* id : {ids::main_dialog::kBrowseSourcePathButton, ids::main_dialog::kWrapButton,
                                ids::main_dialog::kWrapAndEncryptButton})
@@ -292,7 +290,7 @@ TEST_F(MainDialog, RefusalsInOrderAndNoEncryptionAfterAFailedWrap)
         click(modal, ids::main_dialog::kEncryptButton); // "Company name error"
     });
     EXPECT_EQ(
-        recorder.messages(),
+        front.messages(),
         (std::vector<std::string>{"Select file type", "Select file type", "Select file type", "Select source file",
                                   "Input version", "Fail with error code[-4]", "Invalid version length(max 20)",
                                   "Version error", "don't exists file", "Company name error"}));
@@ -310,15 +308,14 @@ TEST_F(MainDialog, SourceChoosersFollowTheTypeAndRefuseWhatDoesNotFit)
     const std::string missing = m_work.file("no-such-folder");
     const std::string raw = file("blob.bin", pattern_bytes(100, 2));
     write_source_path_setting(web);
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(missing); // refused, the folder chooser opens again
-    chooser.choose(web);
+    ScriptedFrontEnd front;
+    front.choose(missing); // refused, the folder chooser opens again
+    front.choose(web);
     for (int type = 2; type <= 9; ++type)
-        chooser.cancel();
-    chooser.choose(raw);
-    chooser.choose(web); // a folder for a file type
-    run([&](QWidget* modal) {
+        front.cancel();
+    front.choose(raw);
+    front.choose(web); // a folder for a file type
+    run(front, [&](QWidget* modal) {
         click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 0);
         click(modal, ids::main_dialog::kBrowseSourcePathButton);
@@ -338,23 +335,24 @@ TEST_F(MainDialog, SourceChoosersFollowTheTypeAndRefuseWhatDoesNotFit)
         EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(),
                   m_program.file("vid_tev.wrp")); // reloaded after the wrap
     });
-    EXPECT_EQ(recorder.messages(),
-              (std::vector<std::string>{"\"" + missing + "\" 폴더 경로는 잘못되었습니다.", "Path[" + web + "] is invalid",
-                                        "wrapping file success. [path:" + raw + ".wrp]"}));
+    EXPECT_EQ(
+        front.messages(),
+        (std::vector<std::string>{"\"" + missing + "\" 폴더 경로는 잘못되었습니다.", "Path[" + web + "] is invalid",
+                                  "wrapping file success. [path:" + raw + ".wrp]"}));
     const Bytes raw_payload = pattern_bytes(100, 2);
     EXPECT_TRUE(wrapped_as(raw + ".wrp", "RAW0", "", "5.0", &raw_payload));
-    ASSERT_EQ(chooser.requests.size(), 12u);
-    EXPECT_EQ(chooser.requests[0].kind, ChooserKind::Folder);
-    EXPECT_EQ(chooser.requests[0].title, "폴더를 선택하여 주세요.");
-    EXPECT_EQ(chooser.requests[0].initial_path.toStdString(), web); // from the setting
+    ASSERT_EQ(front.requests.size(), 12u);
+    EXPECT_EQ(front.requests[0].kind, ChooserKind::Folder);
+    EXPECT_EQ(front.requests[0].title, "폴더를 선택하여 주세요.");
+    EXPECT_EQ(front.requests[0].initial_path.toStdString(), web); // from the setting
     const std::vector<QString> filters = {
         "Conf file(*.conf)|*.conf|All file|*.*|",     "Cab file(*.cab)|*.cab|All file|*.*|",
         "Kernel file(*.krn)|*.krn|All file|*.*|",     "Image file(*.img)|*.img|All file|*.*|",
         "Dome file(*.bin)|*.bin|All file|*.*|",       "Dome file(*.bin)|*.bin|All file|*.*|",
         "Kernel file(*.krn)|*.krn|All file|*.*|",     "All file|*.*|"};
     for (size_t i = 0; i < filters.size(); ++i) {
-        EXPECT_EQ(chooser.requests[2 + i].kind, ChooserKind::OpenFile);
-        EXPECT_EQ(chooser.requests[2 + i].filter, filters[i]) << "type " << i + 2;
+        EXPECT_EQ(front.requests[2 + i].kind, ChooserKind::OpenFile);
+        EXPECT_EQ(front.requests[2 + i].filter, filters[i]) << "type " << i + 2;
     }
 }
 
@@ -363,11 +361,10 @@ TEST_F(MainDialog, GeneratorChainAndSettingThenTheCompanyKeyIsReloaded)
     write_key_file_path_setting(key_file(m_work.file("acme.wrp"), "A1A2A3A4A5A6", "Acme"));
     const std::string beta = key_file(m_work.file("beta.wrp"), "B1B2B3B4B5B6", "Beta");
     const std::string generated = m_work.file("gamma.wrp");
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(beta);
-    run([&](QWidget* modal) {
-        recorder.clear();
+    ScriptedFrontEnd front;
+    front.choose(beta);
+    run(front, [&](QWidget* modal) {
+        front.clear();
         when_modal_of_type_opens<CGenerateKeyDlg>([&](CGenerateKeyDlg* generator) {
             child<QLineEdit>(generator, ids::generate_key::kDestEdit)->setText(QString::fromStdString(generated));
             QTest::keyClicks(child<QLineEdit>(generator, ids::generate_key::kKeyEdit), "0c0d0e0f1011");
@@ -402,7 +399,7 @@ TEST_F(MainDialog, GeneratorChainAndSettingThenTheCompanyKeyIsReloaded)
         command(modal, ids::main_dialog::kGenerateKeyCommand); // cancelled: no reload
         EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit), "typed");
     });
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(front.messages(),
               (std::vector<std::string>{"Success", "Success to encrypt file for tev", "Save setting value"}));
     EXPECT_TRUE(package_matches(read_bytes(generated + "-Beta.enc"), read_bytes(generated), "ENCR", "Beta", kBetaKey));
 }
@@ -419,10 +416,9 @@ TEST_F(MainDialog, PackagingChainEndsInAnEncryptedPackageFile)
     write_bytes(folder + "/web.enc", web);
     const std::string package = m_work.file("release-K3.1.wrp");
 
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(folder);
-    run([&](QWidget* modal) {
+    ScriptedFrontEnd front;
+    front.choose(folder);
+    run(front, [&](QWidget* modal) {
         when_modal_of_type_opens<CPackagingFilesDlg>([&](CPackagingFilesDlg* packaging) {
             click(packaging, ids::packaging::kBrowsePathButton);
             EXPECT_EQ(text(packaging, ids::packaging::kDestEdit).toStdString(), package);
@@ -444,7 +440,7 @@ TEST_F(MainDialog, PackagingChainEndsInAnEncryptedPackageFile)
         command(modal, ids::main_dialog::kPackagingCommand); // Close: nothing follows
         EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit), "typed");
     });
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Success", "Success to encrypt file for tev"}));
+    EXPECT_EQ(front.messages(), (std::vector<std::string>{"Success", "Success to encrypt file for tev"}));
     const Bytes package_bytes = read_bytes(package);
     EXPECT_TRUE(package_file_holds(package_bytes, "3.1", {firmware, web}));
     EXPECT_TRUE(package_matches(read_bytes(package + "-Acme.pkg"), package_bytes, "ENCR", "Acme", kAcmeKey));
@@ -458,10 +454,9 @@ TEST_F(MainDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
     const std::string beta = key_file(m_work.file("beta.wrp"), "B1B2B3B4B5B6", "Beta");
     const Bytes firmware = plain_tagged_bytes("FRM0", pattern_bytes(3000, 5));
     const std::string source = file("fw.wrp", firmware);
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(source);
-    run([&](QWidget* modal) {
+    ScriptedFrontEnd front;
+    front.choose(source);
+    run(front, [&](QWidget* modal) {
         auto* key = child<QLineEdit>(modal, ids::main_dialog::kKeyFileEdit);
         auto* next = child<QLineEdit>(modal, ids::main_dialog::kSourceEdit);
         click(modal, ids::main_dialog::kBrowseSourceButton);
@@ -475,7 +470,7 @@ TEST_F(MainDialog, TypedCompanyKeyIsLoadedWhenTheFieldIsLeft)
         type_over_and_leave(key, QString::fromStdString(source), next);
         EXPECT_EQ(text(modal, ids::main_dialog::kCompanyEdit), "");
     });
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(front.messages(),
               (std::vector<std::string>{"Success to encrypt file. [path:" + source + "-Beta.enc]",
                                         "Could not load vid from vid.wrp"}));
     EXPECT_TRUE(package_matches(read_bytes(source + "-Beta.enc"), firmware, "ENCR", "Beta", kBetaKey));
@@ -486,8 +481,8 @@ TEST_F(MainDialog, AFileDroppedOnAnEditIsTakenAsDroppedOnTheDialog)
 {
     default_key();
     const std::string brand = file("brand.conf", bytes_of("[brand]"));
-    MessageRecorder recorder;
-    run([&](QWidget* modal) {
+    ScriptedFrontEnd front;
+    run(front, [&](QWidget* modal) {
         click(modal, ids::main_dialog::kToggleButton);
         select_type(modal, 2); // Brand
         for (const char* edit : {ids::main_dialog::kSourcePathEdit, ids::main_dialog::kKeyFileEdit}) {
@@ -498,7 +493,7 @@ TEST_F(MainDialog, AFileDroppedOnAnEditIsTakenAsDroppedOnTheDialog)
         }
         EXPECT_EQ(text(modal, ids::main_dialog::kKeyFileEdit).toStdString(), m_program.file("vid_tev.wrp"));
     });
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{});
+    EXPECT_EQ(front.messages(), std::vector<std::string>{});
 }
 
 // While a job runs its progress window handles events: whatever reaches the dialogs meanwhile
@@ -509,9 +504,9 @@ TEST_F(MainDialog, WhileAWrapRunsNothingElseStartsAndNoWindowCloses)
     const std::string log = m_work.file("archiver.log");
     // Logged once per archive written (the pass that only sizes the archive is not logged).
     place_archiver("case \"$*\" in *--totals*) ;; *) echo run >> \"" + log + "\" ;; esac\nsleep 0.8\n" + exec_tar());
-    MessageRecorder recorder;
-    run([&](QWidget* modal) {
-        wrap_web(modal, ids::main_dialog::kWrapButton, [&](ProgressWindow* progress) {
+    ScriptedFrontEnd front;
+    run(front, [&](QWidget* modal) {
+        wrap_web(front, modal, ids::main_dialog::kWrapButton, [&](ProgressWindow* progress) {
             press_key(progress, Qt::Key_Escape);
             progress->close();
             for (const char* button : {ids::main_dialog::kWrapButton, ids::main_dialog::kWrapAndEncryptButton,
@@ -525,7 +520,7 @@ TEST_F(MainDialog, WhileAWrapRunsNothingElseStartsAndNoWindowCloses)
             EXPECT_TRUE(modal->isVisible());
         });
     });
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(front.messages(),
               std::vector<std::string>{"wrapping file success. [path:" + m_work.file("web.wrp") + "]"});
     EXPECT_EQ(read_bytes(log), bytes_of("run\n")); // one archiver run
     const Bytes wrapped = read_bytes(m_work.file("web.wrp"));
@@ -539,15 +534,15 @@ TEST_F(MainDialog, CancelEndsTheWrapAsAFailureAndLeavesTheEarlierFiles)
     place_archiver("exec sleep 30\n");
     const std::string earlier[] = {file("web.wrp", bytes_of("last week's")),
                                    file("web.wrp-Acme.enc", bytes_of("ditto"))};
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     QElapsedTimer timer;
     timer.start();
-    run([&](QWidget* modal) {
-        wrap_web(modal, ids::main_dialog::kWrapAndEncryptButton,
+    run(front, [&](QWidget* modal) {
+        wrap_web(front, modal, ids::main_dialog::kWrapAndEncryptButton,
                  [](ProgressWindow* progress) { click(progress, ids::kCancel); });
     });
     EXPECT_LT(timer.elapsed(), 10000); // the archiver was ended, not waited out
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Fail with error code[-20]"});
+    EXPECT_EQ(front.messages(), std::vector<std::string>{"Fail with error code[-20]"});
     EXPECT_EQ(m_work.entries(),
               (std::vector<std::string>{"web", "web.wrp", "web.wrp-Acme.enc"})); // no temporary archive
     EXPECT_EQ(read_bytes(earlier[0]), bytes_of("last week's"));

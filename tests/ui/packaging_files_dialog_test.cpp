@@ -1,7 +1,6 @@
 #include "ui/packaging_files_dialog.h"
 
 #include "common/file_io.h"
-#include "common/messages.h"
 #include "dialog_test_support.h"
 #include "package_test_files.h"
 
@@ -48,8 +47,8 @@ protected:
 
 TEST_F(PackagingFilesDialog, OpensEmptyAndPackAtOnceFailsButEndsWithOk)
 {
-    MessageRecorder recorder;
-    CPackagingFilesDlg dialog;
+    ScriptedFrontEnd front;
+    CPackagingFilesDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         EXPECT_EQ(modal->windowTitle(), "Packaging files");
         auto* list = child<QTreeWidget>(modal, ids::packaging::kList);
@@ -72,7 +71,7 @@ TEST_F(PackagingFilesDialog, OpensEmptyAndPackAtOnceFailsButEndsWithOk)
         click(modal, ids::packaging::kPackButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Input version", "Fail with error[-1]"}));
+    EXPECT_EQ(front.messages(), (std::vector<std::string>{"Input version", "Fail with error[-1]"}));
 }
 
 TEST_F(PackagingFilesDialog, ScanListsWhatMayTravelTogetherAndPackWritesIt)
@@ -86,10 +85,9 @@ TEST_F(PackagingFilesDialog, ScanListsWhatMayTravelTogetherAndPackWritesIt)
     put("e-key.enc", encrypted_package_bytes("VID0", "ENCR", "", "", "Acme", 50, 5));   // a key file
     put("notes.txt", bytes_of("not a package"));
 
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(folder);
-    CPackagingFilesDlg dialog;
+    ScriptedFrontEnd front;
+    front.choose(folder);
+    CPackagingFilesDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         child<QLineEdit>(modal, ids::packaging::kVersionEdit)->setText("old");
         click(modal, ids::packaging::kBrowsePathButton);
@@ -106,14 +104,14 @@ TEST_F(PackagingFilesDialog, ScanListsWhatMayTravelTogetherAndPackWritesIt)
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     const std::string a = folder + "/a-fw.enc";
-    EXPECT_EQ(recorder.messages(),
-              (std::vector<std::string>{"Duplicate protect file[" + folder + "/c-fw.enc, " + a + "] major is [FRM0]",
-                                        "Could not insert vid file for package file [vid file:" + folder + "/e-key.enc]",
-                                        "Success"}));
-    ASSERT_EQ(chooser.requests.size(), 1u);
-    EXPECT_EQ(chooser.requests[0].kind, ChooserKind::Folder);
-    EXPECT_EQ(chooser.requests[0].title, "폴더를 선택하여 주세요.");
-    EXPECT_EQ(chooser.requests[0].initial_path, "");
+    EXPECT_EQ(front.messages(),
+              (std::vector<std::string>{
+                  "Duplicate protect file[" + folder + "/c-fw.enc, " + a + "] major is [FRM0]",
+                  "Could not insert vid file for package file [vid file:" + folder + "/e-key.enc]", "Success"}));
+    ASSERT_EQ(front.requests.size(), 1u);
+    EXPECT_EQ(front.requests[0].kind, ChooserKind::Folder);
+    EXPECT_EQ(front.requests[0].title, "폴더를 선택하여 주세요.");
+    EXPECT_EQ(front.requests[0].initial_path, "");
     EXPECT_EQ(dialog.m_strDestFile.toStdString(), m_work.file("release/build-K1.5.2-build.0042.wrp"));
     EXPECT_EQ(dialog.m_strCompanyName, "Acme");
     EXPECT_TRUE(package_file_holds(read_bytes(dialog.m_strDestFile.toStdString()), "1.5.2-build.0042", {firmware, dome}));
@@ -123,10 +121,9 @@ TEST_F(PackagingFilesDialog, ApplyVersionLimitAndTypedVersionGoIntoThePackage)
 {
     const Bytes boot = encrypted_package_bytes("BOT0", "ENCR", "", "0.7", "Acme", 200, 6);
     put("boot.enc", boot);
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(folder);
-    CPackagingFilesDlg dialog;
+    ScriptedFrontEnd front;
+    front.choose(folder);
+    CPackagingFilesDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         click(modal, ids::packaging::kApplyButton); // no Path: nothing at all
         click(modal, ids::packaging::kBrowsePathButton);
@@ -145,7 +142,7 @@ TEST_F(PackagingFilesDialog, ApplyVersionLimitAndTypedVersionGoIntoThePackage)
         click(modal, ids::packaging::kPackButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
-    EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Input version", "Success"}));
+    EXPECT_EQ(front.messages(), (std::vector<std::string>{"Input version", "Success"}));
     EXPECT_TRUE(package_file_holds(read_bytes(m_work.file("release/build-K1.2.3.4.5.6.7.8.9.10.wrp")), "3.0", {boot}));
     EXPECT_FALSE(path_exists(m_work.file("release/build-K3.0.wrp")));
 }
@@ -159,15 +156,14 @@ TEST_F(PackagingFilesDialog, CancelledOrRefusedFolderChangesNothingAnEmptyOneFai
     const std::string missing = m_work.file("missing");
     const std::string dest = m_work.file("chosen.pkg.wrp");
 
-    MessageRecorder recorder;
-    ScriptedChooser chooser;
-    chooser.choose(folder);
-    chooser.cancel();
-    chooser.choose(missing); // refused, and the chooser opens again
-    chooser.cancel();
-    chooser.choose(dest);    // Dest file "Browse"
-    chooser.choose(empty);
-    CPackagingFilesDlg dialog;
+    ScriptedFrontEnd front;
+    front.choose(folder);
+    front.cancel();
+    front.choose(missing); // refused, and the chooser opens again
+    front.cancel();
+    front.choose(dest); // Dest file "Browse"
+    front.choose(empty);
+    CPackagingFilesDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         click(modal, ids::packaging::kBrowsePathButton);
         const auto listed = rows(modal);
@@ -191,15 +187,15 @@ TEST_F(PackagingFilesDialog, CancelledOrRefusedFolderChangesNothingAnEmptyOneFai
         click(modal, ids::packaging::kCloseButton);
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(front.messages(),
               (std::vector<std::string>{"\"" + missing + "\" 폴더 경로는 잘못되었습니다.", "Nothing target enc file"}));
-    ASSERT_EQ(chooser.requests.size(), 6u);
-    EXPECT_EQ(chooser.requests[1].initial_path.toStdString(), folder);
-    EXPECT_EQ(chooser.requests[3].kind, ChooserKind::Folder);
-    EXPECT_EQ(chooser.requests[4].kind, ChooserKind::SaveFile);
-    EXPECT_EQ(chooser.requests[4].title, "Select file");
-    EXPECT_EQ(chooser.requests[4].filter, "Dest File|*||");
-    EXPECT_EQ(chooser.requests[4].default_suffix, "");
-    EXPECT_TRUE(chooser.all_answered());
+    ASSERT_EQ(front.requests.size(), 6u);
+    EXPECT_EQ(front.requests[1].initial_path.toStdString(), folder);
+    EXPECT_EQ(front.requests[3].kind, ChooserKind::Folder);
+    EXPECT_EQ(front.requests[4].kind, ChooserKind::SaveFile);
+    EXPECT_EQ(front.requests[4].title, "Select file");
+    EXPECT_EQ(front.requests[4].filter, "Dest File|*||");
+    EXPECT_EQ(front.requests[4].default_suffix, "");
+    EXPECT_TRUE(front.all_answered());
     EXPECT_FALSE(path_exists(dest));
 }

@@ -1,10 +1,10 @@
 #include "ui/packaging_form.h"
 
-#include "common/messages.h"
 #include "format/little_endian.h"
 #include "format/tagged_layout.h"
 #include "pack/package_file.h"
 #include "pack/package_scan.h"
+#include "scripted_front_end.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -93,11 +93,11 @@ TEST(PackageScan, FirstOfEachTypeWinsAndFillsTheForm)
     write_package(dir, "a.enc", {"FRM0", "", "1.5.2"});
     write_package(dir, "b.enc", {"FRM0", "", "9.9"});
     write_package(dir, "c.enc", {"BOT0", "", "0.7"});
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    scan_package_sources(front, form, dir.path());
 
-    EXPECT_EQ(recorder.messages(), Texts{duplicate(dir.file("b.enc"), dir.file("a.enc"), "FRM0")});
+    EXPECT_EQ(front.messages(), Texts{duplicate(dir.file("b.enc"), dir.file("a.enc"), "FRM0")});
     EXPECT_EQ(entry_paths(form), (Texts{dir.file("a.enc"), dir.file("c.enc")}));
     EXPECT_EQ(package_list_row(form.entries[0]),
               (PackageListRow{"a.enc", "FRM0", "ENCR", "", "1.5.2", "ACME"}));
@@ -130,11 +130,11 @@ TEST(PackageScan, DomePackagesRepeatOnlyWithAnotherModel)
     write_package(dir, "d1.enc", {"DOM0", "7720", "1"});
     write_package(dir, "d2.enc", {"DOM0", "7760", "1"});
     write_package(dir, "d3.enc", {"DOM0", "7720", "2"});
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    scan_package_sources(front, form, dir.path());
     EXPECT_EQ(entry_paths(form), (Texts{dir.file("d1.enc"), dir.file("d2.enc")}));
-    EXPECT_EQ(recorder.messages(), Texts{duplicate(dir.file("d3.enc"), dir.file("d1.enc"), "DOM0")});
+    EXPECT_EQ(front.messages(), Texts{duplicate(dir.file("d3.enc"), dir.file("d1.enc"), "DOM0")});
     EXPECT_EQ(pick_package_version(form), -1);
 }
 
@@ -144,12 +144,12 @@ TEST(PackageScan, CompanyMismatchAndCompanyKeyFiles)
     write_package(dir, "a.enc", {"DOM0", "7720", "1"});
     write_package(dir, "b.enc", {"FRM0", "", "1", "OTHER"});
     write_package(dir, "k.enc", {"VID0", "", "", "THIRD"});
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    scan_package_sources(front, form, dir.path());
     EXPECT_EQ(entry_paths(form), Texts{dir.file("a.enc")});
     // The company key file is refused and then, like any other file, compared with the admitted ones.
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(front.messages(),
               (Texts{company_mismatch(dir.file("b.enc"), "OTHER", dir.file("a.enc"), "ACME"),
                      key_file_refused(dir.file("k.enc")),
                      company_mismatch(dir.file("k.enc"), "THIRD", dir.file("a.enc"), "ACME")}));
@@ -162,9 +162,9 @@ TEST(PackageScan, NothingAdmittedKeepsCompanyAndDestination)
     write_package(dir, "b.enc", {"BOT0", "", "1", "OTHER", "ENC1"});
     PackagingForm form{"/old", "/old-K1.wrp", "KEPT", "Success", "",
                        {HeaderSummary{"/old/x.enc", "FRM0", "ENCR", "", "1", "KEPT"}}};
-    MessageRecorder recorder;
-    scan_package_sources(form, dir.path());
-    EXPECT_EQ(recorder.messages(), Texts{"Nothing target enc file"});
+    ScriptedFrontEnd front;
+    scan_package_sources(front, form, dir.path());
+    EXPECT_EQ(front.messages(), Texts{"Nothing target enc file"});
     EXPECT_TRUE(form.entries.empty());
     EXPECT_EQ(form.status, "Failed");
     EXPECT_EQ(form.path, dir.path());
@@ -174,9 +174,9 @@ TEST(PackageScan, NothingAdmittedKeepsCompanyAndDestination)
     // A lone company key file says why it was refused.
     TempDir keys;
     write_package(keys, "k.enc", {"VID0", "", ""});
-    recorder.clear();
-    scan_package_sources(form, keys.path());
-    EXPECT_EQ(recorder.messages(), (Texts{key_file_refused(keys.file("k.enc")), "Nothing target enc file"}));
+    front.clear();
+    scan_package_sources(front, form, keys.path());
+    EXPECT_EQ(front.messages(), (Texts{key_file_refused(keys.file("k.enc")), "Nothing target enc file"}));
 }
 
 TEST(PackageScan, WhichNamesAreConsidered)
@@ -188,13 +188,13 @@ TEST(PackageScan, WhichNamesAreConsidered)
     write_package(dir, "short.enc", {"VID0", "", "", "OTHER"}, 63); // would raise two messages if read
     write_package(dir, "t.enc", {"BOT0", "", "1"}, 64); // read, and too short for its body length
     QDir(QString::fromStdString(dir.path())).mkdir("u.enc");
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    scan_package_sources(front, form, dir.path());
     EXPECT_EQ(entry_paths(form), Texts{dir.file(".enc")});
     // A directory named like a package cannot be opened: its strings stay empty and it is reported
     // against the first entry.
-    EXPECT_EQ(recorder.messages(),
+    EXPECT_EQ(front.messages(),
               (Texts{damaged(dir.file("t.enc")), company_mismatch("", "", dir.file(".enc"), "ACME")}));
 }
 
@@ -205,12 +205,13 @@ TEST(PackageScan, PackagesWhoseSizeDoesNotFitTheirBodyLengthStayOut)
     write_package(dir, "b-cut.enc", {"BOT0", "", "1"}, kFraming + 99, 100);
     write_package(dir, "c-appended.enc", {"WEB0", "", "1"}, kFraming + 101, 100);
     write_package(dir, "d-huge-length.enc", {"OCX0", "", "1"}, kFraming + 100, 0xFFFFFFFF);
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    scan_package_sources(front, form, dir.path());
     EXPECT_EQ(entry_paths(form), Texts{dir.file("a-fits.enc")});
-    EXPECT_EQ(recorder.messages(), (Texts{damaged(dir.file("b-cut.enc")), damaged(dir.file("c-appended.enc")),
-                                          damaged(dir.file("d-huge-length.enc"))}));
+    EXPECT_EQ(front.messages(),
+              (Texts{damaged(dir.file("b-cut.enc")), damaged(dir.file("c-appended.enc")),
+                     damaged(dir.file("d-huge-length.enc"))}));
 }
 
 TEST(PackageScan, ListingOrderIgnoresCaseThenBytes)
@@ -229,9 +230,9 @@ TEST(PackageScan, ListingOrderIgnoresCaseThenBytes)
     TempDir packages;
     write_package(packages, "B.enc", {"FRM0", "", "2.0"});
     write_package(packages, "a.enc", {"FRM0", "", "1.0"});
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     PackagingForm form;
-    scan_package_sources(form, packages.path());
+    scan_package_sources(front, form, packages.path());
     EXPECT_EQ(entry_paths(form), Texts{packages.file("a.enc")});
     ASSERT_EQ(pick_package_version(form), 1);
     EXPECT_EQ(form.version, "1.0");
@@ -242,13 +243,14 @@ TEST(PackageScan, PathThatIsNoDirectoryChangesNothing)
     TempDir dir;
     write_package(dir, "a.enc", {"FRM0", "", "1.5.2"});
     PackagingForm form;
-    scan_package_sources(form, dir.path());
+    ScriptedFrontEnd setup;
+    scan_package_sources(setup, form, dir.path());
     const std::string before = describe(form);
-    MessageRecorder recorder;
-    scan_package_sources(form, dir.file("a.enc"));
-    scan_package_sources(form, dir.file("missing"));
-    EXPECT_EQ(recorder.messages(), (Texts{"Path[" + dir.file("a.enc") + "] is invalid",
-                                          "Path[" + dir.file("missing") + "] is invalid"}));
+    ScriptedFrontEnd front;
+    scan_package_sources(front, form, dir.file("a.enc"));
+    scan_package_sources(front, form, dir.file("missing"));
+    EXPECT_EQ(front.messages(),
+              (Texts{"Path[" + dir.file("a.enc") + "] is invalid", "Path[" + dir.file("missing") + "] is invalid"}));
     EXPECT_EQ(describe(form), before);
 }
 

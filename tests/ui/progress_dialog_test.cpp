@@ -1,6 +1,5 @@
 #include "ui/progress_dialog.h"
 
-#include "common/messages.h"
 #include "common/progress.h"
 #include "dialog_test_support.h"
 #include "ops/wrapping_jobs.h"
@@ -19,7 +18,7 @@ using namespace kestrane::test;
 
 TEST(ProgressDialog, LongWorkShowsTheDialogAndKeepsEventsFlowing)
 {
-    install_progress_dialog_presenter();
+    DialogFrontEnd front;
     QWidget window;
     window.show();
     int ticks = 0;
@@ -30,7 +29,7 @@ TEST(ProgressDialog, LongWorkShowsTheDialogAndKeepsEventsFlowing)
     bool dialog_seen = false;
     QString label;
     {
-        Progress progress("Wrapping big.bin", 100);
+        Progress progress("Wrapping big.bin", 100, front.progress());
         for (int i = 0; i < 100; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(9));
             progress.advance(1);
@@ -43,7 +42,6 @@ TEST(ProgressDialog, LongWorkShowsTheDialogAndKeepsEventsFlowing)
             }
         }
     }
-    install_progress_presenter(nullptr);
     EXPECT_TRUE(dialog_seen);
     EXPECT_EQ(label, "Wrapping big.bin");
     // The work ran on this thread for about 0.9 s; events went on after the dialog appeared.
@@ -59,7 +57,6 @@ using SlowWork = DialogTest;
 
 TEST_F(SlowWork, DirectoryWrapEndsWhileTheProgressWindowHandlesEvents)
 {
-    install_progress_dialog_presenter();
     const std::string web = make_web(m_work, "web", WebImage::LeftOut);
     place_archiver("sleep 0.8\n" + exec_tar());
     QTimer slow_events;
@@ -73,9 +70,9 @@ TEST_F(SlowWork, DirectoryWrapEndsWhileTheProgressWindowHandlesEvents)
     });
     slow_events.start(0);
     for (int run = 0; run < 4; ++run) {
-        MessageRecorder recorder;
-        ASSERT_EQ(wrap_source({kWrapWebPage, "1.0", web, web + ".wrp"}), 1);
-        EXPECT_EQ(recorder.messages(), std::vector<std::string>{"wrapping file success. [path:" + web + ".wrp]"});
+        ScriptedFrontEnd front;
+        front.show_progress_windows();
+        ASSERT_EQ(wrap_source(front, {kWrapWebPage, "1.0", web, web + ".wrp"}), 1);
+        EXPECT_EQ(front.messages(), std::vector<std::string>{"wrapping file success. [path:" + web + ".wrp]"});
     }
-    install_progress_presenter(nullptr);
 }

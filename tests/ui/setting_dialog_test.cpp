@@ -1,6 +1,5 @@
 #include "ui/setting_dialog.h"
 
-#include "common/messages.h"
 #include "crypt/sealing_key.h"
 #include "settings/settings_store.h"
 #include "dialog_test_support.h"
@@ -19,9 +18,9 @@ using SettingDialog = DialogTest;
 
 // Opens the Setting dialog, reports the check box state it showed, optionally ticks it, and ends
 // it with the button of the given id (ids::kOk Save, ids::kCancel Cancel).
-int run_setting(bool tick, const char* button, bool* shown_ticked)
+int run_setting(DialogFrontEnd& front, bool tick, const char* button, bool* shown_ticked)
 {
-    CSettingDlg dialog;
+    CSettingDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         auto* box = child<QCheckBox>(modal, ids::setting::kUseNewEncryptCheck);
         *shown_ticked = box->isChecked();
@@ -36,36 +35,36 @@ int run_setting(bool tick, const char* button, bool* shown_ticked)
 
 TEST_F(SettingDialog, SaveStoresTheBoxCancelStoresNothing)
 {
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     bool ticked = true;
-    EXPECT_EQ(run_setting(false, ids::kOk, &ticked), QDialog::Accepted);
+    EXPECT_EQ(run_setting(front, false, ids::kOk, &ticked), QDialog::Accepted);
     EXPECT_FALSE(ticked); // nothing stored: clear
     EXPECT_EQ(read_encrypt_mode_setting(), 0);
     EXPECT_TRUE(QSettings("Tev", QCoreApplication::applicationName()).contains("MODE/new_encrypt")); // 0 written
 
-    EXPECT_EQ(run_setting(true, ids::kCancel, &ticked), QDialog::Rejected);
+    EXPECT_EQ(run_setting(front, true, ids::kCancel, &ticked), QDialog::Rejected);
     EXPECT_EQ(read_encrypt_mode_setting(), 0);
 
-    EXPECT_EQ(run_setting(true, ids::kOk, &ticked), QDialog::Accepted);
+    EXPECT_EQ(run_setting(front, true, ids::kOk, &ticked), QDialog::Accepted);
     EXPECT_FALSE(ticked);
     EXPECT_EQ(read_encrypt_mode_setting(), 1);
 
-    EXPECT_EQ(run_setting(false, ids::kCancel, &ticked), QDialog::Rejected);
+    EXPECT_EQ(run_setting(front, false, ids::kCancel, &ticked), QDialog::Rejected);
     EXPECT_TRUE(ticked); // reopened with the stored choice
 
-    EXPECT_EQ(run_setting(true, ids::kOk, &ticked), QDialog::Accepted); // untick and save
+    EXPECT_EQ(run_setting(front, true, ids::kOk, &ticked), QDialog::Accepted); // untick and save
     EXPECT_EQ(read_encrypt_mode_setting(), 0);
 
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>(3, "Save setting value"));
-    EXPECT_EQ(recorder.icons(), std::vector<MessageIcon>(3, MessageIcon::Exclamation));
+    EXPECT_EQ(front.messages(), std::vector<std::string>(3, "Save setting value"));
+    EXPECT_EQ(front.icons(), std::vector<MessageIcon>(3, MessageIcon::Exclamation));
 }
 
 TEST_F(SettingDialog, EnterSavesEscapeCancels)
 {
-    MessageRecorder recorder;
+    ScriptedFrontEnd front;
     write_encrypt_mode_setting(1);
     {
-        CSettingDlg dialog;
+        CSettingDlg dialog(front);
         when_modal_opens([&](QWidget* modal) {
             QTest::mouseClick(child<QCheckBox>(modal, ids::setting::kUseNewEncryptCheck), Qt::LeftButton, {},
                               QPoint(6, 6));
@@ -74,7 +73,7 @@ TEST_F(SettingDialog, EnterSavesEscapeCancels)
         EXPECT_EQ(dialog.exec(), QDialog::Rejected);
         EXPECT_EQ(read_encrypt_mode_setting(), 1);
     }
-    CSettingDlg dialog;
+    CSettingDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         QTest::mouseClick(child<QCheckBox>(modal, ids::setting::kUseNewEncryptCheck), Qt::LeftButton, {}, QPoint(6, 6));
         press_key(modal, Qt::Key_Return);
@@ -82,7 +81,7 @@ TEST_F(SettingDialog, EnterSavesEscapeCancels)
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.m_nUseNewEncrypt, 0);
     EXPECT_EQ(read_encrypt_mode_setting(), 0);
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Save setting value"});
+    EXPECT_EQ(front.messages(), std::vector<std::string>{"Save setting value"});
 }
 
 // A profile that cannot be written: Save says so instead of "Save setting value", and the dialog
@@ -91,15 +90,15 @@ TEST_F(SettingDialog, FailedSaveIsNotReportedAsSaved)
 {
     write_text(m_work.file("plain-file"), "");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(m_work.file("plain-file")));
-    MessageRecorder recorder;
-    CSettingDlg dialog;
+    ScriptedFrontEnd front;
+    CSettingDlg dialog(front);
     when_modal_opens([&](QWidget* modal) {
         child<QPushButton>(modal, ids::kOk)->click();
         EXPECT_TRUE(modal->isVisible());
         child<QPushButton>(modal, ids::kCancel)->click();
     });
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
-    EXPECT_EQ(recorder.messages(), std::vector<std::string>{"Could not save setting value"});
+    EXPECT_EQ(front.messages(), std::vector<std::string>{"Could not save setting value"});
 }
 
 TEST(AboutBox, ShowsNameAndClosesWithItsButton)

@@ -1,6 +1,5 @@
 #include "wrap/source_checks.h"
 
-#include "common/messages.h"
 #include "format/tagged_header_reader.h"
 #include "ops/wrapping_jobs.h"
 #include "support/test_support.h"
@@ -122,12 +121,12 @@ TEST(CheckSourceKind, DirectoryAndFileMustMatch)
 {
     TempDir dir;
     write_bytes(dir.file("brand.ini"), bytes_of("[b]"));
-    MessageRecorder recorder;
-    EXPECT_TRUE(check_wrapping_source_kind(dir.path(), SourceKind::Directory));
-    EXPECT_TRUE(check_wrapping_source_kind(dir.file("brand.ini"), SourceKind::File));
-    EXPECT_FALSE(check_wrapping_source_kind(dir.path(), SourceKind::File));
-    EXPECT_FALSE(check_wrapping_source_kind(dir.file("brand.ini"), SourceKind::Directory));
-    EXPECT_FALSE(check_wrapping_source_kind(dir.file("missing"), SourceKind::File));
+    RecordingFrontEnd recorder;
+    EXPECT_TRUE(check_wrapping_source_kind(recorder, dir.path(), SourceKind::Directory));
+    EXPECT_TRUE(check_wrapping_source_kind(recorder, dir.file("brand.ini"), SourceKind::File));
+    EXPECT_FALSE(check_wrapping_source_kind(recorder, dir.path(), SourceKind::File));
+    EXPECT_FALSE(check_wrapping_source_kind(recorder, dir.file("brand.ini"), SourceKind::Directory));
+    EXPECT_FALSE(check_wrapping_source_kind(recorder, dir.file("missing"), SourceKind::File));
     EXPECT_EQ(recorder.messages(), (std::vector<std::string>{"Path[" + dir.path() + "] is invalid",
                                                              "Path[" + dir.file("brand.ini") + "] is invalid",
                                                              "Path[" + dir.file("missing") + "] is invalid"}));

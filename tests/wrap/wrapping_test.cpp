@@ -1,7 +1,6 @@
 #include "wrap/wrapping.h"
 
 #include "common/file_io.h"
-#include "common/messages.h"
 #include "format/little_endian.h"
 #include "support/test_support.h"
 
