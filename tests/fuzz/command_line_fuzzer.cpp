@@ -82,10 +82,11 @@ void check_command_line(const std::vector<std::string>& arguments, const std::ve
         FUZZ_REQUIRE(c.version_request && arguments.size() == 2, "the version without a lone --version");
         break;
     case Operation::Dialogs:
-        FUZZ_REQUIRE(!c.help && operations == 0 && !c.key.given, "dialogs despite an operation");
+        FUZZ_REQUIRE(!c.help && operations == 0 && !c.key.given && !c.key_folder.given, "dialogs despite an operation");
         break;
     case Operation::Encrypt:
-        FUZZ_REQUIRE(c.key.given && operations == 0, "encrypt");
+        // A folder of company key files alone encrypts as -key does.
+        FUZZ_REQUIRE((c.key.given || c.key_folder.given) && operations == 0, "encrypt");
         break;
     case Operation::Wrap:
         FUZZ_REQUIRE(c.wrapping.given && operations == 1, "wrap");

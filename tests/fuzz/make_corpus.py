@@ -115,6 +115,7 @@ def command_line():
     write("command_line", "windows", argv(b"/wrapping:webpage", b"/key:C:\\keys\\a.wrp", b"C:\\fw\\web", b"-"))
     write("command_line", "conventions", argv(b"--key=/keys/acme.wrp", b"-batch", b"--wrapping=raw", b"--", b"-x"))
     write("command_line", "json", argv(b"-info", b"p.wrp", b"-json", b"-h", b"-genkey", b"random", b"-force", b"a", b"b"))
+    write("command_line", "keys", argv(b"-keys", b"/keys", b"-dest", b"/out", b"fw.wrp"))
 
 
 def scan_entry(flags, name, content):
