@@ -447,16 +447,6 @@ void RecordingFrontEnd::show_message(const std::string& text, MessageIcon icon)
     m_icons.push_back(icon);
 }
 
-std::optional<std::string> RecordingFrontEnd::ask_version(const std::string& path)
-{
-    asked.push_back(path);
-    if (versions.empty())
-        return std::nullopt;
-    std::optional<std::string> answer = std::move(versions.front());
-    versions.pop_front();
-    return answer;
-}
-
 void RecordingFrontEnd::clear()
 {
     m_messages.clear();

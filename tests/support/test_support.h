@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -144,19 +143,17 @@ private:
 };
 
 // A front end that records every message and its icon in order, answers the version question
-// from a script (Cancel when the script is spent), and shows progress through `presenter` when set.
+// with Cancel, and shows progress through `presenter` when set.
 class RecordingFrontEnd : public FrontEnd {
 public:
     void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) override;
-    std::optional<std::string> ask_version(const std::string& path) override;
+    std::optional<std::string> ask_version(const std::string&) override { return std::nullopt; }
     ProgressPresenter* progress() override { return presenter; }
 
     const std::vector<std::string>& messages() const { return m_messages; }
     const std::vector<MessageIcon>& icons() const { return m_icons; }
     void clear();
 
-    std::deque<std::optional<std::string>> versions; // the answers, in order
-    std::vector<std::string> asked;                  // the paths asked about
     ProgressPresenter* presenter = nullptr;
 
 private:
