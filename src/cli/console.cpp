@@ -68,8 +68,6 @@ ConsoleFrontEnd::ConsoleFrontEnd(VersionPrompt ask, std::FILE* out, std::FILE* e
     : m_ask(std::move(ask)), m_out(out), m_progress(is_terminal(err) ? std::make_unique<ConsoleProgress>(err) : nullptr)
 {}
 
-ConsoleFrontEnd::~ConsoleFrontEnd() = default;
-
 void ConsoleFrontEnd::show_message(const std::string& text, MessageIcon)
 {
     std::fputs(printable_message(text).c_str(), m_out);

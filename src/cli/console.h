@@ -38,7 +38,6 @@ using VersionPrompt = std::function<std::optional<std::string>(FrontEnd& front, 
 class ConsoleFrontEnd : public FrontEnd {
 public:
     explicit ConsoleFrontEnd(VersionPrompt ask, std::FILE* out = stdout, std::FILE* err = stderr);
-    ~ConsoleFrontEnd() override;
 
     void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) override;
     std::optional<std::string> ask_version(const std::string& path) override;

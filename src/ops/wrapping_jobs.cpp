@@ -20,12 +20,10 @@ int report_wrapping(FrontEnd& front, const Outcome& outcome)
 }
 
 // A wrapping that finds the system short of memory or threads tells nothing of its own.
-int wrap_and_report(FrontEnd& front, const WrapRequest& request, IoPolicy& io,
-                    const TaggedFileWriter::Observer& observer = {})
+int wrap_and_report(FrontEnd& front, const WrapRequest& request, IoPolicy& io)
 {
     return report_wrapping(
-        front,
-        wrap_file(request.type, request.version, request.source, request.destination, observer, io, front.progress()));
+        front, wrap_file(request.type, request.version, request.source, request.destination, {}, io, front.progress()));
 }
 
 } // namespace

@@ -441,13 +441,13 @@ bool FaultyIo::may_start_thread()
     return left != 0;
 }
 
-void RecordingFrontEnd::show_message(const std::string& text, MessageIcon icon)
+void MessageLog::record(const std::string& text, MessageIcon icon)
 {
     m_messages.push_back(text);
     m_icons.push_back(icon);
 }
 
-void RecordingFrontEnd::clear()
+void MessageLog::clear()
 {
     m_messages.clear();
     m_icons.clear();

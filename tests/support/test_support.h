@@ -142,23 +142,28 @@ private:
     std::atomic<int> m_starts_left;
 };
 
-// A front end that records every message and its icon in order, answers the version question
-// with Cancel, and shows progress through `presenter` when set.
-class RecordingFrontEnd : public FrontEnd {
+// The messages a test's front end was told, each with its icon, in order.
+class MessageLog {
 public:
-    void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) override;
-    std::optional<std::string> ask_version(const std::string&) override { return std::nullopt; }
-    ProgressPresenter* progress() override { return presenter; }
-
+    void record(const std::string& text, MessageIcon icon);
     const std::vector<std::string>& messages() const { return m_messages; }
     const std::vector<MessageIcon>& icons() const { return m_icons; }
     void clear();
 
-    ProgressPresenter* presenter = nullptr;
-
 private:
     std::vector<std::string> m_messages;
     std::vector<MessageIcon> m_icons;
+};
+
+// A front end that records every message, answers the version question with Cancel, and shows
+// progress through `presenter` when set.
+class RecordingFrontEnd : public FrontEnd, public MessageLog {
+public:
+    void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) override { record(text, icon); }
+    std::optional<std::string> ask_version(const std::string&) override { return std::nullopt; }
+    ProgressPresenter* progress() override { return presenter; }
+
+    ProgressPresenter* presenter = nullptr;
 };
 
 } // namespace kestrane::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/test_support.h"
 #include "ui/dialog_front_end.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +12,12 @@
 
 namespace kestrane::test {
 
-// The front end a dialog test hands to the dialog under test: it records every message with its
-// icon, answers the file and folder choosers from a script (recording what they were asked), and
-// shows progress only when the test asks for the program's progress window.
-class ScriptedFrontEnd : public DialogFrontEnd {
+// The front end a dialog test hands to the dialog under test: it records every message, answers
+// the file and folder choosers from a script (recording what they were asked), and shows progress
+// only when the test asks for the program's progress window.
+class ScriptedFrontEnd : public DialogFrontEnd, public MessageLog {
 public:
-    void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) override
-    {
-        m_messages.push_back(text);
-        m_icons.push_back(icon);
-    }
+    void show_message(const std::string& text, MessageIcon icon = MessageIcon::None) override { record(text, icon); }
 
     std::optional<QString> choose_path(const ChooserRequest& request) override
     {
@@ -36,14 +33,6 @@ public:
 
     ProgressPresenter* progress() override { return m_progress; }
 
-    const std::vector<std::string>& messages() const { return m_messages; }
-    const std::vector<MessageIcon>& icons() const { return m_icons; }
-    void clear()
-    {
-        m_messages.clear();
-        m_icons.clear();
-    }
-
     void choose(const std::string& path) { m_answers.push_back(QString::fromStdString(path)); }
     void cancel() { m_answers.push_back(std::nullopt); }
     bool all_answered() const { return m_answers.empty(); }
@@ -54,8 +43,6 @@ public:
     std::vector<ChooserRequest> requests;
 
 private:
-    std::vector<std::string> m_messages;
-    std::vector<MessageIcon> m_icons;
     std::deque<std::optional<QString>> m_answers;
     ProgressPresenter* m_progress = nullptr;
 };
